@@ -1,0 +1,77 @@
+#include "cli/console_widgets.h"
+
+#include "platform/text_encoding.h"
+
+#include <algorithm>
+#include <string>
+
+namespace archive {
+
+std::string ConsoleText(std::string_view text)
+{
+    std::string lf;
+    lf.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        lf += text[i];
+    }
+    return Windows1252ToUtf8(lf);
+}
+
+void ConsoleWidgets::Write(std::FILE* stream, std::string_view text)
+{
+    if (progressDrawn_) {
+        EndProgress();
+    }
+    const std::string converted = ConsoleText(text);
+    std::fwrite(converted.data(), 1, converted.size(), stream);
+}
+
+void ConsoleWidgets::AppendLog(std::string_view text, LogKind kind)
+{
+    if (kind == LogKind::Failure) {
+        Write(err_, text);
+    } else if (echo_) {
+        Write(out_, text);
+    }
+}
+
+void ConsoleWidgets::ShowMessage(std::string_view text)
+{
+    Write(err_, std::string(text) + "\n");
+}
+
+void ConsoleWidgets::SetProgressValue(float value)
+{
+    if (!showProgress_) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (progressDrawn_ && now - lastDrawn_ < std::chrono::milliseconds(100)) {
+        return;
+    }
+    lastDrawn_ = now;
+    const float span = maximum_ - minimum_;
+    const float fraction = span <= 0 ? 1.0f : std::clamp((value - minimum_) / span, 0.0f, 1.0f);
+    constexpr int kWidth = 40;
+    const int filled = static_cast<int>(fraction * kWidth);
+    std::string bar = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+                      std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "] " +
+                      std::to_string(static_cast<int>(fraction * 100)) + "%";
+    std::fwrite(bar.data(), 1, bar.size(), err_);
+    std::fflush(err_);
+    progressDrawn_ = true;
+}
+
+void ConsoleWidgets::EndProgress()
+{
+    if (progressDrawn_) {
+        std::fputs("\r\x1b[K", err_);
+        std::fflush(err_);
+        progressDrawn_ = false;
+    }
+}
+
+} // namespace archive

@@ -1,0 +1,117 @@
+#include "cli/listing.h"
+
+#include "platform/text_encoding.h"
+#include "shell/frm_big.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace archive {
+
+std::string ListingField(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 32) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            escaped += hex;
+        } else {
+            escaped += ch;
+        }
+    }
+    return Windows1252ToUtf8(escaped);
+}
+
+std::string ListOutline(const CatalogueTree& tree)
+{
+    std::string out;
+    // Depths follow from the visiting order: a node's depth is its parent's plus one.
+    std::vector<int> depth(tree.Count() + 1, 0);
+    tree.Visit([&](const CatalogueNode& node) {
+        depth[static_cast<std::size_t>(node.index)] =
+            node.parent == 0 ? 0 : depth[static_cast<std::size_t>(node.parent)] + 1;
+        out.append(static_cast<std::size_t>(depth[static_cast<std::size_t>(node.index)]) * 2, ' ');
+        out += ListingField(node.text);
+        out += '\n';
+    });
+    return out;
+}
+
+std::string ListTsv(const CatalogueTree& tree)
+{
+    std::string out;
+    for (int i = 1; i <= static_cast<int>(tree.Count()); ++i) {
+        const CatalogueNode& node = tree.Node(i);
+        out += std::to_string(i);
+        out += '\t';
+        out += ListingField(node.key);
+        out += '\t';
+        if (node.parent != 0) {
+            out += ListingField(tree.Node(node.parent).key);
+        }
+        out += '\t';
+        out += ListingField(node.text);
+        out += '\n';
+    }
+    return out;
+}
+
+namespace {
+
+// The directory path that an SGA key names: "" for the root, SgaDirNames(i) for "n" & i.
+bool SgaDirectoryPath(const SgaTables& t, std::string_view key, std::string& path)
+{
+    if (key == "n-1") {
+        path.clear();
+        return true;
+    }
+    if (key.size() < 2 || key[0] != 'n' ||
+        !std::all_of(key.begin() + 1, key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return false;
+    }
+    const std::size_t i = std::stoul(std::string(key.substr(1)));
+    if (i >= t.SgaDirNames.size()) {
+        return false;
+    }
+    path = t.SgaDirNames[i];
+    return true;
+}
+
+std::string ArchivePathOfNode(const FrmBig& frm, const CatalogueNode& node)
+{
+    if (frm.LastFormat == ArchiveFormat::Rbf) {
+        return node.key == "Root" ? std::string() : node.key;
+    }
+    std::string folder;
+    const std::size_t fileMark = node.key.find("\\f");
+    if (fileMark == std::string::npos) {
+        return SgaDirectoryPath(frm.Sga, node.key, folder) ? folder : std::string();
+    }
+    if (!SgaDirectoryPath(frm.Sga, std::string_view(node.key).substr(0, fileMark), folder)) {
+        return {};
+    }
+    return folder.empty() && node.key.starts_with("n-1") ? node.text : folder + "\\" + node.text;
+}
+
+} // namespace
+
+int FindNodeByArchivePath(const FrmBig& frm, std::string_view path)
+{
+    std::string wanted(path);
+    std::replace(wanted.begin(), wanted.end(), '/', '\\');
+    if (wanted.empty()) {
+        return 0;
+    }
+    const CatalogueTree& tree = frm.tree();
+    for (int i = 1; i <= static_cast<int>(tree.Count()); ++i) {
+        if (ArchivePathOfNode(frm, tree.Node(i)) == wanted) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+} // namespace archive

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace archive {
+
+class CatalogueTree;
+class FrmBig;
+
+// A field of the listings: a character below 32 becomes \xHH; the rest goes
+// from Windows-1252 to UTF-8.
+std::string ListingField(std::string_view text);
+
+// The tree as an indented outline of node texts, two spaces per level.
+std::string ListOutline(const CatalogueTree& tree);
+// One line per node in index order: index, key, parent key, text, TAB-separated.
+std::string ListTsv(const CatalogueTree& tree);
+
+// The index of the first node, in index order, whose archive path equals
+// `path` ("\" or "/" between folders); 0 when none does. A file node's
+// archive path is its folder's path, "\" and its text (the text alone in the
+// archive root); a folder node's is its full path.
+int FindNodeByArchivePath(const FrmBig& frm, std::string_view path);
+
+} // namespace archive

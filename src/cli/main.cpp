@@ -1,0 +1,216 @@
+#include "cli/console_widgets.h"
+#include "cli/listing.h"
+#include "extract/extract.h"
+#include "platform/text_encoding.h"
+#include "shell/frm_big.h"
+#include "shell/open_flow.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define ARCHIVE_ISATTY _isatty
+#define ARCHIVE_FILENO _fileno
+#else
+#include <unistd.h>
+#define ARCHIVE_ISATTY isatty
+#define ARCHIVE_FILENO fileno
+#endif
+
+namespace archive {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitArchive = 2;
+constexpr int kExitEntries = 3;
+
+struct Options {
+    bool debug = false;
+    bool tsv = false;
+    std::string archive;
+    std::string outputDir;
+    std::vector<std::string> paths;
+    std::vector<std::string> keys;
+};
+
+// A selection as typed, in command-line order.
+struct Selection {
+    bool byKey = false;
+    std::string text;
+};
+
+std::string AbsolutePath(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(path), error);
+    return error ? path : PathToUtf8(absolute.lexically_normal());
+}
+
+void Print(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// Runs the open flow on the archive; the exit status of a failed open, or kExitOk.
+int Load(FrmBig& frm, const Options& options)
+{
+    frm.DebugToFile = options.debug;
+    const LoadOutcome outcome = OpenChosenFile(frm, AbsolutePath(options.archive));
+    return outcome == LoadOutcome::Loaded ? kExitOk : kExitArchive;
+}
+
+int RunInfo(const Options& options)
+{
+    ConsoleWidgets widgets(stdout, stderr);
+    widgets.SetEcho(true);
+    FrmBig frm(widgets);
+    frm.Form_Load();
+    return Load(frm, options);
+}
+
+int RunList(const Options& options)
+{
+    ConsoleWidgets widgets(stdout, stderr);
+    FrmBig frm(widgets);
+    frm.Form_Load();
+    const int status = Load(frm, options);
+    Print(options.tsv ? ListTsv(frm.tree()) : ListOutline(frm.tree()));
+    return status;
+}
+
+int RunExtract(const Options& options, const std::vector<Selection>& selections)
+{
+    ConsoleWidgets widgets(stdout, stderr);
+    widgets.SetShowProgress(ARCHIVE_ISATTY(ARCHIVE_FILENO(stderr)) != 0);
+    FrmBig frm(widgets);
+    frm.Form_Load();
+    if (const int status = Load(frm, options); status != kExitOk) {
+        return status;
+    }
+    if (frm.LastFormat == ArchiveFormat::Rbf) {
+        std::fprintf(stderr, "%s is an RBF archive: its files cannot be extracted, only listed\n",
+                     options.archive.c_str());
+        return kExitArchive;
+    }
+    std::vector<int> nodes;
+    for (const Selection& selection : selections) {
+        std::string text;
+        int node = 0;
+        if (Utf8ToWindows1252(selection.text, text)) {
+            node = selection.byKey ? frm.tree().IndexOfKey(text) : FindNodeByArchivePath(frm, text);
+        }
+        if (node == 0 || node > 32767) {
+            std::fprintf(stderr, "%s %s selects nothing in %s\n", selection.byKey ? "The key" : "The path",
+                         selection.text.c_str(), options.archive.c_str());
+            return kExitUsage;
+        }
+        nodes.push_back(node);
+    }
+    if (!options.outputDir.empty()) {
+        frm.OutputBase = PathFromUtf8(options.outputDir);
+        std::error_code error;
+        std::filesystem::create_directories(frm.OutputBase, error);
+        if (error) {
+            std::fprintf(stderr, "Cannot create %s: %s\n", options.outputDir.c_str(),
+                         error.message().c_str());
+            return kExitArchive;
+        }
+    }
+    widgets.SetEcho(true);
+    ExtractReport total;
+    if (nodes.empty()) {
+        total = ExtractAll(frm);
+    } else {
+        for (const int node : nodes) {
+            const ExtractReport report = ExtractSelected(frm, static_cast<std::int16_t>(node));
+            total.written += report.written;
+            total.failed += report.failed;
+        }
+    }
+    widgets.EndProgress();
+    std::fflush(stdout);
+    std::fprintf(stderr, "%d files written, %d failed\n", total.written, total.failed);
+    return total.failed > 0 ? kExitEntries : kExitOk;
+}
+
+} // namespace
+} // namespace archive
+
+int main(int argc, char** argv)
+{
+    using namespace archive;
+    CLI::App app{
+        "archive-tool-cli: reads SGA (\"_ARCHIVE\") and RBF (\"RBF1.23\") game archives, lists their\n"
+        "catalogue, dumps their headers and extracts their files.",
+        "archive-tool-cli"};
+    app.set_version_flag("--version", "archive-tool-cli " + VersionText());
+    app.require_subcommand(1);
+    app.footer("Examples:\n"
+               "  archive-tool-cli info game.sga\n"
+               "  archive-tool-cli list --tsv game.sga\n"
+               "  archive-tool-cli --debug extract -C out game.sga art/tex/d.tga --key n-1\\\\f0\n"
+               "\n"
+               "extract with no PATH or --key writes every file. Files go below DIR/data (and the\n"
+               "first TOC's alias unless it is \"Data\"). --debug writes ARCHIVE.debug.txt (and, for a\n"
+               "full extract, ARCHIVE.debug.extract.txt) next to the archive.\n"
+               "\n"
+               "Exit status: 0 success; 1 usage error; 2 the archive cannot be opened, is rejected or\n"
+               "its load stopped on a failure; 3 an entry failed to extract.");
+    Options options;
+    app.add_flag("--debug", options.debug, "Write the debug files next to the archive");
+
+    CLI::App* info =
+        app.add_subcommand("info", "Print the header lines the archive's load writes to the log");
+    info->add_option("ARCHIVE", options.archive, "The archive")->required();
+
+    CLI::App* list = app.add_subcommand("list", "Print the catalogue tree");
+    list->add_flag("--tsv", options.tsv, "One line per node: index, key, parent key, text (TAB-separated)");
+    list->add_option("ARCHIVE", options.archive, "The archive")->required();
+
+    CLI::App* extract =
+        app.add_subcommand("extract", "Extract every file, or the files selected by PATH or --key");
+    extract->add_option("-C", options.outputDir, "Make the output root below DIR (default: here)")
+        ->option_text("DIR");
+    extract->add_option("ARCHIVE", options.archive, "The archive")->required();
+    CLI::Option* pathOption = extract->add_option(
+        "PATH", options.paths, "Archive path of a file or folder (\\ or / between folders)");
+    CLI::Option* keyOption = extract->add_option("--key", options.keys, "Select the tree node with this key")
+                                 ->option_text("KEY")
+                                 ->allow_extra_args(false);
+
+    for (CLI::App* sub : {info, list, extract}) {
+        sub->fallthrough();
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return e.get_exit_code() == 0 ? code : kExitUsage;
+    }
+
+    if (*info) {
+        return RunInfo(options);
+    }
+    if (*list) {
+        return RunList(options);
+    }
+    // Selections in the order they were typed.
+    std::vector<Selection> selections;
+    std::size_t nextPath = 0;
+    std::size_t nextKey = 0;
+    for (const CLI::Option* option : extract->parse_order()) {
+        if (option == pathOption && nextPath < options.paths.size()) {
+            selections.push_back({false, options.paths[nextPath++]});
+        } else if (option == keyOption && nextKey < options.keys.size()) {
+            selections.push_back({true, options.keys[nextKey++]});
+        }
+    }
+    return RunExtract(options, selections);
+}

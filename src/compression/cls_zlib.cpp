@@ -1,0 +1,200 @@
+#include "compression/cls_zlib.h"
+
+#include "platform/host_file.h"
+#include "platform/text_encoding.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+namespace archive {
+
+std::int32_t clsZlib::BufferSize(double n)
+{
+    const double exact = n * 0.01 + n + 12;
+    // nearbyint rounds in the current mode, which is to-nearest-even unless changed.
+    const double rounded = std::nearbyint(exact);
+    if (!(rounded <= std::numeric_limits<std::int32_t>::max())) {
+        throw ZlibUsageError("the work buffer for " + std::to_string(static_cast<long long>(n)) +
+                             " bytes would exceed 2 GiB");
+    }
+    if (rounded < 0) {
+        throw ZlibUsageError("a negative size (" + std::to_string(static_cast<long long>(n)) +
+                             ") has no work buffer");
+    }
+    return static_cast<std::int32_t>(rounded);
+}
+
+namespace {
+
+std::int64_t CheckedLength(std::size_t size)
+{
+    if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        throw ZlibUsageError("inputs of 2 GiB or more are not supported");
+    }
+    return static_cast<std::int64_t>(size);
+}
+
+// Calls zlib with a destination of `bufferSize` bytes; `length` receives the
+// length that zlib reports back. A buffer of 0 bytes still gets a valid pointer.
+int Inflate(ByteArray& work, std::int32_t bufferSize, const std::uint8_t* source, std::size_t sourceLength,
+            uLongf& length)
+{
+    work = ByteArray(bufferSize == 0 ? 1 : static_cast<std::size_t>(bufferSize));
+    length = static_cast<uLongf>(bufferSize);
+    return uncompress(work.data(), &length, source, static_cast<uLong>(sourceLength));
+}
+
+int Deflate(ByteArray& work, std::int32_t bufferSize, const std::uint8_t* source, std::size_t sourceLength,
+            int level, uLongf& length)
+{
+    work = ByteArray(bufferSize == 0 ? 1 : static_cast<std::size_t>(bufferSize));
+    length = static_cast<uLongf>(bufferSize);
+    return compress2(work.data(), &length, source, static_cast<uLong>(sourceLength), level);
+}
+
+ByteArray ReadWholeFile(const std::string& path, std::uint64_t& length)
+{
+    std::string error;
+    const std::filesystem::path hostPath = PathFromUtf8(path);
+    std::error_code sizeError;
+    length = std::filesystem::file_size(hostPath, sizeError);
+    if (sizeError) {
+        throw std::runtime_error("cannot read " + path + ": " + sizeError.message());
+    }
+    if (length > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+        throw ZlibUsageError("files of 2 GiB or more are not supported: " + path);
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenHostFile(hostPath, "rb", error), &std::fclose);
+    if (!file) {
+        throw std::runtime_error("cannot open " + path + ": " + error);
+    }
+    ByteArray bytes(static_cast<std::size_t>(length));
+    if (length != 0 && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return bytes;
+}
+
+void WriteWholeFile(const std::string& path, const void* prefix, std::size_t prefixSize,
+                    const ByteArray& bytes)
+{
+    const std::filesystem::path hostPath = PathFromUtf8(path);
+    std::error_code ignored;
+    std::filesystem::remove(hostPath, ignored);
+    std::string error;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenHostFile(hostPath, "wb", error), &std::fclose);
+    if (!file) {
+        throw std::runtime_error("cannot create " + path + ": " + error);
+    }
+    const bool ok = (prefixSize == 0 || std::fwrite(prefix, 1, prefixSize, file.get()) == prefixSize) &&
+                    (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size());
+    if (!ok || std::fclose(file.release()) != 0) {
+        throw std::runtime_error("cannot write " + path + ": " + LastSystemError());
+    }
+}
+
+} // namespace
+
+std::int32_t clsZlib::CompressByteArray(ByteArray& TheData, std::int32_t CompressionLevel)
+{
+    if (TheData.empty()) {
+        throw ZlibUsageError("an empty array cannot be compressed");
+    }
+    const std::int64_t n = CheckedLength(TheData.size());
+    SetOriginalSize(n);
+    const std::int32_t bufferSize = BufferSize(static_cast<double>(n));
+    ByteArray work;
+    uLongf length = 0;
+    const int status = Deflate(work, bufferSize, TheData.data(), TheData.size(), CompressionLevel, length);
+    work.ShrinkTo(length);
+    TheData = std::move(work);
+    SetCompressedSize(static_cast<std::int64_t>(TheData.size()));
+    return status;
+}
+
+std::int32_t clsZlib::DecompressByteArray(ByteArray& TheData, std::int32_t OrigSize)
+{
+    SetOriginalSize(OrigSize);
+    SetCompressedSize(static_cast<std::int64_t>(std::min<std::size_t>(
+        TheData.size(), static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))));
+    if (TheData.empty()) {
+        throw ZlibUsageError("an empty array cannot be decompressed");
+    }
+    CheckedLength(TheData.size());
+    const std::int32_t bufferSize = BufferSize(OrigSize);
+    ByteArray work;
+    uLongf length = 0;
+    const int status = Inflate(work, bufferSize, TheData.data(), TheData.size(), length);
+    work.ShrinkTo(length);
+    TheData = std::move(work);
+    return status;
+}
+
+std::int32_t clsZlib::CompressString(std::string& TheString, std::int32_t CompressionLevel)
+{
+    const std::int64_t n = CheckedLength(TheString.size());
+    SetOriginalSize(n);
+    const std::int32_t bufferSize = BufferSize(static_cast<double>(n));
+    ByteArray work;
+    uLongf length = 0;
+    const int status = Deflate(work, bufferSize, reinterpret_cast<const std::uint8_t*>(TheString.data()),
+                               TheString.size(), CompressionLevel, length);
+    TheString.assign(reinterpret_cast<const char*>(work.data()), length);
+    SetCompressedSize(static_cast<std::int64_t>(length));
+    return status;
+}
+
+std::int32_t clsZlib::DecompressString(std::string& TheString, std::int32_t OrigSize)
+{
+    SetOriginalSize(OrigSize);
+    CheckedLength(TheString.size());
+    const std::int32_t bufferSize = BufferSize(OrigSize);
+    ByteArray work;
+    uLongf length = 0;
+    const int status = Inflate(work, bufferSize, reinterpret_cast<const std::uint8_t*>(TheString.data()),
+                               TheString.size(), length);
+    TheString.assign(reinterpret_cast<const char*>(work.data()), length);
+    // Unlike the array method, the compressed size records the decompressed length here.
+    SetCompressedSize(static_cast<std::int64_t>(length));
+    return status;
+}
+
+std::int32_t clsZlib::CompressFile(const std::string& FilePathIn, const std::string& FilePathOut,
+                                   std::int32_t CompressionLevel)
+{
+    std::uint64_t length = 0;
+    ByteArray bytes = ReadWholeFile(FilePathIn, length);
+    if (length == 0) {
+        throw ZlibUsageError("an empty file cannot be compressed: " + FilePathIn);
+    }
+    const std::int32_t status = CompressByteArray(bytes, CompressionLevel);
+    const auto original = static_cast<std::uint32_t>(length);
+    const std::uint8_t header[4] = {
+        static_cast<std::uint8_t>(original), static_cast<std::uint8_t>(original >> 8),
+        static_cast<std::uint8_t>(original >> 16), static_cast<std::uint8_t>(original >> 24)};
+    WriteWholeFile(FilePathOut, header, sizeof header, bytes);
+    return status;
+}
+
+std::int32_t clsZlib::DecompressFile(const std::string& FilePathIn, const std::string& FilePathOut)
+{
+    std::uint64_t length = 0;
+    ByteArray whole = ReadWholeFile(FilePathIn, length);
+    if (length < 5) {
+        throw ZlibUsageError("a compressed file needs at least 5 bytes: " + FilePathIn);
+    }
+    const std::uint32_t original =
+        static_cast<std::uint32_t>(whole[0]) | (static_cast<std::uint32_t>(whole[1]) << 8) |
+        (static_cast<std::uint32_t>(whole[2]) << 16) | (static_cast<std::uint32_t>(whole[3]) << 24);
+    ByteArray bytes = ByteArray::FromBytes(whole.data() + 4, whole.size() - 4);
+    whole.Clear();
+    const std::int32_t status = DecompressByteArray(bytes, static_cast<std::int32_t>(original));
+    WriteWholeFile(FilePathOut, nullptr, 0, bytes);
+    return status;
+}
+
+} // namespace archive

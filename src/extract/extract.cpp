@@ -1,0 +1,424 @@
+#include "extract/extract.h"
+
+#include "extract/host_path.h"
+#include "platform/text_encoding.h"
+#include "shell/frm_big.h"
+#include "shell/path_helpers.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+#include <system_error>
+
+namespace archive {
+
+namespace {
+
+std::string N(long long value)
+{
+    return std::to_string(value);
+}
+
+std::string Upper(std::string_view text)
+{
+    std::string upper(text);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return upper;
+}
+
+// Marks the window as busy extracting, so that the commands that would change
+// what the extraction reads or writes refuse to run in the middle of it.
+class ExtractingScope {
+  public:
+    explicit ExtractingScope(FrmBig& frm) : frm_(frm) { frm_.Extracting = true; }
+    ~ExtractingScope() { frm_.Extracting = false; }
+    ExtractingScope(const ExtractingScope&) = delete;
+    ExtractingScope& operator=(const ExtractingScope&) = delete;
+
+  private:
+    FrmBig& frm_;
+};
+
+class Extractor {
+  public:
+    explicit Extractor(FrmBig& frm) : frm_(frm), t_(frm.Sga) {}
+
+    bool OpenArchive()
+    {
+        std::string error;
+        if (frm_.ArchivePath.empty()) {
+            Error("no archive is open");
+            return false;
+        }
+        if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
+            Error("cannot open the archive " + frm_.ArchivePath + ": " + error);
+            return false;
+        }
+        if (!t_.HasToc(1)) {
+            Error("no SGA catalogue is loaded");
+            return false;
+        }
+        return true;
+    }
+
+    // The output root: ".\data\", or ".\data\" and the first TOC's alias.
+    bool PrepareOutputRoot()
+    {
+        rootText_ = ".\\data";
+        rootHost_ = frm_.OutputBase / "data";
+        if (!Exists(rootHost_)) {
+            frm_.sText("Creating directory: .\\data");
+            if (!CreateFolder(rootHost_, ".\\data")) {
+                return false;
+            }
+        }
+        rootText_ = ".\\data\\";
+        const std::string& alias = t_.SgaTocs[1].Alias;
+        if (Upper(alias) != "DATA") {
+            const auto mapped = MapArchivePath(alias);
+            if (!mapped) {
+                Unsafe(alias);
+                return false;
+            }
+            const std::filesystem::path aliasHost = rootHost_ / *mapped;
+            if (!Exists(aliasHost)) {
+                frm_.sText("Creating directory: .\\data\\" + alias);
+                if (!CreateFolder(aliasHost, ".\\data\\" + alias)) {
+                    return false;
+                }
+            }
+            rootText_ = ".\\data\\" + alias + "\\";
+            rootHost_ = aliasHost;
+        }
+        return true;
+    }
+
+    const std::string& RootText() const { return rootText_; }
+    const std::filesystem::path& RootHost() const { return rootHost_; }
+
+    void Error(const std::string& what)
+    {
+        frm_.ReportFailure("Error: " + what);
+        ++report_.failed;
+    }
+
+    void Unsafe(std::string_view archivePath)
+    {
+        frm_.sText("Skipped unsafe path: " + std::string(archivePath));
+        ++report_.failed;
+    }
+
+    bool Exists(const std::filesystem::path& path)
+    {
+        std::error_code error;
+        return std::filesystem::exists(path, error);
+    }
+
+    bool CreateFolder(const std::filesystem::path& path, const std::string& shown)
+    {
+        std::error_code error;
+        std::filesystem::create_directories(path, error);
+        if (error) {
+            Error("cannot create the folder " + shown + ": " + error.message());
+            return false;
+        }
+        return true;
+    }
+
+    // Reads the stored bytes of file row `row`. An entry that runs past the
+    // end of the archive is read only as far as the file goes: the buffer then
+    // holds just the bytes that exist, and the entry counts as failed.
+    ByteArray ReadEntry(const SgaFile& file, const std::string& path, std::int64_t position)
+    {
+        const std::int64_t stored = std::max<std::int32_t>(file.StoredSize, 0);
+        std::int64_t available = 0;
+        if (position >= 0 && static_cast<std::uint64_t>(position) <= archive_.Size()) {
+            available = std::min<std::int64_t>(stored, static_cast<std::int64_t>(archive_.Size()) - position);
+        }
+        ByteArray buffer(static_cast<std::size_t>(available));
+        if (available > 0) {
+            archive_.Seek(static_cast<std::uint64_t>(position));
+            const std::size_t got = archive_.ReadSome(buffer.data(), buffer.size());
+            if (got != buffer.size()) {
+                buffer.ShrinkTo(got);
+                available = static_cast<std::int64_t>(got);
+            }
+        }
+        if (available != stored) {
+            Error(path + " runs past the end of the archive: " + N(available) + " of " + N(stored) +
+                  " bytes read");
+        }
+        return buffer;
+    }
+
+    // Inflates a compressed entry in place. Returns zlib's status, or a
+    // failure of its own (reported here) for an input the class refuses.
+    std::int32_t Inflate(ByteArray& buffer, const SgaFile& file, const std::string& path, bool& refused)
+    {
+        refused = false;
+        if (!frm_.Zlib) {
+            frm_.Zlib = std::make_unique<clsZlib>();
+        }
+        try {
+            return frm_.Zlib->DecompressByteArray(buffer, file.ExpandedSize);
+        } catch (const ZlibUsageError& e) {
+            refused = true;
+            Error(path + " cannot be decompressed: " + e.what());
+            return 0;
+        } catch (const std::bad_alloc&) {
+            refused = true;
+            Error(path + " cannot be decompressed: out of memory");
+            return 0;
+        }
+    }
+
+    bool Write(const std::filesystem::path& target, const ByteArray& buffer, const std::string& shown)
+    {
+        std::string error;
+        if (!WriteFileReplacing(target, buffer.data(), buffer.size(), error)) {
+            Error("cannot write " + shown + ": " + error);
+            return false;
+        }
+        ++report_.written;
+        return true;
+    }
+
+    void CountFailure() { ++report_.failed; }
+    ExtractReport Report() const { return report_; }
+    ArchiveFile& archive() { return archive_; }
+
+  private:
+    FrmBig& frm_;
+    SgaTables& t_;
+    ArchiveFile archive_;
+    std::string rootText_;
+    std::filesystem::path rootHost_;
+    ExtractReport report_;
+};
+
+std::int64_t EntryPosition(const SgaTables& t, const SgaFile& file)
+{
+    return static_cast<std::int64_t>(t.SgaHeader.DataOffset) + file.EntryOffset;
+}
+
+// The folder path of a node's key: "" for the archive root, the directory's
+// path and "\" for a file node; nothing for a directory node.
+std::optional<std::string> FolderPathOfKey(const SgaTables& t, const std::string& key, bool& badKey)
+{
+    badKey = false;
+    if (key.size() >= 3 && key.compare(1, 2, "-1") == 0) {
+        return std::string();
+    }
+    const std::size_t slash = key.find('\\');
+    if (slash == std::string::npos) {
+        return std::nullopt;
+    }
+    std::size_t i = 0;
+    const std::string digits = key.substr(1, slash - 1);
+    const bool numeric =
+        !digits.empty() && digits.size() <= 6 &&
+        std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (numeric) {
+        i = static_cast<std::size_t>(std::stoul(digits));
+    }
+    if (!numeric || i >= t.SgaDirNames.size()) {
+        badKey = true;
+        return std::nullopt;
+    }
+    return t.SgaDirNames[i] + "\\";
+}
+
+} // namespace
+
+ExtractReport ExtractSelected(FrmBig& frm, std::int16_t nodeIndex)
+{
+    if (frm.Extracting) {
+        return {};
+    }
+    Extractor x(frm);
+    const CatalogueTree& tree = frm.tree();
+    if (nodeIndex < 1 || static_cast<std::size_t>(nodeIndex) > tree.Count()) {
+        frm.sText("No file is selected: choose a file in the tree first");
+        return {};
+    }
+    if (!x.OpenArchive()) {
+        return x.Report();
+    }
+    const CatalogueNode& node = tree.Node(nodeIndex);
+    frm.sText(node.children.empty() ? "Extracting: " + node.text : std::string("Cannot extract directory"));
+    if (!x.PrepareOutputRoot()) {
+        return x.Report();
+    }
+    const SgaTables& t = frm.Sga;
+    bool badKey = false;
+    const std::optional<std::string> folder = FolderPathOfKey(t, node.key, badKey);
+    if (badKey) {
+        x.Error("the node " + node.key + " belongs to no directory of the loaded archive");
+    }
+    if (!folder) {
+        return x.Report();
+    }
+    const std::string path = *folder + node.text;
+    if (const auto mapped = MapArchivePath(path); !mapped || mapped->empty()) {
+        x.Unsafe(path);
+        return x.Report();
+    }
+    // The folders of the folder path, outermost first.
+    std::int16_t levels = 0;
+    try {
+        levels = CountBackslashes(*folder);
+    } catch (const PathTooLong& e) {
+        x.Error(path + ": " + e.what());
+        return x.Report();
+    }
+    std::size_t start = 0;
+    for (int level = 0; level < levels; ++level) {
+        const std::size_t p = folder->find('\\', start);
+        const std::string q = folder->substr(0, p);
+        const std::filesystem::path host = x.RootHost() / *MapArchivePath(q);
+        if (!x.Exists(host)) {
+            frm.sText("Creating directory: " + x.RootText() + q);
+            if (!x.CreateFolder(host, x.RootText() + q)) {
+                return x.Report();
+            }
+        }
+        start = p + 1;
+    }
+    const int numFiles = std::min<int>(t.SgaDataHeader.NumFiles, static_cast<int>(t.SgaFiles.size()));
+    for (int r = 0; r < numFiles; ++r) {
+        const SgaFile& file = t.SgaFiles[static_cast<std::size_t>(r)];
+        if (file.Path != path) {
+            continue;
+        }
+        const std::int64_t position = EntryPosition(t, file);
+        ByteArray buffer = x.ReadEntry(file, file.Path, position);
+        frm.sText(N(position) + ": " + file.Path);
+        bool failed = false; // by zlib's status; a refused input is counted where it is reported
+        if (file.StoredSize != file.ExpandedSize) {
+            bool refused = false;
+            const std::int32_t status = x.Inflate(buffer, file, file.Path, refused);
+            if (status != 0) {
+                frm.dText("Error: " + N(status) + ", Extract of " + N(r) + " " + file.Path + " Failed");
+                failed = true;
+            }
+        }
+        if (x.Write(x.RootHost() / *MapArchivePath(file.Path), buffer, x.RootText() + file.Path) && failed) {
+            x.CountFailure();
+        }
+        break;
+    }
+    return x.Report();
+}
+
+ExtractReport ExtractAll(FrmBig& frm)
+{
+    if (frm.Extracting) {
+        return {};
+    }
+    ExtractingScope busy(frm);
+    Extractor x(frm);
+    Widgets& widgets = frm.widgets();
+    if (!x.OpenArchive()) {
+        return x.Report();
+    }
+    DebugFileScope debugScope(frm);
+    std::string error;
+    if (!frm.DebugFileStart(".debug.extract.txt", error)) {
+        x.Error(error);
+    }
+    if (!x.PrepareOutputRoot()) {
+        return x.Report();
+    }
+    const SgaTables& t = frm.Sga;
+    const int numDirectories =
+        std::min<int>(t.SgaDataHeader.NumDirectories,
+                      static_cast<int>(std::min(t.SgaDirNames.size(), t.SgaDirectories.size())));
+
+    // Folder pass.
+    for (int d = 0; d < numDirectories; ++d) {
+        const std::string& s = t.SgaDirNames[static_cast<std::size_t>(d)];
+        if (s.empty()) {
+            continue;
+        }
+        const auto mapped = MapArchivePath(s);
+        if (!mapped) {
+            x.Unsafe(s);
+            continue;
+        }
+        const std::filesystem::path host = x.RootHost() / *mapped;
+        if (x.Exists(host)) {
+            continue;
+        }
+        if (x.CreateFolder(host, x.RootText() + s)) {
+            frm.sText("Creating directory: " + s);
+            widgets.SetStatusText(s);
+        }
+        widgets.DoEvents();
+    }
+
+    widgets.SetProgressMinimum(0);
+    widgets.SetProgressMaximum(static_cast<float>(t.SgaDataHeader.NumDirectories - 1));
+    widgets.SetProgressValue(0);
+    frm.sText("\r\nStarting file extract...");
+
+    // File pass.
+    for (int d = 0; d < numDirectories; ++d) {
+        const SgaDirectory& dir = t.SgaDirectories[static_cast<std::size_t>(d)];
+        const std::string* dirName = d >= 1 ? &t.SgaDirNames[static_cast<std::size_t>(d - 1)] : nullptr;
+        bool hasCase = true;
+        bool bareName = false;
+        bool doubledFailure = false;
+        if (dir.FirstDir < dir.NextDir) {
+            bareName = d == 0; // A, or B
+        } else if (dir.FirstDir == dir.NextDir) {
+            bareName = d == 0 || *dirName == "."; // D, or C
+            doubledFailure = bareName;
+        } else {
+            hasCase = false;
+        }
+        if (hasCase && dir.FirstFile < dir.NextFile) {
+            for (int j = dir.FirstFile; j < dir.NextFile; ++j) {
+                if (j < 0 || static_cast<std::size_t>(j) >= t.SgaFiles.size() ||
+                    static_cast<std::size_t>(j) >= t.SgaFileNames.size()) {
+                    x.Error("directory row " + N(d) + " lists file row " + N(j) + ", outside the file table");
+                    continue;
+                }
+                const SgaFile& file = t.SgaFiles[static_cast<std::size_t>(j)];
+                const std::string& bare = t.SgaFileNames[static_cast<std::size_t>(j)];
+                const std::string m = bareName ? bare : *dirName + "\\" + bare;
+                const auto mapped = MapArchivePath(m);
+                if (!mapped || mapped->empty()) {
+                    x.Unsafe(m);
+                    continue;
+                }
+                const std::int64_t position = EntryPosition(t, file);
+                ByteArray buffer = x.ReadEntry(file, m, position);
+                frm.dText(N(position) + ": .\\" + m);
+                widgets.SetStatusText(m);
+                std::string failureLine;
+                bool refused = false;
+                if (file.StoredSize != file.ExpandedSize) {
+                    const std::int32_t status = x.Inflate(buffer, file, m, refused);
+                    if (status != 0) {
+                        failureLine = "Error: " + N(status) + ", Extract of " + N(j) + " " + m + " Failed";
+                        frm.dText(failureLine);
+                    }
+                }
+                if (x.Write(x.RootHost() / *mapped, buffer, x.RootText() + m) && !failureLine.empty()) {
+                    x.CountFailure();
+                }
+                if (doubledFailure && !failureLine.empty()) {
+                    frm.dText(failureLine);
+                }
+            }
+        }
+        widgets.SetProgressValue(static_cast<float>(d));
+        widgets.DoEvents();
+    }
+    frm.sText("...Extract finished");
+    widgets.SetStatusText(frm.ArchivePath);
+    return x.Report();
+}
+
+} // namespace archive

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+namespace archive {
+
+class FrmBig;
+
+// What an extraction did, for the console's summary and exit status.
+struct ExtractReport {
+    int written = 0;
+    int failed = 0; // decompression, unsafe path, short entry, read or write failures
+};
+
+// Writes the file that the tree node with the 1-based `nodeIndex` stands for
+// below the output root.
+ExtractReport ExtractSelected(FrmBig& frm, std::int16_t nodeIndex);
+
+// Writes every file of the loaded SGA archive below the output root: the
+// folders first, then each directory row's files.
+ExtractReport ExtractAll(FrmBig& frm);
+
+} // namespace archive

@@ -1,0 +1,89 @@
+#include "extract/host_path.h"
+
+#include "platform/text_encoding.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string>
+
+namespace archive {
+
+namespace {
+
+#ifdef _WIN32
+bool IsReservedDeviceName(std::string_view name)
+{
+    // The device names stay reserved with any extension ("CON.txt").
+    const std::string_view stem = name.substr(0, name.find('.'));
+    std::string upper(stem);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    while (!upper.empty() && upper.back() == ' ') {
+        upper.pop_back();
+    }
+    static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) {
+        return true;
+    }
+    if (upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT"))) {
+        return upper[3] >= '1' && upper[3] <= '9';
+    }
+    return upper == "CONIN$" || upper == "CONOUT$";
+}
+#endif
+
+bool IsUnsafeComponent(std::string_view name)
+{
+    if (name == ".." || name.find('\0') != std::string_view::npos) {
+        return true;
+    }
+#ifdef _WIN32
+    if (name.find(':') != std::string_view::npos) {
+        return true; // drive letters and alternate data streams
+    }
+    if (name.back() == '.' || name.back() == ' ') {
+        return true; // Windows drops them, so "x." and "x" would be one file
+    }
+    if (IsReservedDeviceName(name)) {
+        return true;
+    }
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 32 || std::string_view("<>\"|?*").find(ch) != std::string_view::npos) {
+            return true;
+        }
+    }
+#endif
+    return false;
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath)
+{
+    std::filesystem::path mapped;
+    std::size_t start = 0;
+    while (start <= archivePath.size()) {
+        const std::size_t end = archivePath.find_first_of("\\/", start);
+        const std::string_view name =
+            archivePath.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (!name.empty() && name != ".") {
+            if (IsUnsafeComponent(name)) {
+                return std::nullopt;
+            }
+#ifdef _WIN32
+            mapped /= std::filesystem::path(Windows1252ToWide(name));
+#else
+            mapped /= std::filesystem::path(Windows1252ToUtf8(name));
+#endif
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return mapped;
+}
+
+} // namespace archive

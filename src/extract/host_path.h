@@ -1,0 +1,16 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace archive {
+
+// Maps an archive path ("\" or "/" between folders, Windows-1252 names) onto
+// a host path relative to the output root: empty and "." components are
+// dropped. Returns nothing for a path that must never be written: one with a
+// ".." component or a NUL character (on Windows also a drive letter, a ":"
+// inside a name, a reserved device name, or a name ending in a dot or a blank).
+std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath);
+
+} // namespace archive

@@ -1,0 +1,166 @@
+#include "platform/archive_file.h"
+
+#include "platform/host_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace archive {
+
+namespace {
+constexpr std::size_t kWindowSize = 256 * 1024;
+}
+
+bool ArchiveFile::Open(const std::filesystem::path& path, std::string& error)
+{
+    Close();
+    std::FILE* raw = OpenHostFile(path, "rb", error);
+    if (raw == nullptr) {
+        return false;
+    }
+    file_.reset(raw);
+    std::uint64_t size = 0;
+    if (!HostFileSize(raw, size)) {
+        error = "cannot tell the file's length";
+        Close();
+        return false;
+    }
+    size_ = size;
+    position_ = 0;
+    window_.resize(kWindowSize);
+    windowStart_ = 0;
+    windowLength_ = 0;
+    deviceError_ = false;
+    return true;
+}
+
+void ArchiveFile::Close()
+{
+    file_.reset();
+    size_ = 0;
+    position_ = 0;
+    windowLength_ = 0;
+    window_.clear();
+    window_.shrink_to_fit();
+}
+
+bool ArchiveFile::Seek(std::uint64_t position)
+{
+    if (!file_ || position > size_) {
+        return false;
+    }
+    position_ = position;
+    return true;
+}
+
+bool ArchiveFile::FillWindow(std::uint64_t position)
+{
+    if (!HostSeek(file_.get(), position)) {
+        deviceError_ = true;
+        return false;
+    }
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(window_.size(), size_ - position));
+    const std::size_t got = std::fread(window_.data(), 1, wanted, file_.get());
+    windowStart_ = position;
+    windowLength_ = got;
+    if (got != wanted) {
+        deviceError_ = true;
+        return false;
+    }
+    return true;
+}
+
+std::size_t ArchiveFile::ReadSome(void* destination, std::size_t count)
+{
+    if (!file_) {
+        return 0;
+    }
+    auto* out = static_cast<std::uint8_t*>(destination);
+    std::size_t done = 0;
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, Remaining()));
+    while (done < count) {
+        const bool inWindow = position_ >= windowStart_ && position_ < windowStart_ + windowLength_;
+        if (!inWindow) {
+            // Large reads bypass the window: one system call straight into the caller's buffer.
+            if (count - done >= window_.size()) {
+                if (!HostSeek(file_.get(), position_)) {
+                    deviceError_ = true;
+                    break;
+                }
+                const std::size_t wanted = count - done;
+                const std::size_t got = std::fread(out + done, 1, wanted, file_.get());
+                done += got;
+                position_ += got;
+                if (got != wanted) {
+                    deviceError_ = true;
+                }
+                break;
+            }
+            FillWindow(position_);
+            if (windowLength_ == 0) {
+                break;
+            }
+        }
+        const std::size_t offset = static_cast<std::size_t>(position_ - windowStart_);
+        const std::size_t take = std::min(count - done, windowLength_ - offset);
+        std::memcpy(out + done, window_.data() + offset, take);
+        done += take;
+        position_ += take;
+    }
+    return done;
+}
+
+bool ArchiveFile::Read(void* destination, std::size_t count)
+{
+    if (!file_ || count > Remaining()) {
+        return false;
+    }
+    const std::uint64_t start = position_;
+    if (ReadSome(destination, count) != count) {
+        position_ = start;
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveFile::ReadByte(std::uint8_t& value)
+{
+    if (file_ && position_ >= windowStart_ && position_ < windowStart_ + windowLength_) {
+        value = window_[static_cast<std::size_t>(position_ - windowStart_)];
+        ++position_;
+        return true;
+    }
+    return Read(&value, 1);
+}
+
+namespace {
+template <typename T> bool ReadLittleEndian(ArchiveFile& file, T& value)
+{
+    std::uint8_t bytes[sizeof(T)];
+    if (!file.Read(bytes, sizeof(T))) {
+        return false;
+    }
+    std::uint64_t raw = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i) {
+        raw |= static_cast<std::uint64_t>(bytes[i]) << (8 * i);
+    }
+    value = static_cast<T>(raw);
+    return true;
+}
+} // namespace
+
+bool ArchiveFile::ReadInt16(std::int16_t& value)
+{
+    return ReadLittleEndian(*this, value);
+}
+bool ArchiveFile::ReadInt32(std::int32_t& value)
+{
+    return ReadLittleEndian(*this, value);
+}
+bool ArchiveFile::ReadInt64(std::int64_t& value)
+{
+    return ReadLittleEndian(*this, value);
+}
+
+} // namespace archive

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace archive {
+
+// Read-only access to an archive with explicit bounds: every read says
+// whether it got all of its bytes, and nothing is ever read past the end of
+// the file. Reads go through a window buffer so that many small reads (one
+// byte of a name at a time) cost a memory copy, not a system call.
+class ArchiveFile {
+  public:
+    ArchiveFile() = default;
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+    ArchiveFile(ArchiveFile&&) noexcept = default;
+    ArchiveFile& operator=(ArchiveFile&&) noexcept = default;
+    ~ArchiveFile() = default;
+
+    // Opens the file for reading. On failure returns false and leaves the
+    // system's reason in `error`.
+    bool Open(const std::filesystem::path& path, std::string& error);
+    void Close();
+    bool IsOpen() const { return file_ != nullptr; }
+
+    std::uint64_t Size() const { return size_; }
+    std::uint64_t Position() const { return position_; }
+    std::uint64_t Remaining() const { return size_ - position_; }
+
+    // Moves the read position; a position past the end is refused.
+    bool Seek(std::uint64_t position);
+
+    // Reads exactly `count` bytes or, when fewer remain, reads nothing and
+    // returns false with the position unchanged.
+    bool Read(void* destination, std::size_t count);
+    // Reads as many of `count` bytes as the file holds; returns the number read.
+    std::size_t ReadSome(void* destination, std::size_t count);
+    bool ReadByte(std::uint8_t& value);
+    bool ReadInt16(std::int16_t& value);
+    bool ReadInt32(std::int32_t& value);
+    bool ReadInt64(std::int64_t& value);
+
+    // A read that failed on a device error, as opposed to the end of the file.
+    bool DeviceError() const { return deviceError_; }
+
+  private:
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    bool FillWindow(std::uint64_t position);
+
+    std::unique_ptr<std::FILE, Closer> file_;
+    std::uint64_t size_ = 0;
+    std::uint64_t position_ = 0;
+    std::vector<std::uint8_t> window_;
+    std::uint64_t windowStart_ = 0;
+    std::size_t windowLength_ = 0;
+    bool deviceError_ = false;
+};
+
+} // namespace archive

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Archive strings are single-byte Windows-1252 text, kept as read. These
+// conversions are used only at the edges: console output, host file names,
+// the window's display.
+namespace archive {
+
+std::u32string Windows1252ToCodePoints(std::string_view bytes);
+std::string Windows1252ToUtf8(std::string_view bytes);
+std::wstring Windows1252ToWide(std::string_view bytes);
+
+// UTF-8 to Windows-1252; false when the text is not valid UTF-8 or holds a
+// character Windows-1252 does not have.
+bool Utf8ToWindows1252(std::string_view utf8, std::string& out);
+
+// A host path given as UTF-8 (the console's and the POSIX file names' form).
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string PathToUtf8(const std::filesystem::path& path);
+
+} // namespace archive

@@ -1,0 +1,80 @@
+#include "shell/frm_big.h"
+
+#include "platform/text_encoding.h"
+#include "version.h"
+
+#include <system_error>
+
+namespace archive {
+
+std::string VersionText(int major, int minor, int revision)
+{
+    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
+}
+
+std::string VersionText()
+{
+    return VersionText(kVersionMajor, kVersionMinor, kVersionRevision);
+}
+
+std::string FormTitle(int major, int minor, int revision)
+{
+    return std::string(kApplicationTitle) + " v" + VersionText(major, minor, revision);
+}
+
+FrmBig::FrmBig(Widgets& widgets) : widgets_(widgets) {}
+
+void FrmBig::Form_Load()
+{
+    title_ = FormTitle(kVersionMajor, kVersionMinor, kVersionRevision);
+    Zlib = std::make_unique<clsZlib>();
+    widgets_.SetProgressValue(0);
+}
+
+void FrmBig::sText(std::string_view line)
+{
+    std::string text;
+    text.reserve(line.size() + 2);
+    text.append(line).append("\r\n");
+    widgets_.AppendLog(text, LogKind::Normal);
+}
+
+void FrmBig::ReportFailure(std::string_view line)
+{
+    std::string text;
+    text.reserve(line.size() + 2);
+    text.append(line).append("\r\n");
+    widgets_.AppendLog(text, LogKind::Failure);
+    widgets_.SetStatusText(line);
+}
+
+void FrmBig::dText(std::string_view line)
+{
+    if (DebugToFile && debugFile_.IsOpen()) {
+        debugFile_.Write(line);
+        debugFile_.Write("\r\n");
+    }
+}
+
+bool FrmBig::DebugFileStart(std::string_view suffix, std::string& error)
+{
+    debugFile_.Close();
+    if (!DebugToFile) {
+        return true;
+    }
+    const std::filesystem::path path = PathFromUtf8(ArchivePath + std::string(suffix));
+    std::error_code removeError;
+    std::filesystem::remove(path, removeError);
+    if (!debugFile_.Create(path, error)) {
+        error = "cannot create the debug file " + ArchivePath + std::string(suffix) + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+void FrmBig::DebugFileEnd()
+{
+    debugFile_.Close();
+}
+
+} // namespace archive

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "compression/cls_zlib.h"
+#include "platform/host_file.h"
+#include "rbf/rbf_tables.h"
+#include "sga/sga_tables.h"
+#include "shell/catalogue_tree.h"
+#include "shell/widgets.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace archive {
+
+enum class ArchiveFormat { None, Sga, Rbf };
+
+inline constexpr std::string_view kApplicationTitle = "Tavrin's SV1 / SV2 / MF Archive Tool";
+
+// "major.minor.revision" as plain decimals.
+std::string VersionText(int major, int minor, int revision);
+std::string VersionText();
+// The main window's title for a version.
+std::string FormTitle(int major, int minor, int revision);
+
+// The main window's state and the services it offers the loaders and the
+// extractors. One object per window; procedures take it by reference.
+class FrmBig {
+  public:
+    explicit FrmBig(Widgets& widgets);
+    FrmBig(const FrmBig&) = delete;
+    FrmBig& operator=(const FrmBig&) = delete;
+
+    // Sets the title text and creates Zlib; the progress bar goes to 0.
+    void Form_Load();
+    const std::string& Title() const { return title_; }
+
+    // Appends the line and CR LF to the log box.
+    void sText(std::string_view line);
+    // Writes the line and CR LF to the open debug file while DebugToFile is
+    // on. With no debug file open the line is dropped.
+    void dText(std::string_view line);
+    // A failure line: appended to the log box as sText does and shown as the status text.
+    void ReportFailure(std::string_view line);
+
+    // Debug file of a run: `suffix` is ".debug.txt" or ".debug.extract.txt".
+    // Returns false with the reason when the file cannot be created.
+    bool DebugFileStart(std::string_view suffix, std::string& error);
+    void DebugFileEnd();
+    bool DebugFileOpen() const { return debugFile_.IsOpen(); }
+
+    void mnuOptionsDebugToFile_Click() { DebugToFile = !DebugToFile; }
+    void mnuFileExit_Click() { Zlib.reset(); }
+
+    Widgets& widgets() { return widgets_; }
+    CatalogueTree& tree() { return tree_; }
+    const CatalogueTree& tree() const { return tree_; }
+
+    // Full path of the archive chosen last (UTF-8 on POSIX hosts).
+    std::string ArchivePath;
+    bool DebugToFile = false;
+    std::unique_ptr<clsZlib> Zlib;
+    SgaTables Sga;
+    RbfTables Rbf;
+
+    // Where the output root ".\data" is made: the working directory, unless
+    // a front end says otherwise.
+    std::filesystem::path OutputBase = ".";
+    // Decimal separator of the CRC column: the user's locale in the window, "." on the console.
+    std::string DecimalSeparator = ".";
+    // True while ExtractAll runs: the open and extract commands then refuse to start.
+    bool Extracting = false;
+    // The format the last open sent its file to.
+    ArchiveFormat LastFormat = ArchiveFormat::None;
+
+  private:
+    Widgets& widgets_;
+    CatalogueTree tree_;
+    TextFileWriter debugFile_;
+    std::string title_;
+};
+
+// Brackets a load or an extraction: closes the debug file on every way out.
+class DebugFileScope {
+  public:
+    explicit DebugFileScope(FrmBig& frm) : frm_(frm) {}
+    ~DebugFileScope() { frm_.DebugFileEnd(); }
+    DebugFileScope(const DebugFileScope&) = delete;
+    DebugFileScope& operator=(const DebugFileScope&) = delete;
+
+  private:
+    FrmBig& frm_;
+};
+
+// Tells the window that the tree's data is being replaced, and that it is
+// done, on every way out of a load.
+class TreeUpdateScope {
+  public:
+    explicit TreeUpdateScope(Widgets& widgets) : widgets_(widgets) { widgets_.TreeAboutToChange(); }
+    ~TreeUpdateScope() { widgets_.TreeChanged(); }
+    TreeUpdateScope(const TreeUpdateScope&) = delete;
+    TreeUpdateScope& operator=(const TreeUpdateScope&) = delete;
+
+  private:
+    Widgets& widgets_;
+};
+
+} // namespace archive

@@ -1,0 +1,52 @@
+#include "shell/open_flow.h"
+
+#include "platform/archive_file.h"
+#include "platform/text_encoding.h"
+#include "rbf/rbf_loader.h"
+#include "sga/sga_loader.h"
+#include "shell/frm_big.h"
+
+#include <cstring>
+#include <new>
+
+namespace archive {
+
+LoadOutcome OpenArchive(FrmBig& frm)
+{
+    char signature[7] = {}; // bytes missing at the end of a shorter file count as NUL
+    {
+        ArchiveFile file;
+        std::string error;
+        if (!file.Open(PathFromUtf8(frm.ArchivePath), error)) {
+            frm.widgets().ShowMessage("Cannot open " + frm.ArchivePath + ": " + error);
+            return LoadOutcome::CannotOpen;
+        }
+        file.ReadSome(signature, sizeof signature);
+    }
+    if (std::memcmp(signature, "RBF1.23", 7) == 0) {
+        frm.LastFormat = ArchiveFormat::Rbf;
+        return LoadRbfArchive(frm);
+    }
+    frm.LastFormat = ArchiveFormat::Sga;
+    return LoadSgaArchive(frm);
+}
+
+LoadOutcome OpenChosenFile(FrmBig& frm, const std::string& path)
+{
+    if (frm.Extracting) {
+        return LoadOutcome::CannotOpen;
+    }
+    frm.ArchivePath = path;
+    try {
+        return OpenArchive(frm);
+    } catch (const LoadFailure& e) {
+        frm.ReportFailure(std::string("Load failed: ") + e.what());
+    } catch (const std::bad_alloc&) {
+        frm.ReportFailure("Load failed: out of memory");
+    } catch (const std::exception& e) {
+        frm.ReportFailure(std::string("Load failed: ") + e.what());
+    }
+    return LoadOutcome::Failed;
+}
+
+} // namespace archive

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Runs the console companion for real on archives made by the test builders.
+set -u
+cli=$1
+make_samples=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() { # description, expected, actual
+    if [ "$2" != "$3" ]; then
+        echo "FAIL: $1"; echo "  expected: $(printf %q "$2")"; echo "  actual:   $(printf %q "$3")"
+        failures=$((failures + 1))
+    fi
+}
+
+"$make_samples" "$work" || exit 1
+cd "$work" || exit 1
+
+check "--version" "archive-tool-cli 1.6.0" "$("$cli" --version)"
+"$cli" --help | grep -q "Exit status" || { echo "FAIL: --help"; failures=$((failures + 1)); }
+"$cli" >/dev/null 2>&1; check "no command is a usage error" 1 $?
+"$cli" info >/dev/null 2>&1; check "missing archive is a usage error" 1 $?
+
+out=$("$cli" info sample.sga); status=$?
+check "info status" 0 $status
+check "info first line" "Identifier=_ARCHIVE" "$(head -n 1 <<<"$out")"
+check "info line count (the last, empty line aside)" 20 "$(wc -l <<<"$out")"
+check "info has LF line ends only" 0 "$(printf '%s' "$out" | tr -cd '\r' | wc -c)"
+
+check "list outline" "Data
+  maps
+    town
+      plan.dat
+    index.txt
+  art
+    logo.tga
+  sounds
+  readme.txt" "$("$cli" list sample.sga)"
+check "list tsv row" "$(printf '3\tn1\tn0\ttown')" "$("$cli" list --tsv sample.sga | sed -n 3p)"
+
+"$cli" --debug info sample.sga >/dev/null
+check "debug file written with CR LF" "$(printf 'ID\tOff\t1stDir\tNxtDir\t1stFil\tNxtFil\r')" "$(head -n 1 sample.sga.debug.txt)"
+
+printf 'hello, no archive here' > text.txt
+"$cli" info text.txt >out.txt 2>err.txt; status=$?
+check "rejected status" 2 $status
+check "rejected message on stderr" "Invalid Archive File" "$(cat err.txt)"
+check "nothing on stdout when rejected" "" "$(cat out.txt)"
+"$cli" info missing.sga >/dev/null 2>&1; check "missing file status" 2 $?
+
+head -c 300 sample.sga > cut.sga
+"$cli" info cut.sga >out.txt 2>err.txt; status=$?
+check "truncated status" 2 $status
+grep -q "^Load failed: the file ends inside " err.txt || { echo "FAIL: truncated message"; failures=$((failures + 1)); }
+check "truncated stdout keeps the lines made so far" "Identifier=_ARCHIVE" "$(head -n 1 out.txt)"
+
+out=$("$cli" extract -C outdir sample.sga 2>err.txt); status=$?
+check "extract all status" 0 $status
+check "extract summary" "4 files written, 0 failed" "$(cat err.txt)"
+check "extract all last line" "...Extract finished" "$(tail -n 1 <<<"$out")"
+check "extracted file" "town
+forest" "$(cat outdir/data/maps/index.txt)"
+[ -f outdir/data/maps/town/plan.dat ] || { echo "FAIL: plan.dat missing"; failures=$((failures + 1)); }
+
+out=$("$cli" extract -C sel sample.sga maps/town/plan.dat --key 'n-1\f0' 2>/dev/null); status=$?
+check "extract selected status" 0 $status
+check "extract selected first line" "Extracting: plan.dat" "$(head -n 1 <<<"$out")"
+check "selected in order" "Extracting: readme.txt" "$(grep '^Extracting' <<<"$out" | sed -n 2p)"
+[ -f sel/data/readme.txt ] || { echo "FAIL: readme.txt by key missing"; failures=$((failures + 1)); }
+"$cli" extract -C sel sample.sga no/such/file >/dev/null 2>&1; check "unknown path is a usage error" 1 $?
+
+"$cli" extract sample-sv1.big >/dev/null 2>&1; check "extract refuses RBF" 2 $?
+out=$("$cli" info sample-sv1.big); check "rbf info" "Identifier=RBF" "$(head -n 1 <<<"$out")"
+check "rbf list" "$(printf '1\tRoot\t\tsample-sv1.big')" "$("$cli" list --tsv sample-sv1.big | head -n 1)"
+
+if [ $failures -eq 0 ]; then echo "cli: all checks passed"; else echo "cli: $failures checks failed"; exit 1; fi

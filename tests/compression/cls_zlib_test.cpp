@@ -1,0 +1,162 @@
+#include "compression/cls_zlib.h"
+#include "support/archive_builders.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace archive;
+using namespace archive::testing;
+
+namespace {
+
+std::string Sample(std::size_t size)
+{
+    std::string text;
+    for (std::size_t i = 0; text.size() < size; ++i) {
+        text += "line " + std::to_string(i % 97) + " of the sample\n";
+    }
+    text.resize(size);
+    return text;
+}
+
+} // namespace
+
+TEST(BufferSize, RoundsHalvesToTheEvenNeighbour)
+{
+    const std::pair<double, std::int32_t> table[] = {{0, 12},    {1, 13},      {50, 62},      {100, 113},
+                                                     {150, 164}, {1000, 1022}, {65536, 66203}};
+    for (const auto& [n, expected] : table) {
+        EXPECT_EQ(clsZlib::BufferSize(n), expected) << "n = " << n;
+    }
+}
+
+TEST(BufferSize, RefusesWhatLeavesTheSigned32BitRange)
+{
+    EXPECT_THROW(clsZlib::BufferSize(2147483647.0), ZlibUsageError);
+    EXPECT_THROW(clsZlib::BufferSize(-100), ZlibUsageError);
+    EXPECT_EQ(clsZlib::BufferSize(2126213526.0), 2147475673); // still fits
+}
+
+TEST(ClsZlib, ByteArrayRoundTripRecordsBothSizes)
+{
+    clsZlib zlib;
+    EXPECT_EQ(zlib.CompressedSize(), 0);
+    EXPECT_EQ(zlib.OriginalSize(), 0);
+    const std::string original = Sample(1000);
+    ByteArray data = ByteArray::FromString(original);
+    ASSERT_EQ(zlib.CompressByteArray(data, 6), 0);
+    const auto compressed = static_cast<std::int32_t>(data.size());
+    EXPECT_EQ(zlib.CompressedSize(), compressed);
+    EXPECT_EQ(zlib.OriginalSize(), 1000);
+    EXPECT_LT(data.size(), 1000u);
+
+    ASSERT_EQ(zlib.DecompressByteArray(data, 1000), 0);
+    EXPECT_EQ(data.AsText(), original);
+    EXPECT_EQ(zlib.CompressedSize(), compressed);
+    EXPECT_EQ(zlib.OriginalSize(), 1000);
+}
+
+TEST(ClsZlib, DecompressKeepsZlibsPartialResults)
+{
+    clsZlib zlib;
+    const std::string real200 = Sample(200);
+    ByteArray data = ByteArray::FromString(ZlibCompress(real200));
+    // Too small a buffer: -5 and the first BufferSize(100) = 113 bytes.
+    EXPECT_EQ(zlib.DecompressByteArray(data, 100), -5);
+    EXPECT_EQ(data.AsText(), real200.substr(0, 113));
+
+    // 110 real bytes fit the 113-byte buffer for OrigSize 100.
+    const std::string real110 = Sample(110);
+    data = ByteArray::FromString(ZlibCompress(real110));
+    EXPECT_EQ(zlib.DecompressByteArray(data, 100), 0);
+    EXPECT_EQ(data.AsText(), real110);
+
+    // A larger OrigSize than needed: the length follows what zlib reports.
+    data = ByteArray::FromString(ZlibCompress(real110));
+    EXPECT_EQ(zlib.DecompressByteArray(data, 5000), 0);
+    EXPECT_EQ(data.size(), 110u);
+}
+
+TEST(ClsZlib, CorruptAndTrailingInput)
+{
+    clsZlib zlib;
+    std::string stream = ZlibCompress(Sample(300));
+    ByteArray trailing = ByteArray::FromString(stream + "extra bytes");
+    EXPECT_EQ(zlib.DecompressByteArray(trailing, 300), 0);
+    EXPECT_EQ(trailing.AsText(), Sample(300));
+
+    ByteArray garbage = ByteArray::FromString("this is not a zlib stream");
+    EXPECT_EQ(zlib.DecompressByteArray(garbage, 100), -3);
+    // zlib reported no output: the array is left empty.
+    EXPECT_TRUE(garbage.empty());
+
+    ByteArray cut = ByteArray::FromString(stream.substr(0, stream.size() / 2));
+    const std::int32_t status = zlib.DecompressByteArray(cut, 300);
+    EXPECT_TRUE(status == -3 || status == -5) << status;
+    EXPECT_EQ(cut.AsText(), Sample(300).substr(0, cut.size()));
+}
+
+TEST(ClsZlib, CompressionLevelOutOfRangeIsAStreamError)
+{
+    clsZlib zlib;
+    ByteArray data = ByteArray::FromString(Sample(100));
+    EXPECT_EQ(zlib.CompressByteArray(data, 10), -2);
+    std::string text = Sample(100);
+    EXPECT_EQ(zlib.CompressString(text, 10), -2);
+}
+
+TEST(ClsZlib, UnsupportedInputsFailBeforeZlib)
+{
+    clsZlib zlib;
+    ByteArray empty;
+    EXPECT_THROW(zlib.CompressByteArray(empty, 6), ZlibUsageError);
+    EXPECT_THROW(zlib.DecompressByteArray(empty, 10), ZlibUsageError);
+    ByteArray one = ByteArray::FromString("x");
+    EXPECT_THROW(zlib.DecompressByteArray(one, 2147483647), ZlibUsageError);
+    EXPECT_EQ(one.AsText(), "x"); // untouched
+
+    TempDir dir;
+    WriteBytes(dir.File("empty"), "");
+    WriteBytes(dir.File("four"), "abcd");
+    EXPECT_THROW(zlib.CompressFile(dir.File("empty"), dir.File("out"), 6), ZlibUsageError);
+    EXPECT_THROW(zlib.DecompressFile(dir.File("four"), dir.File("out")), ZlibUsageError);
+    EXPECT_THROW(zlib.CompressFile(dir.File("missing"), dir.File("out"), 6), std::runtime_error);
+}
+
+TEST(ClsZlib, StringsRecordTheirOwnSizes)
+{
+    clsZlib zlib;
+    const std::string original = Sample(700);
+    std::string text = original;
+    ASSERT_EQ(zlib.CompressString(text, -1), 0);
+    EXPECT_EQ(zlib.CompressedSize(), static_cast<std::int32_t>(text.size()));
+    EXPECT_EQ(zlib.OriginalSize(), 700);
+    ASSERT_EQ(zlib.DecompressString(text, 700), 0);
+    EXPECT_EQ(text, original);
+    // Unlike the array method, the compressed size is the decompressed length.
+    EXPECT_EQ(zlib.CompressedSize(), 700);
+
+    std::string empty;
+    EXPECT_EQ(zlib.CompressString(empty, 6), 0);
+    EXPECT_EQ(zlib.DecompressString(empty, 0), 0);
+    EXPECT_EQ(empty, "");
+}
+
+TEST(ClsZlib, FileLayoutIsLengthThenStream)
+{
+    clsZlib zlib;
+    TempDir dir;
+    const std::string original = Sample(1000);
+    WriteBytes(dir.File("in"), original);
+    WriteBytes(dir.File("packed"), "an older, longer file that must be replaced entirely");
+    ASSERT_EQ(zlib.CompressFile(dir.File("in"), dir.File("packed"), 9), 0);
+    const std::string packed = ReadBytes(dir.File("packed"));
+    ASSERT_GT(packed.size(), 6u);
+    EXPECT_EQ(packed.substr(0, 4), std::string("\xE8\x03\x00\x00", 4));
+    EXPECT_EQ(packed.substr(4), ZlibCompress(original, 9));
+
+    ASSERT_EQ(zlib.DecompressFile(dir.File("packed"), dir.File("out")), 0);
+    EXPECT_EQ(ReadBytes(dir.File("out")), original);
+}

@@ -1,0 +1,307 @@
+#include "extract/extract.h"
+#include "support/test_window.h"
+
+#include <gtest/gtest.h>
+
+using namespace archive;
+using namespace archive::testing;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+std::string Content(std::size_t size, char seed)
+{
+    std::string text;
+    for (std::size_t i = 0; text.size() < size; ++i) {
+        text += static_cast<char>(seed + static_cast<char>(i % 7));
+        if (i % 13 == 0) {
+            text += " block ";
+        }
+    }
+    text.resize(size);
+    return text;
+}
+
+// The log lines appended since `from`.
+Lines LinesSince(const MemoryWidgets& widgets, std::size_t from)
+{
+    const Lines all = widgets.LogLines();
+    return Lines(all.begin() + static_cast<std::ptrdiff_t>(from), all.end());
+}
+
+SgaSpec MixedArchive(const std::string& alias = "Data")
+{
+    return SgaFromLayout(
+        {{"", {{.name = "root.txt", .content = Content(300, 'a'), .compress = true}}},
+         {"maps", {{.name = "stored.bin", .content = Content(100, 'k')}}},
+         {"maps\\town", {{.name = "plan.dat", .content = Content(5000, 'p'), .compress = true}}},
+         {"empty", {}}},
+        alias);
+}
+
+} // namespace
+
+TEST(ExtractAll, WritesEveryFileFoldersFirst)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(MixedArchive()), "test.sga", true), LoadOutcome::Loaded);
+    const std::size_t before = w.widgets.LogLines().size();
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(report.written, 3);
+    EXPECT_EQ(report.failed, 0);
+    const fs::path data = w.dir.path() / "data";
+    EXPECT_EQ(ReadBytes((data / "root.txt").string()), Content(300, 'a'));
+    EXPECT_EQ(ReadBytes((data / "maps/stored.bin").string()), Content(100, 'k'));
+    EXPECT_EQ(ReadBytes((data / "maps/town/plan.dat").string()), Content(5000, 'p'));
+    EXPECT_TRUE(fs::is_directory(data / "empty"));
+    EXPECT_EQ(
+        LinesSince(w.widgets, before),
+        (Lines{"Creating directory: .\\data", "Creating directory: maps", "Creating directory: maps\\town",
+               "Creating directory: empty", "", "Starting file extract...", "...Extract finished"}));
+    const Lines debug = w.DebugLines("test.sga", ".debug.extract.txt");
+    ASSERT_EQ(debug.size(), 3u);
+    const std::int32_t dataOffset = w.frm.Sga.SgaHeader.DataOffset;
+    EXPECT_EQ(debug[0], std::to_string(dataOffset) + ": .\\root.txt");
+    EXPECT_EQ(debug[2].substr(debug[2].find(':')), ": .\\maps\\town\\plan.dat");
+    EXPECT_EQ(w.widgets.statusText, w.frm.ArchivePath);
+    EXPECT_EQ(w.widgets.progressMaximum, 3);
+    EXPECT_EQ(w.widgets.progressValue, 3);
+    EXPECT_FALSE(w.frm.Extracting);
+    // No temporary file is left behind.
+    for (const auto& entry : fs::recursive_directory_iterator(data)) {
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+    }
+
+    // A second run gives the same files, creates nothing and replaces the debug file.
+    w.widgets.log.clear();
+    EXPECT_EQ(ExtractAll(w.frm).written, 3);
+    EXPECT_EQ(w.widgets.LogLines(), (Lines{"", "Starting file extract...", "...Extract finished"}));
+    EXPECT_EQ(w.DebugLines("test.sga", ".debug.extract.txt").size(), 3u);
+}
+
+TEST(ExtractAll, AliasDecidesTheOutputRoot)
+{
+    for (const std::string alias : {"Data", "data", "DATA"}) {
+        TestWindow w;
+        ASSERT_EQ(w.Open(BuildSga(MixedArchive(alias))), LoadOutcome::Loaded);
+        ExtractAll(w.frm);
+        EXPECT_TRUE(fs::exists(w.dir.path() / "data/root.txt")) << alias;
+    }
+    TestWindow bonus;
+    ASSERT_EQ(bonus.Open(BuildSga(MixedArchive("Bonus"))), LoadOutcome::Loaded);
+    ExtractAll(bonus.frm);
+    EXPECT_TRUE(fs::exists(bonus.dir.path() / "data/Bonus/maps/town/plan.dat"));
+    EXPECT_EQ(bonus.widgets.LogLines()[21], "Creating directory: .\\data");
+    EXPECT_EQ(bonus.widgets.LogLines()[22], "Creating directory: .\\data\\Bonus");
+
+    TestWindow empty;
+    ASSERT_EQ(empty.Open(BuildSga(MixedArchive(""))), LoadOutcome::Loaded);
+    ExtractAll(empty.frm);
+    EXPECT_TRUE(fs::exists(empty.dir.path() / "data/root.txt"));
+}
+
+TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
+{
+    // Row 0 without subdirectories is case D: a failure line before and after the write.
+    SgaSpec spec = SgaFromLayout(
+        {{"",
+          {{.name = "bad.bin", .content = "x", .storedBytes = "not zlib at all"},
+           {.name = "short.bin", .content = Content(200, 'q'), .compress = true, .expandedSize = 100},
+           {.name = "fine.txt", .content = "fine"}}}});
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(spec), "test.sga", true), LoadOutcome::Loaded);
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(report.written, 3);
+    EXPECT_EQ(report.failed, 2);
+    const Lines debug = w.DebugLines("test.sga", ".debug.extract.txt");
+    const std::string offset = std::to_string(w.frm.Sga.SgaHeader.DataOffset);
+    ASSERT_EQ(debug.size(), 7u);
+    EXPECT_EQ(debug[0], offset + ": .\\bad.bin");
+    EXPECT_EQ(debug[1], "Error: -3, Extract of 0 bad.bin Failed");
+    EXPECT_EQ(debug[2], "Error: -3, Extract of 0 bad.bin Failed");
+    EXPECT_EQ(debug[4], "Error: -5, Extract of 1 short.bin Failed");
+    EXPECT_EQ(debug[5], "Error: -5, Extract of 1 short.bin Failed");
+    EXPECT_EQ(debug[6].substr(debug[6].find(':')), ": .\\fine.txt");
+    EXPECT_EQ(ReadBytes(w.dir.File("data/bad.bin")), "");
+    EXPECT_EQ(ReadBytes(w.dir.File("data/short.bin")), Content(200, 'q').substr(0, 113));
+
+    // In a directory with subdirectories (case B) the line comes once.
+    SgaSpec b = SgaFromLayout(
+        {{"", {}}, {"d", {{.name = "bad", .content = "x", .storedBytes = "zz"}}}, {"d\\e", {}}});
+    b.dirs[1].firstDir = 2;
+    b.dirs[1].nextDir = 3;
+    TestWindow wb;
+    ASSERT_EQ(wb.Open(BuildSga(b), "test.sga", true), LoadOutcome::Loaded);
+    ExtractAll(wb.frm);
+    EXPECT_EQ(wb.DebugLines("test.sga", ".debug.extract.txt").size(), 2u);
+}
+
+TEST(ExtractAll, PlacementCasesAndSkippedRows)
+{
+    SgaSpec spec = SgaFromLayout({{"", {{.name = "r"}}},
+                                  {".", {{.name = "dot"}}},
+                                  {"c", {{.name = "in-c"}}},
+                                  {"skipped", {{.name = "never"}}}});
+    spec.dirs[3].firstDir = 2; // FirstDir > NextDir: nothing written
+    spec.dirs[3].nextDir = 1;
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Failed); // "." has no node; its file's parent is absent
+    // The tables are complete all the same; the extraction works from them alone.
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(report.written, 3);
+    EXPECT_TRUE(fs::exists(w.dir.path() / "data/r"));
+    EXPECT_TRUE(fs::exists(w.dir.path() / "data/dot"));
+    EXPECT_TRUE(fs::exists(w.dir.path() / "data/c/in-c"));
+    EXPECT_FALSE(fs::exists(w.dir.path() / "data/skipped/never"));
+}
+
+TEST(ExtractAll, UnsafePathsAreSkippedAndTheRestExtracted)
+{
+    SgaSpec spec =
+        SgaFromLayout({{"", {{.name = "..\\..\\escaped"}, {.name = "ok.txt", .content = "ok"}}},
+                       {"..", {{.name = "up"}}},
+                       {"a\\..\\..\\x", {}},
+                       {"fine", {{.name = std::string("nul\0name", 8)}, {.name = "b", .content = "b"}}}});
+    spec.files[3].name = "nul"; // names end at zero bytes: the NUL is put into the table below
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    w.frm.Sga.SgaFileNames[3] = std::string("nul\0x", 5);
+    const std::size_t before = w.widgets.LogLines().size();
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(report.written, 2);
+    EXPECT_EQ(report.failed, 5);
+    const Lines log = LinesSince(w.widgets, before);
+    EXPECT_NE(std::find(log.begin(), log.end(), "Skipped unsafe path: .."), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Skipped unsafe path: a\\..\\..\\x"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Skipped unsafe path: ..\\..\\escaped"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "Skipped unsafe path: ..\\up"), log.end());
+    EXPECT_EQ(ReadBytes(w.dir.File("data/ok.txt")), "ok");
+    EXPECT_EQ(ReadBytes(w.dir.File("data/fine/b")), "b");
+    // Nothing appeared beside the output root.
+    Lines outside;
+    for (const auto& entry : fs::directory_iterator(w.dir.path())) {
+        outside.push_back(entry.path().filename().string());
+    }
+    std::sort(outside.begin(), outside.end());
+    EXPECT_EQ(outside, (Lines{"data", "test.sga"}));
+}
+
+TEST(ExtractAll, FileSystemFailuresAreReportedAndTheWalkGoesOn)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(MixedArchive())), LoadOutcome::Loaded);
+    fs::create_directories(w.dir.path() / "data");
+    WriteBytes(w.dir.File("data/maps"), "a file where a folder belongs");
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(report.written, 1);
+    EXPECT_EQ(report.failed, 3);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/root.txt")), Content(300, 'a'));
+    const Lines log = w.widgets.LogLines();
+    const auto errors = std::count_if(log.begin(), log.end(),
+                                      [](const std::string& l) { return l.rfind("Error: ", 0) == 0; });
+    EXPECT_EQ(errors, 3); // maps\town cannot be made; two files cannot be written
+    EXPECT_EQ(log.back(), "...Extract finished");
+
+    // An archive that can no longer be opened.
+    w.frm.ArchivePath.clear();
+    EXPECT_EQ(ExtractAll(w.frm).failed, 1);
+    EXPECT_EQ(w.widgets.LogLines().back(), "Error: no archive is open");
+}
+
+TEST(ExtractAll, EntriesPastTheEndAndHugeClaims)
+{
+    SgaSpec spec = SgaFromLayout(
+        {{"",
+          {{.name = "cut.bin", .content = "0123456789", .storedSize = 1000, .expandedSize = 1000},
+           {.name = "huge.bin", .content = "x", .compress = true, .expandedSize = 2147483647},
+           {.name = "claims.bin", .content = "y", .compress = true, .expandedSize = 2000000000}}}});
+    spec.files[0].storedBytes = "0123456789";
+    spec.files[0].entryOffset = 0;
+    TestWindow w;
+    const std::string bytes = BuildSga(spec);
+    ASSERT_EQ(w.Open(bytes), LoadOutcome::Loaded);
+    w.frm.Sga.SgaFiles[0].EntryOffset =
+        static_cast<std::int32_t>(bytes.size()) - w.frm.Sga.SgaHeader.DataOffset - 4;
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(report.failed, 2) << w.widgets.log;
+    EXPECT_EQ(ReadBytes(w.dir.File("data/cut.bin")).size(), 4u); // only the bytes the file holds
+    const Lines log = w.widgets.LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "Error: cut.bin runs past the end of the archive: 4 of 1000 bytes read"),
+              log.end());
+    EXPECT_NE(std::find_if(log.begin(), log.end(),
+                           [](const std::string& l) {
+                               return l.rfind("Error: huge.bin cannot be decompressed: ", 0) == 0;
+                           }),
+              log.end());
+    // A 2 GB claim with a tiny stream costs only what it inflates to.
+    EXPECT_EQ(ReadBytes(w.dir.File("data/claims.bin")), "y");
+}
+
+TEST(ExtractSelected, ExampleLogForAFileInAFolder)
+{
+    SgaSpec spec = MixedArchive();
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(spec), "test.sga", true), LoadOutcome::Loaded);
+    const std::size_t before = w.widgets.LogLines().size();
+    const int node = w.frm.tree().IndexOfKey("n1\\f2");
+    ASSERT_NE(node, 0);
+    const ExtractReport report = ExtractSelected(w.frm, static_cast<std::int16_t>(node));
+    EXPECT_EQ(report.written, 1);
+    const std::int64_t position = w.frm.Sga.SgaHeader.DataOffset + w.frm.Sga.SgaFiles[2].EntryOffset;
+    EXPECT_EQ(LinesSince(w.widgets, before),
+              (Lines{"Extracting: plan.dat", "Creating directory: .\\data",
+                     "Creating directory: .\\data\\maps", "Creating directory: .\\data\\maps\\town",
+                     std::to_string(position) + ": maps\\town\\plan.dat"}));
+    EXPECT_EQ(ReadBytes(w.dir.File("data/maps/town/plan.dat")), Content(5000, 'p'));
+
+    // Again: folders exist, the file is replaced.
+    const std::size_t again = w.widgets.LogLines().size();
+    ExtractSelected(w.frm, static_cast<std::int16_t>(node));
+    EXPECT_EQ(LinesSince(w.widgets, again).size(), 2u);
+}
+
+TEST(ExtractSelected, RootFilesDirectoriesAndReplacement)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(MixedArchive("Bonus"))), LoadOutcome::Loaded);
+    fs::create_directories(w.dir.path() / "data/Bonus");
+    WriteBytes(w.dir.File("data/Bonus/root.txt"), std::string(10000, 'z'));
+    const std::size_t before = w.widgets.LogLines().size();
+    ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n-1\\f0")));
+    EXPECT_EQ(ReadBytes(w.dir.File("data/Bonus/root.txt")), Content(300, 'a'));
+    EXPECT_EQ(LinesSince(w.widgets, before).size(), 2u);
+
+    const std::size_t dirs = w.widgets.LogLines().size();
+    ExtractSelected(w.frm, 1); // the root
+    ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n0")));
+    ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n2"))); // empty directory
+    EXPECT_EQ(LinesSince(w.widgets, dirs),
+              (Lines{"Cannot extract directory", "Cannot extract directory", "Extracting: empty"}));
+    EXPECT_FALSE(fs::exists(w.dir.path() / "data/Bonus/maps"));
+
+    ExtractSelected(w.frm, 0);
+    EXPECT_EQ(w.widgets.LogLines().back(), "No file is selected: choose a file in the tree first");
+}
+
+TEST(ExtractSelected, SamePathTwiceTakesTheLowerRowAndFailuresGoToTheDebugFile)
+{
+    SgaSpec spec = SgaFromLayout({{"",
+                                   {{.name = "twin", .content = "first"},
+                                    {.name = "twin", .content = "second"},
+                                    {.name = "bad", .content = "x", .storedBytes = "broken"}}}});
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n-1\\f1")));
+    EXPECT_EQ(ReadBytes(w.dir.File("data/twin")), "first");
+
+    // The failure line is meant for a debug file; with none open it is dropped, and the file is still
+    // written.
+    w.frm.DebugToFile = true;
+    const ExtractReport report =
+        ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n-1\\f2")));
+    EXPECT_EQ(report.failed, 1);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/bad")), "");
+}
