@@ -1,0 +1,284 @@
+// Makes benchmark archives and measures the core against references in the
+// same run. Usage:
+//   archive-bench make-catalogue FILE DIRS FILES   SGA catalogue of DIRS directories and FILES files
+//   archive-bench make-mixed FILE MEGABYTES FILES  mixed compressible / semi / stored SGA archive
+//   archive-bench make-rbf FILE ENTRIES            RBF archive with realistic paths
+//   archive-bench load FILE...                     median load time of each archive (in-process)
+//   archive-bench extract FILE OUTDIR RUNS         ExtractAll against a minimal read-inflate-write loop
+#include "extract/extract.h"
+#include "extract/host_path.h"
+#include "shell/frm_big.h"
+#include "shell/memory_widgets.h"
+#include "shell/open_flow.h"
+#include "support/archive_builders.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace archive;
+using namespace archive::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+const char* const kWords[] = {"unit",  "texture", "model", "sound", "attrib", "terrain", "ui",    "effects",
+                              "orc",   "human",   "elf",   "tower", "wall",   "banner",  "armor", "weapon",
+                              "spell", "fire",    "water", "stone", "wood",   "gold",    "map",   "scenario"};
+
+std::string Word(std::mt19937& random) { return kWords[random() % std::size(kWords)]; }
+
+int MakeCatalogue(const std::string& path, int dirs, int files)
+{
+    std::mt19937 random(7);
+    std::vector<SgaLayoutDir> layout = {{"", {}}};
+    std::vector<std::string> paths;
+    for (int d = 1; d < dirs; ++d) {
+        // Realistic nesting: most folders sit two to four levels down under an earlier one.
+        std::string path;
+        if (paths.empty() || random() % 8 == 0) {
+            path = Word(random) + std::to_string(d);
+        } else {
+            path = paths[random() % paths.size()] + "\\" + Word(random) + std::to_string(d);
+        }
+        if (std::count(path.begin(), path.end(), '\\') > 4) {
+            path = Word(random) + std::to_string(d);
+        }
+        paths.push_back(path);
+        layout.push_back({path, {}});
+    }
+    for (int f = 0; f < files; ++f) {
+        layout[static_cast<std::size_t>(f) % layout.size()].files.push_back(
+            {.name = Word(random) + "_" + std::to_string(f) + ".tga", .content = ""});
+    }
+    SgaSpec spec = SgaFromLayout(layout);
+    // Keep rows in order: the layout's files are grouped by directory already.
+    WriteBytes(path, BuildSga(spec));
+    return 0;
+}
+
+std::string MixedContent(std::mt19937& random, std::size_t size, int kind)
+{
+    std::string content(size, '\0');
+    if (kind == 0) { // text-like, compresses well
+        std::size_t at = 0;
+        while (at < size) {
+            const std::string word = Word(random) + (random() % 5 == 0 ? "\n" : " ");
+            const std::size_t take = std::min(word.size(), size - at);
+            content.replace(at, take, word, 0, take);
+            at += take;
+        }
+    } else if (kind == 1) { // semi-compressible: small alphabet noise
+        for (char& c : content) {
+            c = static_cast<char>('a' + random() % 16);
+        }
+    } else { // stored: random bytes
+        for (char& c : content) {
+            c = static_cast<char>(random());
+        }
+    }
+    return content;
+}
+
+int MakeMixed(const std::string& path, int megabytes, int files)
+{
+    std::mt19937 random(11);
+    const std::size_t average = static_cast<std::size_t>(megabytes) * 1024 * 1024 / static_cast<std::size_t>(files);
+    const int dirs = std::max(1, files / 100);
+    std::vector<SgaLayoutDir> layout = {{"", {}}};
+    for (int d = 1; d < dirs; ++d) {
+        // Every tenth row a top folder, the nine after it inside it (parents come first).
+        const int top = d - (d - 1) % 10;
+        const std::string name = Word(random) + std::to_string(d);
+        layout.push_back({top == d ? name : layout[static_cast<std::size_t>(top)].path + "\\" + name, {}});
+    }
+    for (int f = 0; f < files; ++f) {
+        const int kind = f % 5 == 4 ? 2 : f % 5 == 3 ? 1 : 0;
+        const std::size_t size = average / 2 + random() % average;
+        layout[static_cast<std::size_t>(f) % layout.size()].files.push_back(
+            {.name = "file" + std::to_string(f) + ".dat", .content = MixedContent(random, size, kind),
+             .compress = kind != 2});
+    }
+    WriteBytes(path, BuildSga(SgaFromLayout(layout)));
+    return 0;
+}
+
+int MakeRbf(const std::string& path, int entries)
+{
+    std::mt19937 random(5);
+    RbfSpec spec;
+    spec.entries.reserve(static_cast<std::size_t>(entries));
+    std::vector<std::string> folders;
+    for (int i = 0; i < 5000; ++i) {
+        std::string folder = Word(random);
+        for (int depth = 1 + static_cast<int>(random() % 4); depth > 0; --depth) {
+            folder += "\\" + Word(random) + std::to_string(random() % 50);
+        }
+        folders.push_back(folder);
+    }
+    for (int i = 0; i < entries; ++i) {
+        spec.entries.push_back({.name = folders[static_cast<std::size_t>(i) / 200 % folders.size()] + "\\" +
+                                        Word(random) + "_" + std::to_string(i) + ".tga",
+                                .crc = static_cast<std::int64_t>(random()) * 7919,
+                                .compr = 1000,
+                                .uncompr = 2000});
+    }
+    WriteBytes(path, BuildRbf(spec));
+    return 0;
+}
+
+int Load(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths) {
+        std::vector<double> times;
+        std::size_t nodes = 0;
+        for (int run = 0; run < 5; ++run) {
+            MemoryWidgets widgets;
+            FrmBig frm(widgets);
+            frm.Form_Load();
+            const auto start = Clock::now();
+            if (OpenChosenFile(frm, fs::absolute(path).string()) != LoadOutcome::Loaded) {
+                std::cerr << path << ": " << widgets.statusText << "\n";
+                return 1;
+            }
+            times.push_back(Seconds(start));
+            nodes = frm.tree().Count();
+        }
+        std::printf("load\t%s\t%zu nodes\t%.3f s\n", path.c_str(), nodes, Median(times));
+    }
+    return 0;
+}
+
+// The floor: read each entry, inflate it with zlib, write it; no logging, no temporary names.
+void MinimalLoop(const SgaTables& t, const std::string& archivePath, const fs::path& out)
+{
+    std::FILE* archive = std::fopen(archivePath.c_str(), "rb");
+    std::vector<unsigned char> stored;
+    std::vector<unsigned char> expanded;
+    fs::create_directories(out);
+    const int dirs = t.SgaDataHeader.NumDirectories;
+    for (int d = 1; d < dirs; ++d) {
+        fs::create_directories(out / *MapArchivePath(t.SgaDirNames[static_cast<std::size_t>(d - 1)]));
+    }
+    for (int f = 0; f < t.SgaDataHeader.NumFiles; ++f) {
+        const SgaFile& file = t.SgaFiles[static_cast<std::size_t>(f)];
+        stored.resize(static_cast<std::size_t>(file.StoredSize));
+        fseeko(archive, t.SgaHeader.DataOffset + file.EntryOffset, SEEK_SET);
+        if (std::fread(stored.data(), 1, stored.size(), archive) != stored.size()) {
+            std::abort();
+        }
+        const unsigned char* data = stored.data();
+        std::size_t size = stored.size();
+        if (file.StoredSize != file.ExpandedSize) {
+            expanded.resize(static_cast<std::size_t>(file.ExpandedSize));
+            uLongf length = static_cast<uLongf>(expanded.size());
+            if (uncompress(expanded.data(), &length, stored.data(), static_cast<uLong>(stored.size())) != Z_OK) {
+                std::abort();
+            }
+            data = expanded.data();
+            size = length;
+        }
+        std::FILE* target = std::fopen((out / *MapArchivePath(file.Path)).c_str(), "wb");
+        std::fwrite(data, 1, size, target);
+        std::fclose(target);
+    }
+    std::fclose(archive);
+}
+
+} // namespace
+
+namespace {
+
+std::uint64_t TreeBytes(const fs::path& root)
+{
+    std::uint64_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) {
+            total += entry.file_size();
+        }
+    }
+    return total;
+}
+
+int Extract(const std::string& path, const fs::path& outDir, int runs)
+{
+    MemoryWidgets widgets;
+    FrmBig frm(widgets);
+    frm.Form_Load();
+    if (OpenChosenFile(frm, fs::absolute(path).string()) != LoadOutcome::Loaded) {
+        std::cerr << path << ": " << widgets.statusText << "\n";
+        return 1;
+    }
+    std::vector<double> ours;
+    std::vector<double> floor;
+    std::uint64_t bytes = 0;
+    for (int run = 0; run < runs; ++run) {
+        // Alternate the two so that both see the same machine.
+        fs::remove_all(outDir);
+        fs::create_directories(outDir / "ours");
+        frm.OutputBase = outDir / "ours";
+        auto start = Clock::now();
+        const ExtractReport report = ExtractAll(frm);
+        ours.push_back(Seconds(start));
+        if (report.failed != 0) {
+            std::cerr << "extraction failed: " << report.failed << "\n";
+            return 1;
+        }
+        bytes = TreeBytes(outDir / "ours");
+        fs::remove_all(outDir);
+        start = Clock::now();
+        MinimalLoop(frm.Sga, frm.ArchivePath, outDir / "floor" / "data");
+        floor.push_back(Seconds(start));
+    }
+    fs::remove_all(outDir);
+    const double a = Median(ours);
+    const double b = Median(floor);
+    const double mb = static_cast<double>(bytes) / 1e6;
+    std::printf("extract-all of %s: %.0f MB in %d files, output in %s, median of %d runs\n", path.c_str(), mb,
+                frm.Sga.SgaDataHeader.NumFiles, outDir.string().c_str(), runs);
+    std::printf("  ExtractAll                      %7.3f s  %7.1f MB/s\n", a, mb / a);
+    std::printf("  minimal read-inflate-write loop %7.3f s  %7.1f MB/s\n", b, mb / b);
+    std::printf("  ratio ExtractAll / loop         %7.2f\n", a / b);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 4 && args[0] == "make-catalogue") {
+        return MakeCatalogue(args[1], std::stoi(args[2]), std::stoi(args[3]));
+    }
+    if (args.size() == 4 && args[0] == "make-mixed") {
+        return MakeMixed(args[1], std::stoi(args[2]), std::stoi(args[3]));
+    }
+    if (args.size() == 3 && args[0] == "make-rbf") {
+        return MakeRbf(args[1], std::stoi(args[2]));
+    }
+    if (args.size() >= 2 && args[0] == "load") {
+        return Load(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    if (args.size() == 4 && args[0] == "extract") {
+        return Extract(args[1], args[2], std::stoi(args[3]));
+    }
+    std::cerr << "usage: see the comment at the top of bench/archive_bench.cpp\n";
+    return 1;
+}
