@@ -106,7 +106,7 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
         if (Utf8ToWindows1252(selection.text, text)) {
             node = selection.byKey ? frm.tree().IndexOfKey(text) : FindNodeByArchivePath(frm, text);
         }
-        if (node == 0 || node > 32767) {
+        if (node == 0) {
             std::fprintf(stderr, "%s %s selects nothing in %s\n", selection.byKey ? "The key" : "The path",
                          selection.text.c_str(), options.archive.c_str());
             return kExitUsage;
@@ -129,7 +129,7 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
         total = ExtractAll(frm);
     } else {
         for (const int node : nodes) {
-            const ExtractReport report = ExtractSelected(frm, static_cast<std::int16_t>(node));
+            const ExtractReport report = ExtractSelected(frm, node);
             total.written += report.written;
             total.failed += report.failed;
         }

@@ -231,7 +231,7 @@ std::optional<std::string> FolderPathOfKey(const SgaTables& t, const std::string
 
 } // namespace
 
-ExtractReport ExtractSelected(FrmBig& frm, std::int16_t nodeIndex)
+ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
 {
     if (frm.Extracting) {
         return {};

@@ -14,7 +14,9 @@ struct ExtractReport {
 
 // Writes the file that the tree node with the 1-based `nodeIndex` stands for
 // below the output root.
-ExtractReport ExtractSelected(FrmBig& frm, std::int16_t nodeIndex);
+// The index is an int, not 16 bits: an SGA tree has up to 65,535 nodes, and every one
+// of them must be reachable.
+ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex);
 
 // Writes every file of the loaded SGA archive below the output root: the
 // folders first, then each directory row's files.

@@ -17,6 +17,7 @@ struct CatalogueNode {
     std::string text;
     int parent = 0;
     int index = 0;
+    int row = 0; // position among its parent's children (or among the top-level nodes)
     std::vector<int> children;
     bool expanded = false;
 };

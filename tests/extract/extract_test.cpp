@@ -248,7 +248,7 @@ TEST(ExtractSelected, ExampleLogForAFileInAFolder)
     const std::size_t before = w.widgets.LogLines().size();
     const int node = w.frm.tree().IndexOfKey("n1\\f2");
     ASSERT_NE(node, 0);
-    const ExtractReport report = ExtractSelected(w.frm, static_cast<std::int16_t>(node));
+    const ExtractReport report = ExtractSelected(w.frm, node);
     EXPECT_EQ(report.written, 1);
     const std::int64_t position = w.frm.Sga.SgaHeader.DataOffset + w.frm.Sga.SgaFiles[2].EntryOffset;
     EXPECT_EQ(LinesSince(w.widgets, before),
@@ -259,7 +259,7 @@ TEST(ExtractSelected, ExampleLogForAFileInAFolder)
 
     // Again: folders exist, the file is replaced.
     const std::size_t again = w.widgets.LogLines().size();
-    ExtractSelected(w.frm, static_cast<std::int16_t>(node));
+    ExtractSelected(w.frm, node);
     EXPECT_EQ(LinesSince(w.widgets, again).size(), 2u);
 }
 
@@ -270,14 +270,14 @@ TEST(ExtractSelected, RootFilesDirectoriesAndReplacement)
     fs::create_directories(w.dir.path() / "data/Bonus");
     WriteBytes(w.dir.File("data/Bonus/root.txt"), std::string(10000, 'z'));
     const std::size_t before = w.widgets.LogLines().size();
-    ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n-1\\f0")));
+    ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f0"));
     EXPECT_EQ(ReadBytes(w.dir.File("data/Bonus/root.txt")), Content(300, 'a'));
     EXPECT_EQ(LinesSince(w.widgets, before).size(), 2u);
 
     const std::size_t dirs = w.widgets.LogLines().size();
     ExtractSelected(w.frm, 1); // the root
-    ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n0")));
-    ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n2"))); // empty directory
+    ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n0"));
+    ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n2")); // empty directory
     EXPECT_EQ(LinesSince(w.widgets, dirs),
               (Lines{"Cannot extract directory", "Cannot extract directory", "Extracting: empty"}));
     EXPECT_FALSE(fs::exists(w.dir.path() / "data/Bonus/maps"));
@@ -294,14 +294,14 @@ TEST(ExtractSelected, SamePathTwiceTakesTheLowerRowAndFailuresGoToTheDebugFile)
                                     {.name = "bad", .content = "x", .storedBytes = "broken"}}}});
     TestWindow w;
     ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
-    ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n-1\\f1")));
+    ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f1"));
     EXPECT_EQ(ReadBytes(w.dir.File("data/twin")), "first");
 
     // The failure line is meant for a debug file; with none open it is dropped, and the file is still
     // written.
     w.frm.DebugToFile = true;
     const ExtractReport report =
-        ExtractSelected(w.frm, static_cast<std::int16_t>(w.frm.tree().IndexOfKey("n-1\\f2")));
+        ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f2"));
     EXPECT_EQ(report.failed, 1);
     EXPECT_EQ(ReadBytes(w.dir.File("data/bad")), "");
 }

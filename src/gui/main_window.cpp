@@ -1,0 +1,402 @@
+#include "gui/main_window.h"
+
+#include "extract/extract.h"
+#include "gui/about_dialog.h"
+#include "platform/text_encoding.h"
+#include "shell/layout.h"
+#include "shell/open_flow.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeView>
+
+#include <cmath>
+
+namespace archive {
+
+namespace {
+
+int Pixels(float twips) { return static_cast<int>(std::lround(twips / 15.0f)); }
+
+// A toolbar button's key and tooltip, left to right; an empty key is the separator.
+struct ButtonSpec {
+    const char* key;
+    const char* tooltip;
+};
+constexpr std::array<ButtonSpec, 6> kButtons = {{{"OpenSV1", "Open SV1 BIG File"},
+                                                 {"OpenBIG", "Open SV2 BIG File"},
+                                                 {"OpenSGA", "Open MF SGA File"},
+                                                 {"", ""},
+                                                 {"SaveSelected", "Save Selected File"},
+                                                 {"SaveAll", "Save All Files in Archive"}}};
+
+QString LogText(std::string_view bytes)
+{
+    std::string lf;
+    lf.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) {
+            lf += bytes[i];
+        }
+    }
+    return DisplayText(lf);
+}
+
+} // namespace
+
+bool QtOpenFileDialog::Show(DialogState& state)
+{
+    QFileDialog dialog(parent_, DisplayText(state.title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile); // the named file need not exist
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    QStringList filters;
+    for (const std::string& filter : NameFiltersFromFilter(state.filter)) {
+        filters << DisplayText(filter);
+    }
+    dialog.setNameFilters(filters);
+    if (state.filterIndex >= 1 && state.filterIndex <= filters.size()) {
+        dialog.selectNameFilter(filters[state.filterIndex - 1]);
+    }
+    if (!state.fileName.empty()) {
+        dialog.selectFile(QString::fromUtf8(state.fileName.c_str()));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    state.fileName = dialog.selectedFiles().first().toUtf8().toStdString();
+    const int chosen = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    state.filterIndex = chosen >= 0 ? chosen + 1 : state.filterIndex;
+    return true;
+}
+
+MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<RegistryAndLauncher> registry)
+    : dialog_(dialog ? std::move(dialog) : std::make_unique<QtOpenFileDialog>(this)),
+      registry_(registry ? std::move(registry) : MakeSystemRegistry())
+{
+    messageSink = [this](const QString& text) {
+        QMessageBox::information(this, DisplayText(kApplicationTitle), text);
+    };
+    frm_.DecimalSeparator = QLocale().decimalPoint().toUtf8().toStdString();
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    BuildMenus();
+    BuildToolbar(client);
+
+    model_ = new CatalogueModel(frm_.tree(), this);
+    tree_ = new QTreeView(client);
+    tree_->setObjectName("tvwBIG");
+    tree_->setModel(model_);
+    tree_->setHeaderHidden(true);
+    tree_->setUniformRowHeights(true);
+    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree_->setGeometry(Pixels(120), Pixels(840), Pixels(3855), Pixels(5895));
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { frm_.tree().Select(CatalogueModel::NodeOf(current)); });
+
+    log_ = new QPlainTextEdit(client);
+    log_->setObjectName("txtDebug");
+    log_->setReadOnly(true);
+    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    log_->setGeometry(Pixels(4080), Pixels(840), Pixels(5295), Pixels(5895));
+
+    progress_ = new QProgressBar(client);
+    progress_->setObjectName("prgBar");
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    progress_->setGeometry(0, Pixels(6840), Pixels(9495), Pixels(255));
+
+    status_ = new QLabel(this);
+    status_->setObjectName("StatusBar1");
+    statusBar()->addWidget(status_, 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    setTabOrder(tree_, log_);
+    setTabOrder(log_, toolbar_);
+
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(0);
+    connect(&flushTimer_, &QTimer::timeout, this, &MainWindow::FlushPending);
+
+    frm_.Form_Load();
+    setWindowTitle(DisplayText(frm_.Title()));
+    FlushPending();
+
+    // Client area of 633 by 487 pixels, centred.
+    resize(633, menuBar()->sizeHint().height() + 487);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - rect().center());
+    }
+}
+
+MainWindow::~MainWindow()
+{
+    flushTimer_.stop();
+}
+
+void MainWindow::BuildMenus()
+{
+    QMenu* file = menuBar()->addMenu("&File");
+    open_ = file->addAction("&Open", this, &MainWindow::mnuFileOpen_Click);
+    open_->setObjectName("mnuFileOpen");
+    open_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    exit_ = file->addAction("E&xit", this, [this] {
+        frm_.mnuFileExit_Click();
+        close();
+    });
+    exit_->setObjectName("mnuFileExit");
+
+    QMenu* options = menuBar()->addMenu("&Options");
+    debug_ = options->addAction("&Debug to File");
+    debug_->setObjectName("mnuOptionsDebugToFile");
+    debug_->setCheckable(true);
+    debug_->setChecked(false);
+    connect(debug_, &QAction::triggered, this, [this] {
+        frm_.mnuOptionsDebugToFile_Click();
+        debug_->setChecked(frm_.DebugToFile);
+    });
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    about_ = help->addAction("&About", this, &MainWindow::mnuHelpAbout_Click);
+    about_->setObjectName("mnuHelpAbout");
+}
+
+void MainWindow::BuildToolbar(QWidget* client)
+{
+    toolbar_ = new QToolBar(client);
+    toolbar_->setObjectName("Toolbar1");
+    toolbar_->setMovable(false);
+    toolbar_->setIconSize(QSize(32, 32));
+    toolbar_->setGeometry(0, 0, Pixels(9495), Pixels(660));
+    for (std::size_t i = 0; i < kButtons.size(); ++i) {
+        const ButtonSpec& spec = kButtons[i];
+        if (*spec.key == '\0') {
+            buttons_[i + 1] = toolbar_->addSeparator();
+            continue;
+        }
+        const QString key = QString::fromLatin1(spec.key);
+        QAction* action = toolbar_->addAction(QIcon(":/icons/" + key + ".svg"), QString());
+        action->setObjectName(key);
+        action->setData(key);
+        action->setToolTip(QString::fromLatin1(spec.tooltip));
+        connect(action, &QAction::triggered, this, [this, key] { ToolbarClick(key); });
+        buttons_[i + 1] = action;
+        buttonEnabled_[i + 1] = i < 3;
+        action->setEnabled(buttonEnabled_[i + 1]);
+    }
+}
+
+void MainWindow::mnuFileOpen_Click() { archive::mnuFileOpen_Click(frm_, *dialog_, dialogState_); }
+
+void MainWindow::ToolbarClick(const QString& key)
+{
+    const bool extractAll = key == "SaveAll";
+    if (extractAll) {
+        SetCommandsEnabled(false); // ExtractAll lets events run: nothing may change what it reads
+    }
+    ToolbarButtonClick(frm_, *dialog_, dialogState_, key.toStdString());
+    if (extractAll) {
+        SetCommandsEnabled(true);
+    }
+    FlushPending();
+}
+
+void MainWindow::SetCommandsEnabled(bool enabled)
+{
+    open_->setEnabled(enabled);
+    for (int position : {1, 2, 3, 5, 6}) {
+        buttons_[static_cast<std::size_t>(position)]->setEnabled(enabled && buttonEnabled_[static_cast<std::size_t>(position)]);
+    }
+}
+
+void MainWindow::mnuHelpAbout_Click()
+{
+    if (!aboutDialog_) {
+        aboutDialog_ = new AboutDialog(*registry_);
+    }
+    aboutDialog_->show();
+    aboutDialog_->raise();
+    aboutDialog_->activateWindow();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!laidOut_) {
+        laidOut_ = true;
+        ApplyLayout(static_cast<float>(frameGeometry().width()) * 15.0f,
+                    static_cast<float>(frameGeometry().height()) * 15.0f);
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    toolbar_->setGeometry(0, 0, centralWidget()->width(), Pixels(660));
+    ApplyLayout(static_cast<float>(frameGeometry().width()) * 15.0f,
+                static_cast<float>(frameGeometry().height()) * 15.0f);
+}
+
+void MainWindow::ApplyLayout(float width, float height)
+{
+    const FormLayout layout = FormResizeLayout(width, height, static_cast<float>(tree_->width()) * 15.0f);
+    if (layout.progressWidth) {
+        progress_->resize(Pixels(*layout.progressWidth), progress_->height());
+    }
+    if (layout.progressTop) {
+        progress_->move(progress_->x(), Pixels(*layout.progressTop));
+    }
+    if (layout.treeWidth) {
+        tree_->resize(Pixels(*layout.treeWidth), tree_->height());
+    }
+    if (layout.treeHeight) {
+        tree_->resize(tree_->width(), Pixels(*layout.treeHeight));
+    }
+    // The log box starts where the tree ends, as the toolkit now reports it.
+    log_->move(tree_->width() + Pixels(150), log_->y());
+    if (layout.logHeight) {
+        log_->resize(log_->width(), Pixels(*layout.logHeight));
+    }
+    if (layout.logWidth) {
+        log_->resize(Pixels(*layout.logWidth), log_->height());
+    }
+}
+
+void MainWindow::ScheduleFlush()
+{
+    if (!flushTimer_.isActive()) {
+        flushTimer_.start();
+    }
+}
+
+void MainWindow::FlushPending()
+{
+    if (clearLog_) {
+        log_->clear();
+        clearLog_ = false;
+    }
+    if (!pendingLog_.empty()) {
+        QTextCursor cursor(log_->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(LogText(pendingLog_));
+        pendingLog_.clear();
+        log_->moveCursor(QTextCursor::End);
+    }
+    if (statusDirty_) {
+        status_->setText(DisplayText(pendingStatus_));
+        statusDirty_ = false;
+    }
+    if (progressDirty_) {
+        const int minimum = static_cast<int>(progressMinimum_);
+        const int maximum = std::max(minimum, static_cast<int>(progressMaximum_));
+        progress_->setRange(minimum, maximum);
+        progress_->setValue(std::clamp(static_cast<int>(progressValue_), minimum, maximum));
+        progressDirty_ = false;
+    }
+}
+
+void MainWindow::ClearLog()
+{
+    pendingLog_.clear();
+    clearLog_ = true;
+    ScheduleFlush();
+}
+
+void MainWindow::AppendLog(std::string_view text, LogKind)
+{
+    pendingLog_.append(text);
+    ScheduleFlush();
+}
+
+void MainWindow::SetProgressMinimum(float value)
+{
+    progressMinimum_ = value;
+    progressDirty_ = true;
+    ScheduleFlush();
+}
+
+void MainWindow::SetProgressMaximum(float value)
+{
+    progressMaximum_ = value;
+    progressDirty_ = true;
+    ScheduleFlush();
+}
+
+void MainWindow::SetProgressValue(float value)
+{
+    progressValue_ = value;
+    progressDirty_ = true;
+    ScheduleFlush();
+}
+
+void MainWindow::SetStatusText(std::string_view text)
+{
+    pendingStatus_.assign(text);
+    statusDirty_ = true;
+    ScheduleFlush();
+}
+
+void MainWindow::SetButtonEnabled(int position, bool enabled)
+{
+    if (position < 1 || position > 6 || position == 4) {
+        return;
+    }
+    buttonEnabled_[static_cast<std::size_t>(position)] = enabled;
+    buttons_[static_cast<std::size_t>(position)]->setEnabled(enabled && !frm_.Extracting);
+}
+
+void MainWindow::ShowMessage(std::string_view text)
+{
+    FlushPending();
+    messageSink(DisplayText(text));
+}
+
+void MainWindow::DoEvents()
+{
+    FlushPending();
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::TreeAboutToChange() { model_->BeginReset(); }
+
+void MainWindow::TreeChanged()
+{
+    model_->EndReset();
+    const CatalogueTree& tree = frm_.tree();
+    for (int node = 1; node <= static_cast<int>(tree.Count()); ++node) {
+        if (tree.Node(node).expanded) {
+            tree_->setExpanded(model_->IndexOfNode(node), true);
+        }
+    }
+    const int selected = tree.SelectedIndex();
+    if (selected != 0) {
+        tree_->setCurrentIndex(model_->IndexOfNode(selected));
+    }
+}
+
+void MainWindow::SetTreeAppearance(int, int, int indentation)
+{
+    // Lines and plus/minus boxes are the view's own; 80 twips is too narrow for
+    // the expand boxes, so the style's indentation is the least we use.
+    tree_->setIndentation(std::max(Pixels(static_cast<float>(indentation)), 16));
+}
+
+} // namespace archive

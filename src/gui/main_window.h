@@ -1,0 +1,127 @@
+#pragma once
+
+#include "about/about.h"
+#include "gui/about_dialog.h"
+#include "gui/catalogue_model.h"
+#include "shell/frm_big.h"
+#include "shell/open_command.h"
+#include "shell/widgets.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QToolBar;
+class QTreeView;
+
+namespace archive {
+
+// The open-file dialog of the window: QFileDialog over the toolkit-free state.
+class QtOpenFileDialog : public OpenFileDialog {
+public:
+    explicit QtOpenFileDialog(QWidget* parent) : parent_(parent) {}
+    bool Show(DialogState& state) override;
+
+private:
+    QWidget* parent_;
+};
+
+// The main window frmBIG: the Qt face of the core's Widgets.
+class MainWindow : public QMainWindow, public Widgets {
+    Q_OBJECT
+public:
+    // `dialog` and `registry` default to the real ones; tests pass fakes.
+    explicit MainWindow(std::unique_ptr<OpenFileDialog> dialog = nullptr,
+                        std::unique_ptr<RegistryAndLauncher> registry = nullptr);
+    ~MainWindow() override;
+
+    FrmBig& frm() { return frm_; }
+    DialogState& dialogState() { return dialogState_; }
+    // Where message boxes go (a modal QMessageBox unless replaced, as tests do).
+    std::function<void(const QString&)> messageSink;
+
+    // Widgets
+    void ClearLog() override;
+    void AppendLog(std::string_view text, LogKind kind) override;
+    void SetProgressMinimum(float value) override;
+    void SetProgressMaximum(float value) override;
+    void SetProgressValue(float value) override;
+    void SetStatusText(std::string_view text) override;
+    void SetButtonEnabled(int position, bool enabled) override;
+    void ShowMessage(std::string_view text) override;
+    void DoEvents() override;
+    void TreeAboutToChange() override;
+    void TreeChanged() override;
+    void SetTreeAppearance(int lineStyle, int style, int indentation) override;
+
+    // The resize rule for an outer size in twips; runs at the first show and every resize.
+    void ApplyLayout(float width, float height);
+    // Applies the log lines, status text and progress gathered since the last event-loop turn.
+    void FlushPending();
+
+    QTreeView* treeView() const { return tree_; }
+    QPlainTextEdit* logBox() const { return log_; }
+    QProgressBar* progressBar() const { return progress_; }
+    QLabel* statusLabel() const { return status_; }
+    QToolBar* toolBar() const { return toolbar_; }
+    // Toolbar buttons by position 1 to 6 (4 is the separator).
+    QAction* button(int position) const { return buttons_[static_cast<std::size_t>(position)]; }
+    QAction* openAction() const { return open_; }
+    QAction* exitAction() const { return exit_; }
+    QAction* debugAction() const { return debug_; }
+    QAction* aboutAction() const { return about_; }
+    AboutDialog* aboutDialog() const { return aboutDialog_; }
+
+    void mnuFileOpen_Click();
+    void ToolbarClick(const QString& key);
+    void mnuHelpAbout_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolbar(QWidget* client);
+    void ScheduleFlush();
+    void SetCommandsEnabled(bool enabled);
+
+    FrmBig frm_{*this};
+    DialogState dialogState_;
+    std::unique_ptr<OpenFileDialog> dialog_;
+    std::unique_ptr<RegistryAndLauncher> registry_;
+    CatalogueModel* model_ = nullptr;
+    QTreeView* tree_ = nullptr;
+    QPlainTextEdit* log_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* status_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    std::array<QAction*, 7> buttons_{};
+    std::array<bool, 7> buttonEnabled_{};
+    QAction* open_ = nullptr;
+    QAction* exit_ = nullptr;
+    QAction* debug_ = nullptr;
+    QAction* about_ = nullptr;
+    QPointer<AboutDialog> aboutDialog_;
+
+    QTimer flushTimer_;
+    std::string pendingLog_;
+    bool clearLog_ = false;
+    std::string pendingStatus_;
+    bool statusDirty_ = false;
+    float progressMinimum_ = 0;
+    float progressMaximum_ = 100;
+    float progressValue_ = 0;
+    bool progressDirty_ = false;
+    bool laidOut_ = false;
+};
+
+} // namespace archive

@@ -1,0 +1,80 @@
+#include "shell/open_command.h"
+
+#include "extract/extract.h"
+#include "shell/frm_big.h"
+#include "shell/open_flow.h"
+
+#include <algorithm>
+
+namespace archive {
+
+void mnuFileOpen_Click(FrmBig& frm, OpenFileDialog& dialog, DialogState& state)
+{
+    if (frm.Extracting) {
+        return; // an open would replace the tables the extraction reads
+    }
+    frm.ArchivePath.clear();
+    if (state.title.empty()) {
+        state.title = kGeneralOpenTitle;
+    }
+    state.hideReadOnly = true;
+    if (state.filter.empty()) {
+        state.filter = kGeneralFilter;
+    }
+    state.filterIndex = 1;
+    if (!dialog.Show(state)) {
+        state.title.clear();
+        state.filter.clear();
+        return;
+    }
+    if (state.fileName.empty()) {
+        return;
+    }
+    state.title.clear();
+    state.filter.clear();
+    OpenChosenFile(frm, state.fileName);
+}
+
+void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key)
+{
+    if (key == "OpenSV1") {
+        state.title = "Open Solvane1 .BIG Archive";
+        state.filter = "SV1 BIG Files (*.big)|*.big|All Files (*.*)|*.*";
+        mnuFileOpen_Click(frm, dialog, state);
+    } else if (key == "OpenBIG") {
+        state.title = "Open Solvane2 .BIG Archive";
+        state.filter = "SV2 BIG Files (*.big / *.grm*)|*.big;*.grm*|All Files (*.*)|*.*";
+        mnuFileOpen_Click(frm, dialog, state);
+    } else if (key == "OpenSGA") {
+        state.title = "Open Morrowfen .SGA Archive";
+        state.filter = "MF SGA Files (*.sga)|*.sga|All Files (*.*)|*.*";
+        mnuFileOpen_Click(frm, dialog, state);
+    } else if (key == "SaveSelected") {
+        ExtractSelected(frm, frm.tree().SelectedIndex());
+    } else if (key == "SaveAll") {
+        ExtractAll(frm);
+    }
+}
+
+std::vector<std::string> NameFiltersFromFilter(std::string_view filter)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= filter.size()) {
+        const std::size_t bar = filter.find('|', start);
+        parts.emplace_back(filter.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
+        if (bar == std::string_view::npos) {
+            break;
+        }
+        start = bar + 1;
+    }
+    std::vector<std::string> filters;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string patterns = parts[i + 1];
+        std::replace(patterns.begin(), patterns.end(), ';', ' ');
+        filters.push_back(parts[i] + " (" + patterns + ")");
+    }
+    return filters;
+}
+
+} // namespace archive
