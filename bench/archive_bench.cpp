@@ -31,7 +31,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Seconds(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 double Median(std::vector<double> values)
 {
@@ -43,7 +46,10 @@ const char* const kWords[] = {"unit",  "texture", "model", "sound", "attrib", "t
                               "orc",   "human",   "elf",   "tower", "wall",   "banner",  "armor", "weapon",
                               "spell", "fire",    "water", "stone", "wood",   "gold",    "map",   "scenario"};
 
-std::string Word(std::mt19937& random) { return kWords[random() % std::size(kWords)]; }
+std::string Word(std::mt19937& random)
+{
+    return kWords[random() % std::size(kWords)];
+}
 
 int MakeCatalogue(const std::string& path, int dirs, int files)
 {
@@ -100,7 +106,8 @@ std::string MixedContent(std::mt19937& random, std::size_t size, int kind)
 int MakeMixed(const std::string& path, int megabytes, int files)
 {
     std::mt19937 random(11);
-    const std::size_t average = static_cast<std::size_t>(megabytes) * 1024 * 1024 / static_cast<std::size_t>(files);
+    const std::size_t average =
+        static_cast<std::size_t>(megabytes) * 1024 * 1024 / static_cast<std::size_t>(files);
     const int dirs = std::max(1, files / 100);
     std::vector<SgaLayoutDir> layout = {{"", {}}};
     for (int d = 1; d < dirs; ++d) {
@@ -113,7 +120,8 @@ int MakeMixed(const std::string& path, int megabytes, int files)
         const int kind = f % 5 == 4 ? 2 : f % 5 == 3 ? 1 : 0;
         const std::size_t size = average / 2 + random() % average;
         layout[static_cast<std::size_t>(f) % layout.size()].files.push_back(
-            {.name = "file" + std::to_string(f) + ".dat", .content = MixedContent(random, size, kind),
+            {.name = "file" + std::to_string(f) + ".dat",
+             .content = MixedContent(random, size, kind),
              .compress = kind != 2});
     }
     WriteBytes(path, BuildSga(SgaFromLayout(layout)));
@@ -189,7 +197,8 @@ void MinimalLoop(const SgaTables& t, const std::string& archivePath, const fs::p
         if (file.StoredSize != file.ExpandedSize) {
             expanded.resize(static_cast<std::size_t>(file.ExpandedSize));
             uLongf length = static_cast<uLongf>(expanded.size());
-            if (uncompress(expanded.data(), &length, stored.data(), static_cast<uLong>(stored.size())) != Z_OK) {
+            if (uncompress(expanded.data(), &length, stored.data(), static_cast<uLong>(stored.size())) !=
+                Z_OK) {
                 std::abort();
             }
             data = expanded.data();

@@ -10,7 +10,10 @@ std::string AboutVersionLine(int major, int minor, int revision)
     return "Version " + VersionText(major, minor, revision);
 }
 
-std::string AboutVersionLine() { return AboutVersionLine(kVersionMajor, kVersionMinor, kVersionRevision); }
+std::string AboutVersionLine()
+{
+    return AboutVersionLine(kVersionMajor, kVersionMinor, kVersionRevision);
+}
 
 std::string AboutCredits()
 {
@@ -20,7 +23,10 @@ std::string AboutCredits()
            "Compression class after the zlib class module of its author.";
 }
 
-std::string AboutAuthorLine() { return "Archive Tool, written by its maintainers for players and modders."; }
+std::string AboutAuthorLine()
+{
+    return "Archive Tool, written by its maintainers for players and modders.";
+}
 
 bool GetKeyValue(RegistryAndLauncher& registry, std::int32_t KeyRoot, const std::string& KeyName,
                  const std::string& SubKeyRef, std::string& KeyVal)
@@ -48,8 +54,8 @@ void StartSysInfo(RegistryAndLauncher& registry, const std::function<void(const 
         if (registry.StartProgram(path)) {
             return;
         }
-    } else if (GetKeyValue(registry, kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
-                           path)) {
+    } else if (GetKeyValue(registry, kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Shared Tools Location",
+                           "MSINFO", path)) {
         const std::string program = path + "\\MSINFO32.EXE";
         if (registry.FileExists(program) && registry.StartProgram(program)) {
             return;

@@ -21,7 +21,7 @@ inline constexpr std::uint32_t kRegSz = 1;
 
 // The registry and the program launcher the "System Info" button needs.
 class RegistryAndLauncher {
-public:
+  public:
     virtual ~RegistryAndLauncher() = default;
     virtual bool OpenKey(std::int32_t root, const std::string& keyName, std::uint32_t access,
                          std::uintptr_t& handle) = 0;

@@ -15,7 +15,10 @@
 namespace archive {
 
 namespace {
-int Pixels(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+int Pixels(int twips)
+{
+    return static_cast<int>(std::lround(twips / 15.0));
+}
 QRect Twips(int left, int top, int width, int height)
 {
     return {Pixels(left), Pixels(top), Pixels(width), Pixels(height)};

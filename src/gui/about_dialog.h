@@ -15,7 +15,7 @@ namespace archive {
 // frmAbout: modeless, without an owner, fixed size.
 class AboutDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit AboutDialog(RegistryAndLauncher& registry);
 
     QLabel* versionLabel() const { return version_; }
@@ -27,7 +27,7 @@ public:
     // Where the "unavailable" message goes (a modal QMessageBox unless replaced).
     std::function<void(const QString&)> messageSink;
 
-private:
+  private:
     RegistryAndLauncher& registry_;
     QLineEdit* title_ = nullptr;
     QLabel* version_ = nullptr;

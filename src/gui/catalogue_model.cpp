@@ -10,7 +10,8 @@ QString DisplayText(std::string_view bytes)
     return QString::fromUcs4(codePoints.data(), static_cast<qsizetype>(codePoints.size()));
 }
 
-CatalogueModel::CatalogueModel(const CatalogueTree& tree, QObject* parent) : QAbstractItemModel(parent), tree_(tree)
+CatalogueModel::CatalogueModel(const CatalogueTree& tree, QObject* parent)
+    : QAbstractItemModel(parent), tree_(tree)
 {
 }
 
@@ -53,7 +54,10 @@ int CatalogueModel::rowCount(const QModelIndex& parent) const
     return static_cast<int>(ChildrenOf(parent).size());
 }
 
-int CatalogueModel::columnCount(const QModelIndex&) const { return 1; }
+int CatalogueModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
 
 QVariant CatalogueModel::data(const QModelIndex& index, int role) const
 {

@@ -10,7 +10,7 @@ namespace archive {
 // id is the node's 1-based index.
 class CatalogueModel : public QAbstractItemModel {
     Q_OBJECT
-public:
+  public:
     explicit CatalogueModel(const CatalogueTree& tree, QObject* parent = nullptr);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -20,12 +20,15 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
     QModelIndex IndexOfNode(int node) const;
-    static int NodeOf(const QModelIndex& index) { return index.isValid() ? static_cast<int>(index.internalId()) : 0; }
+    static int NodeOf(const QModelIndex& index)
+    {
+        return index.isValid() ? static_cast<int>(index.internalId()) : 0;
+    }
 
     void BeginReset() { beginResetModel(); }
     void EndReset() { endResetModel(); }
 
-private:
+  private:
     const std::vector<int>& ChildrenOf(const QModelIndex& parent) const;
 
     const CatalogueTree& tree_;

@@ -27,7 +27,10 @@ namespace archive {
 
 namespace {
 
-int Pixels(float twips) { return static_cast<int>(std::lround(twips / 15.0f)); }
+int Pixels(float twips)
+{
+    return static_cast<int>(std::lround(twips / 15.0f));
+}
 
 // A toolbar button's key and tooltip, left to right; an empty key is the separator.
 struct ButtonSpec {
@@ -204,7 +207,10 @@ void MainWindow::BuildToolbar(QWidget* client)
     }
 }
 
-void MainWindow::mnuFileOpen_Click() { archive::mnuFileOpen_Click(frm_, *dialog_, dialogState_); }
+void MainWindow::mnuFileOpen_Click()
+{
+    archive::mnuFileOpen_Click(frm_, *dialog_, dialogState_);
+}
 
 void MainWindow::ToolbarClick(const QString& key)
 {
@@ -223,7 +229,8 @@ void MainWindow::SetCommandsEnabled(bool enabled)
 {
     open_->setEnabled(enabled);
     for (int position : {1, 2, 3, 5, 6}) {
-        buttons_[static_cast<std::size_t>(position)]->setEnabled(enabled && buttonEnabled_[static_cast<std::size_t>(position)]);
+        buttons_[static_cast<std::size_t>(position)]->setEnabled(
+            enabled && buttonEnabled_[static_cast<std::size_t>(position)]);
     }
 }
 
@@ -375,7 +382,10 @@ void MainWindow::DoEvents()
     QCoreApplication::processEvents();
 }
 
-void MainWindow::TreeAboutToChange() { model_->BeginReset(); }
+void MainWindow::TreeAboutToChange()
+{
+    model_->BeginReset();
+}
 
 void MainWindow::TreeChanged()
 {

@@ -26,18 +26,18 @@ namespace archive {
 
 // The open-file dialog of the window: QFileDialog over the toolkit-free state.
 class QtOpenFileDialog : public OpenFileDialog {
-public:
+  public:
     explicit QtOpenFileDialog(QWidget* parent) : parent_(parent) {}
     bool Show(DialogState& state) override;
 
-private:
+  private:
     QWidget* parent_;
 };
 
 // The main window frmBIG: the Qt face of the core's Widgets.
 class MainWindow : public QMainWindow, public Widgets {
     Q_OBJECT
-public:
+  public:
     // `dialog` and `registry` default to the real ones; tests pass fakes.
     explicit MainWindow(std::unique_ptr<OpenFileDialog> dialog = nullptr,
                         std::unique_ptr<RegistryAndLauncher> registry = nullptr);
@@ -84,11 +84,11 @@ public:
     void ToolbarClick(const QString& key);
     void mnuHelpAbout_Click();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void BuildMenus();
     void BuildToolbar(QWidget* client);
     void ScheduleFlush();

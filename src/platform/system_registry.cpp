@@ -32,8 +32,9 @@ std::string Narrow(const std::wstring& wide)
 }
 
 class WindowsRegistry : public RegistryAndLauncher {
-public:
-    bool OpenKey(std::int32_t root, const std::string& keyName, std::uint32_t access, std::uintptr_t& handle) override
+  public:
+    bool OpenKey(std::int32_t root, const std::string& keyName, std::uint32_t access,
+                 std::uintptr_t& handle) override
     {
         HKEY key = nullptr;
         const HKEY rootKey = reinterpret_cast<HKEY>(static_cast<std::intptr_t>(root));
@@ -74,7 +75,7 @@ public:
 #else
 // No registry and no system information program here: every lookup fails.
 class NoRegistry : public RegistryAndLauncher {
-public:
+  public:
     bool OpenKey(std::int32_t, const std::string&, std::uint32_t, std::uintptr_t&) override { return false; }
     bool QueryValue(std::uintptr_t, const std::string&, std::size_t, std::uint32_t&, std::string&) override
     {

@@ -21,7 +21,8 @@ bool CatalogueTree::Add(std::optional<std::string_view> parentKey, std::string_v
     node.parent = parent;
     node.index = static_cast<int>(nodes_.size()) + 1;
     byKey_.emplace(node.key, node.index);
-    std::vector<int>& siblings = parent == 0 ? topLevel_ : nodes_[static_cast<std::size_t>(parent - 1)].children;
+    std::vector<int>& siblings =
+        parent == 0 ? topLevel_ : nodes_[static_cast<std::size_t>(parent - 1)].children;
     node.row = static_cast<int>(siblings.size());
     siblings.push_back(node.index);
     nodes_.push_back(std::move(node));

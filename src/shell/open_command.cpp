@@ -62,7 +62,8 @@ std::vector<std::string> NameFiltersFromFilter(std::string_view filter)
     std::size_t start = 0;
     while (start <= filter.size()) {
         const std::size_t bar = filter.find('|', start);
-        parts.emplace_back(filter.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
+        parts.emplace_back(
+            filter.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start));
         if (bar == std::string_view::npos) {
             break;
         }

@@ -11,8 +11,8 @@ class FrmBig;
 // The open-file dialog's state, kept apart from any toolkit.
 struct DialogState {
     std::string title;
-    std::string filter; // "description|patterns|description|patterns..."
-    int filterIndex = 1; // 1-based
+    std::string filter;   // "description|patterns|description|patterns..."
+    int filterIndex = 1;  // 1-based
     std::string fileName; // never reset: shows the name chosen last
     bool hideReadOnly = false;
 };
@@ -20,7 +20,7 @@ struct DialogState {
 // The modal open-file dialog. Returns false when the user cancels; on
 // acceptance the chosen full path is in state.fileName.
 class OpenFileDialog {
-public:
+  public:
     virtual ~OpenFileDialog() = default;
     virtual bool Show(DialogState& state) = 0;
 };

@@ -300,8 +300,7 @@ TEST(ExtractSelected, SamePathTwiceTakesTheLowerRowAndFailuresGoToTheDebugFile)
     // The failure line is meant for a debug file; with none open it is dropped, and the file is still
     // written.
     w.frm.DebugToFile = true;
-    const ExtractReport report =
-        ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f2"));
+    const ExtractReport report = ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f2"));
     EXPECT_EQ(report.failed, 1);
     EXPECT_EQ(ReadBytes(w.dir.File("data/bad")), "");
 }

@@ -10,7 +10,7 @@ namespace archive::testing {
 
 // An open-file dialog that answers from a script and remembers what it was shown.
 class ScriptedDialog : public OpenFileDialog {
-public:
+  public:
     // Each answer is a path to choose, or nothing for a cancel.
     std::deque<std::optional<std::string>> answers;
     std::vector<DialogState> shown;
