@@ -9,6 +9,8 @@
 #include <cctype>
 #include <limits>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace archive {
 
@@ -73,6 +75,13 @@ class Extractor {
                 return false;
             }
         }
+        std::error_code error;
+        dataHost_ = rootHost_;
+        boundary_ = std::filesystem::canonical(rootHost_, error);
+        if (error) {
+            Error("cannot resolve the folder .\\data: " + error.message());
+            return false;
+        }
         rootText_ = ".\\data\\";
         const std::string& alias = t_.SgaTocs[1].Alias;
         if (Upper(alias) != "DATA") {
@@ -115,8 +124,51 @@ class Extractor {
         return std::filesystem::exists(path, error);
     }
 
+    // True when `folder` resolves to a place inside ".\data": a symbolic link
+    // planted below it that leads elsewhere is never followed. Each folder is
+    // looked at once, from the outermost new one down.
+    bool ResolvesInside(const std::filesystem::path& folder, const std::string& shown)
+    {
+        std::vector<std::filesystem::path> chain;
+        std::filesystem::path at = folder;
+        bool inside = false;
+        for (;;) {
+            if (const auto known = resolved_.find(at.native()); known != resolved_.end()) {
+                inside = known->second;
+                break;
+            }
+            if (at == dataHost_) {
+                inside = true;
+                break;
+            }
+            if (!at.has_relative_path() || at.parent_path() == at) {
+                break; // never met ".\data"
+            }
+            chain.push_back(at);
+            at = at.parent_path();
+        }
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            std::error_code error;
+            if (inside && std::filesystem::is_symlink(std::filesystem::symlink_status(*it, error))) {
+                const std::filesystem::path real = std::filesystem::canonical(*it, error);
+                const auto [ends, _] =
+                    std::mismatch(boundary_.begin(), boundary_.end(), real.begin(), real.end());
+                inside = !error && ends == boundary_.end();
+            }
+            resolved_.emplace(it->native(), inside);
+        }
+        if (!inside) {
+            frm_.sText("Skipped path through a link out of the output root: " + shown);
+            ++report_.failed;
+        }
+        return inside;
+    }
+
     bool CreateFolder(const std::filesystem::path& path, const std::string& shown)
     {
+        if (!boundary_.empty() && !ResolvesInside(path, shown)) {
+            return false;
+        }
         std::error_code error;
         std::filesystem::create_directories(path, error);
         if (error) {
@@ -175,6 +227,15 @@ class Extractor {
 
     bool Write(const std::filesystem::path& target, const ByteArray& buffer, const std::string& shown)
     {
+        const std::filesystem::path folder = target.parent_path();
+        if (!ResolvesInside(folder, shown)) {
+            return false;
+        }
+        // A name with "\" or "/" inside needs folders that no directory row made.
+        if (createdFor_.insert(folder.native()).second && !Exists(folder)) {
+            std::error_code folderError;
+            std::filesystem::create_directories(folder, folderError);
+        }
         std::string error;
         if (!WriteFileReplacing(target, buffer.data(), buffer.size(), error)) {
             Error("cannot write " + shown + ": " + error);
@@ -194,6 +255,10 @@ class Extractor {
     ArchiveFile archive_;
     std::string rootText_;
     std::filesystem::path rootHost_;
+    std::filesystem::path dataHost_; // ".\data" as the host names it
+    std::filesystem::path boundary_; // and resolved
+    std::unordered_map<std::filesystem::path::string_type, bool> resolved_;
+    std::unordered_set<std::filesystem::path::string_type> createdFor_;
     ExtractReport report_;
 };
 
@@ -227,6 +292,19 @@ std::optional<std::string> FolderPathOfKey(const SgaTables& t, const std::string
         return std::nullopt;
     }
     return t.SgaDirNames[i] + "\\";
+}
+
+// How many files the file pass would write: the rows that have a case, their ranges added up.
+std::int64_t ListedFiles(const SgaTables& t, int numDirectories)
+{
+    std::int64_t listed = 0;
+    for (int d = 0; d < numDirectories; ++d) {
+        const SgaDirectory& dir = t.SgaDirectories[static_cast<std::size_t>(d)];
+        if (dir.FirstDir <= dir.NextDir && dir.FirstFile < dir.NextFile) {
+            listed += dir.NextFile - dir.FirstFile;
+        }
+    }
+    return listed;
 }
 
 } // namespace
@@ -322,6 +400,17 @@ ExtractReport ExtractAll(FrmBig& frm)
     if (!x.OpenArchive()) {
         return x.Report();
     }
+    const SgaTables& t = frm.Sga;
+    const int numDirectories =
+        std::min<int>(t.SgaDataHeader.NumDirectories,
+                      static_cast<int>(std::min(t.SgaDirNames.size(), t.SgaDirectories.size())));
+    const std::int64_t listed = ListedFiles(t, numDirectories);
+    if (listed > 65536 + 4 * (t.SgaDataHeader.NumFiles + 1)) {
+        // Overlapping ranges are allowed, but a small table must not make us write a billion files.
+        x.Error("the directory rows list " + N(listed) + " files for " + N(t.SgaDataHeader.NumFiles) +
+                " file rows; nothing was extracted");
+        return x.Report();
+    }
     DebugFileScope debugScope(frm);
     std::string error;
     if (!frm.DebugFileStart(".debug.extract.txt", error)) {
@@ -330,11 +419,6 @@ ExtractReport ExtractAll(FrmBig& frm)
     if (!x.PrepareOutputRoot()) {
         return x.Report();
     }
-    const SgaTables& t = frm.Sga;
-    const int numDirectories =
-        std::min<int>(t.SgaDataHeader.NumDirectories,
-                      static_cast<int>(std::min(t.SgaDirNames.size(), t.SgaDirectories.size())));
-
     // Folder pass.
     for (int d = 0; d < numDirectories; ++d) {
         const std::string& s = t.SgaDirNames[static_cast<std::size_t>(d)];

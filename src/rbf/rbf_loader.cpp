@@ -1,6 +1,7 @@
 #include "rbf/rbf_loader.h"
 
 #include "platform/text_encoding.h"
+#include "shell/catalogue_budget.h"
 #include "shell/frm_big.h"
 #include "shell/path_helpers.h"
 
@@ -38,6 +39,7 @@ class RbfLoader {
         if (!file_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
             throw LoadFailure("cannot open " + frm_.ArchivePath + ": " + error);
         }
+        budget_ = CatalogueBudget(file_.Size());
         DebugFileScope debugScope(frm_);
         if (!frm_.DebugFileStart(".debug.txt", error)) {
             throw LoadFailure(error);
@@ -181,6 +183,7 @@ class RbfLoader {
         const std::int32_t records = t_.RbfHeader.Records;
         for (std::int32_t i = 0; i < records; ++i) {
             PlaceEntry(i);
+            budget_.CheckTree(frm_.tree());
             widgets_.SetProgressValue(static_cast<float>(i));
             widgets_.SetStatusText("Processing: " + t_.RbfFileNames[static_cast<std::size_t>(i)]);
         }
@@ -221,6 +224,7 @@ class RbfLoader {
                 current = AfterLast(directory, '\\');
             }
             searchStart = pos + 1;
+            budget_.AddWork(directory.size() + 1);
             if (frm_.DebugToFile) {
                 frm_.dText("sJustDirectory(" + N(i) + ":" + N(j) + "): " + std::string(justDirectory) +
                            " | sDirectory: " + std::string(directory) +
@@ -236,6 +240,7 @@ class RbfLoader {
     RbfTables& t_;
     Widgets& widgets_;
     ArchiveFile file_;
+    CatalogueBudget budget_{0};
     std::vector<std::uint8_t> buffer_;
 };
 

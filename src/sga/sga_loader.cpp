@@ -1,6 +1,7 @@
 #include "sga/sga_loader.h"
 
 #include "platform/text_encoding.h"
+#include "shell/catalogue_budget.h"
 #include "shell/frm_big.h"
 #include "shell/path_helpers.h"
 
@@ -53,6 +54,7 @@ class SgaLoader {
         if (!file_.Open(PathFromArchivePath(), error)) {
             throw LoadFailure("cannot open " + frm_.ArchivePath + ": " + error);
         }
+        budget_ = CatalogueBudget(file_.Size());
         DebugFileScope debugScope(frm_);
         if (!frm_.DebugFileStart(".debug.txt", error)) {
             throw LoadFailure(error);
@@ -248,6 +250,7 @@ class SgaLoader {
             }
             throw LoadFailure(what + ": the key " + key + " is in the tree already");
         }
+        budget_.CheckTree(frm_.tree());
     }
 
     void AddRoot() { AddNode(std::nullopt, "n-1", t_.SgaTocs[1].Alias, "the root node"); }
@@ -331,6 +334,7 @@ class SgaLoader {
     SgaTables& t_;
     Widgets& widgets_;
     ArchiveFile file_;
+    CatalogueBudget budget_{0};
 };
 
 std::filesystem::path SgaLoader::PathFromArchivePath() const

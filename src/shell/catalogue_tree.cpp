@@ -21,6 +21,7 @@ bool CatalogueTree::Add(std::optional<std::string_view> parentKey, std::string_v
     node.parent = parent;
     node.index = static_cast<int>(nodes_.size()) + 1;
     byKey_.emplace(node.key, node.index);
+    bytes_ += 2 * key.size() + text.size() + 128;
     std::vector<int>& siblings =
         parent == 0 ? topLevel_ : nodes_[static_cast<std::size_t>(parent - 1)].children;
     node.row = static_cast<int>(siblings.size());
@@ -35,6 +36,7 @@ void CatalogueTree::Clear()
     topLevel_.clear();
     byKey_.clear();
     selected_ = 0;
+    bytes_ = 0;
 }
 
 int CatalogueTree::IndexOfKey(std::string_view key) const

@@ -33,6 +33,8 @@ class CatalogueTree {
     void Clear();
 
     std::size_t Count() const { return nodes_.size(); }
+    // Memory the nodes take, roughly: their keys, texts and bookkeeping.
+    std::size_t Bytes() const { return bytes_; }
     bool Empty() const { return nodes_.empty(); }
     const CatalogueNode& Node(int index) const { return nodes_[static_cast<std::size_t>(index - 1)]; }
     // 0 when no node has the key.
@@ -59,6 +61,7 @@ class CatalogueTree {
     std::vector<int> topLevel_;
     std::unordered_map<std::string, int, KeyHash, std::equal_to<>> byKey_;
     int selected_ = 0;
+    std::size_t bytes_ = 0;
 };
 
 } // namespace archive

@@ -1,0 +1,191 @@
+// Damaged and crafted archives: every cut and every single-byte change of
+// the samples loads or fails cleanly without leaking a handle; hostile names
+// and planted links never lead a write out of the output root.
+#include "extract/extract.h"
+#include "support/test_window.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace archive;
+using namespace archive::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+int OpenDescriptors()
+{
+#ifdef __linux__
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+#else
+    return 0;
+#endif
+}
+
+std::string SampleSga()
+{
+    return BuildSga(SgaFromLayout(
+        {{"", {{.name = "readme.txt", .content = "read me", .compress = true}}},
+         {"maps", {{.name = "index.txt", .content = "town"}}},
+         {"maps\\town", {{.name = "plan.dat", .content = std::string(400, 'p'), .compress = true}}},
+         {"art", {}}},
+        "Data"));
+}
+
+std::string SampleRbf()
+{
+    RbfSpec spec;
+    spec.entries = {{.name = "readme.txt"}, {.name = "maps\\town\\plan.dat"}, {.name = "maps\\index.txt"}};
+    return BuildRbf(spec);
+}
+
+// Loads `bytes`; the outcome must be a success, a rejection or a failure that says so.
+void ExpectCleanOutcome(TestWindow& w, const std::string& bytes, const std::string& what)
+{
+    const LoadOutcome outcome = w.Open(bytes, "damaged.sga", true);
+    ASSERT_NE(outcome, LoadOutcome::CannotOpen) << what;
+    if (outcome == LoadOutcome::Failed) {
+        ASSERT_EQ(w.widgets.LogLines().back().rfind("Load failed: ", 0), 0u) << what;
+    }
+    ASSERT_FALSE(w.frm.DebugFileOpen()) << what;
+}
+
+Lines EntriesOf(const fs::path& folder)
+{
+    Lines names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(Damaged, EveryCutAndEverySingleByteChangeEndsCleanly)
+{
+    TestWindow w;
+    const int before = OpenDescriptors();
+    int loads = 0;
+    for (const std::string& sample : {SampleSga(), SampleRbf()}) {
+        for (std::size_t length = 0; length < sample.size(); ++length) {
+            ExpectCleanOutcome(w, sample.substr(0, length), "cut at " + std::to_string(length));
+            ++loads;
+        }
+        for (std::size_t at = 0; at < sample.size(); ++at) {
+            for (const unsigned char value : {0x00, 0xFF, 0x80}) {
+                std::string changed = sample;
+                changed[at] = static_cast<char>(static_cast<unsigned char>(changed[at]) ^ value);
+                ExpectCleanOutcome(w, changed, "byte " + std::to_string(at) + " ^ " + std::to_string(value));
+                ++loads;
+                // A damaged catalogue must not make the extraction misbehave either.
+                if (at % 7 == 0) {
+                    ExtractAll(w.frm);
+                }
+            }
+        }
+    }
+    EXPECT_GT(loads, 1000);
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST(Hostile, NamesNeverLeaveTheOutputRoot)
+{
+    const std::string longComponent(300, 'n');
+    std::string longPath;
+    while (longPath.size() < 5000) { // past the host's path limit, within the loader's
+        longPath += "deep\\";
+    }
+    SgaSpec spec = SgaFromLayout({{"",
+                                   {{.name = "..", .content = "a"},
+                                    {.name = "..\\..\\x", .content = "b"},
+                                    {.name = "/etc/x", .content = "c"},
+                                    {.name = "\\x", .content = "d"},
+                                    {.name = "C:\\x", .content = "e"},
+                                    {.name = "in/side", .content = "f"},
+                                    {.name = longComponent, .content = "g"},
+                                    {.name = "CON", .content = "h"},
+                                    {.name = "trailing. ", .content = "i"},
+                                    {.name = "fine.txt", .content = "fine"}}},
+                                  {"a", {}},
+                                  {"a\\..\\..\\x", {{.name = "y", .content = "j"}}},
+                                  {longPath + "end", {{.name = "z", .content = "k"}}},
+                                  {"ok", {{.name = "kept.txt", .content = "kept"}}}});
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded) << w.widgets.statusText;
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/fine.txt")), "fine");
+    EXPECT_EQ(ReadBytes(w.dir.File("data/ok/kept.txt")), "kept");
+    EXPECT_EQ(ReadBytes(w.dir.File("data/etc/x")), "c"); // a leading "/" is no root here
+    EXPECT_EQ(ReadBytes(w.dir.File("data/x")), "d");
+    EXPECT_EQ(ReadBytes(w.dir.File("data/in/side")), "f");
+    EXPECT_GE(report.failed, 4);
+    const Lines log = w.widgets.LogLines();
+    for (const std::string refused :
+         {"Skipped unsafe path: ..", "Skipped unsafe path: ..\\..\\x", "Skipped unsafe path: a\\..\\..\\x",
+          "Skipped unsafe path: a\\..\\..\\x\\y"}) {
+        EXPECT_NE(std::find(log.begin(), log.end(), refused), log.end()) << refused;
+    }
+    EXPECT_EQ(log.back(), "...Extract finished");
+    EXPECT_EQ(EntriesOf(w.dir.path()), (Lines{"data", "test.sga"}));
+
+    // The same names one at a time.
+    for (int node = 1; node <= static_cast<int>(w.frm.tree().Count()); ++node) {
+        ExtractSelected(w.frm, node);
+    }
+    EXPECT_EQ(EntriesOf(w.dir.path()), (Lines{"data", "test.sga"}));
+
+    // A path of 40,000 characters is too long for the catalogue: the load stops and says so,
+    // and an extraction from the tables as far as they got still stays inside the root.
+    std::string hugePath;
+    while (hugePath.size() < 40000) {
+        hugePath += "..\\";
+    }
+    TestWindow huge;
+    ASSERT_EQ(huge.Open(BuildSga(SgaFromLayout({{"", {}}, {hugePath, {{.name = "z", .content = "z"}}}}))),
+              LoadOutcome::Failed);
+    EXPECT_NE(huge.widgets.LogLines().back().find("too long"), std::string::npos);
+    ExtractAll(huge.frm);
+    EXPECT_EQ(EntriesOf(huge.dir.path()), (Lines{"data", "test.sga"}));
+}
+
+#ifndef _WIN32
+TEST(Hostile, PlantedLinksAreNotFollowedOutOfTheRoot)
+{
+    TempDir outside;
+    SgaSpec spec = SgaFromLayout({{"", {{.name = "top.txt", .content = "top"}}},
+                                  {"x", {{.name = "f.txt", .content = "through the link"}}},
+                                  {"x\\sub", {{.name = "g.txt", .content = "deeper"}}}});
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    fs::create_directories(w.dir.path() / "data");
+    fs::create_directory_symlink(outside.path(), w.dir.path() / "data" / "x");
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/top.txt")), "top");
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+    EXPECT_EQ(report.failed, 3); // the folder x\sub and the two files below the link
+    const Lines log = w.widgets.LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "Skipped path through a link out of the output root: .\\data\\x\\sub"),
+              log.end());
+
+    ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n0\\f1"));
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+    EXPECT_EQ(w.widgets.LogLines().back(),
+              "Skipped path through a link out of the output root: .\\data\\x\\f.txt");
+
+    // A link to a place inside the root is fine.
+    fs::remove(w.dir.path() / "data" / "x");
+    fs::create_directories(w.dir.path() / "data" / "real");
+    fs::create_directory_symlink(w.dir.path() / "data" / "real", w.dir.path() / "data" / "x");
+    EXPECT_EQ(ExtractAll(w.frm).failed, 0);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/real/f.txt")), "through the link");
+}
+#endif
