@@ -2,6 +2,8 @@
 // first four bytes, the rest is the stream.
 #include "compression/cls_zlib.h"
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
