@@ -5,6 +5,10 @@
 //   archive-bench make-rbf FILE ENTRIES            RBF archive with realistic paths
 //   archive-bench load FILE...                     median load time of each archive (in-process)
 //   archive-bench extract FILE OUTDIR RUNS         ExtractAll against a minimal read-inflate-write loop
+//   archive-bench make-small FILE FILES            catalogue-heavy SGA archive of small compressed files
+//   archive-bench make-zip FILE.sga FILE.zip       a zip of the same files, same compression level
+//   archive-bench floor FILE OUTDIR                the minimal loop once (for timing from outside)
+//   archive-bench claims FILE ENTRIES              entries that claim 2 GB each; extracts, prints peak memory
 #include "extract/extract.h"
 #include "extract/host_path.h"
 #include "shell/frm_big.h"
@@ -13,6 +17,8 @@
 #include "support/archive_builders.h"
 
 #include <zlib.h>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -268,6 +274,157 @@ int Extract(const std::string& path, const fs::path& outDir, int runs)
     return 0;
 }
 
+int MakeSmall(const std::string& path, int files)
+{
+    std::mt19937 random(3);
+    std::vector<SgaLayoutDir> layout = {{"", {}}};
+    for (int d = 1; d < 500; ++d) {
+        const int top = d - (d - 1) % 10;
+        const std::string name = Word(random) + std::to_string(d);
+        layout.push_back({top == d ? name : layout[static_cast<std::size_t>(top)].path + "\\" + name, {}});
+    }
+    for (int f = 0; f < files; ++f) {
+        layout[static_cast<std::size_t>(f) % layout.size()].files.push_back(
+            {.name = Word(random) + "_" + std::to_string(f) + ".txt",
+             .content = MixedContent(random, 200 + random() % 3000, 0),
+             .compress = true});
+    }
+    WriteBytes(path, BuildSga(SgaFromLayout(layout)));
+    return 0;
+}
+
+// A zip with the same files: deflated at the builder's level where the SGA
+// entry is compressed, stored where it is stored.
+int MakeZip(const std::string& sgaPath, const std::string& zipPath)
+{
+    MemoryWidgets widgets;
+    FrmBig frm(widgets);
+    frm.Form_Load();
+    if (OpenChosenFile(frm, fs::absolute(sgaPath).string()) != LoadOutcome::Loaded) {
+        return 1;
+    }
+    const std::string archive = ReadBytes(sgaPath);
+    const SgaTables& t = frm.Sga;
+    std::string out;
+    std::string central;
+    auto put16 = [](std::string& to, unsigned v) {
+        to += static_cast<char>(v & 0xFF);
+        to += static_cast<char>((v >> 8) & 0xFF);
+    };
+    auto put32 = [&](std::string& to, std::uint32_t v) {
+        put16(to, v & 0xFFFF);
+        put16(to, v >> 16);
+    };
+    int count = 0;
+    for (int f = 0; f < t.SgaDataHeader.NumFiles; ++f) {
+        const SgaFile& file = t.SgaFiles[static_cast<std::size_t>(f)];
+        std::string name = "data/" + file.Path;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        std::string content =
+            archive.substr(static_cast<std::size_t>(t.SgaHeader.DataOffset + file.EntryOffset),
+                           static_cast<std::size_t>(file.StoredSize));
+        const bool deflated = file.StoredSize != file.ExpandedSize;
+        std::string stored = content;
+        if (deflated) {
+            std::string expanded(static_cast<std::size_t>(file.ExpandedSize), '\0');
+            uLongf length = static_cast<uLongf>(expanded.size());
+            uncompress(reinterpret_cast<Bytef*>(expanded.data()), &length,
+                       reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()));
+            content = expanded;
+            z_stream z{};
+            deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+            stored.assign(deflateBound(&z, static_cast<uLong>(content.size())), '\0');
+            z.next_in = reinterpret_cast<Bytef*>(content.data());
+            z.avail_in = static_cast<uInt>(content.size());
+            z.next_out = reinterpret_cast<Bytef*>(stored.data());
+            z.avail_out = static_cast<uInt>(stored.size());
+            deflate(&z, Z_FINISH);
+            stored.resize(z.total_out);
+            deflateEnd(&z);
+        }
+        const auto crc = static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size())));
+        const auto offset = static_cast<std::uint32_t>(out.size());
+        std::string header;
+        put32(header, 0x04034b50);
+        put16(header, 20);
+        put16(header, 0);
+        put16(header, deflated ? 8 : 0);
+        put16(header, 0);
+        put16(header, 0x21);
+        put32(header, crc);
+        put32(header, static_cast<std::uint32_t>(stored.size()));
+        put32(header, static_cast<std::uint32_t>(content.size()));
+        put16(header, static_cast<unsigned>(name.size()));
+        put16(header, 0);
+        out += header + name + stored;
+        put32(central, 0x02014b50);
+        put16(central, 20);
+        central += header.substr(4, 26);
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0);
+        put32(central, 0);
+        put32(central, offset);
+        central += name;
+        ++count;
+    }
+    const auto centralOffset = static_cast<std::uint32_t>(out.size());
+    out += central;
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, static_cast<unsigned>(count));
+    put16(out, static_cast<unsigned>(count));
+    put32(out, static_cast<std::uint32_t>(central.size()));
+    put32(out, centralOffset);
+    put16(out, 0);
+    WriteBytes(zipPath, out);
+    return 0;
+}
+
+int Floor(const std::string& path, const fs::path& outDir)
+{
+    MemoryWidgets widgets;
+    FrmBig frm(widgets);
+    frm.Form_Load();
+    if (OpenChosenFile(frm, fs::absolute(path).string()) != LoadOutcome::Loaded) {
+        return 1;
+    }
+    MinimalLoop(frm.Sga, frm.ArchivePath, outDir / "data");
+    return 0;
+}
+
+// Entries that claim 2 GB each but inflate to a few bytes: memory must follow what they inflate to.
+int Claims(const std::string& path, int entries)
+{
+    std::vector<SgaFileSpec> files;
+    for (int i = 0; i < entries; ++i) {
+        files.push_back({.name = "claim" + std::to_string(i),
+                         .content = std::string(1000, 'c'),
+                         .compress = true,
+                         .expandedSize = 2000000000});
+    }
+    WriteBytes(path, BuildSga(SgaFromLayout({{"", files}})));
+    MemoryWidgets widgets;
+    FrmBig frm(widgets);
+    frm.Form_Load();
+    const fs::path out = fs::path(path).parent_path() / "claims-out";
+    fs::remove_all(out);
+    fs::create_directories(out);
+    frm.OutputBase = out;
+    if (OpenChosenFile(frm, fs::absolute(path).string()) != LoadOutcome::Loaded) {
+        return 1;
+    }
+    const ExtractReport report = ExtractAll(frm);
+    fs::remove_all(out);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%d entries claiming 2 GB each: %d written, %d failed; peak memory %.1f MB\n", entries,
+                report.written, report.failed, static_cast<double>(usage.ru_maxrss) / 1024.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -284,6 +441,18 @@ int main(int argc, char** argv)
     }
     if (args.size() >= 2 && args[0] == "load") {
         return Load(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    if (args.size() == 3 && args[0] == "make-small") {
+        return MakeSmall(args[1], std::stoi(args[2]));
+    }
+    if (args.size() == 3 && args[0] == "make-zip") {
+        return MakeZip(args[1], args[2]);
+    }
+    if (args.size() == 3 && args[0] == "floor") {
+        return Floor(args[1], args[2]);
+    }
+    if (args.size() == 3 && args[0] == "claims") {
+        return Claims(args[1], std::stoi(args[2]));
     }
     if (args.size() == 4 && args[0] == "extract") {
         return Extract(args[1], args[2], std::stoi(args[3]));

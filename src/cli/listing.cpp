@@ -25,22 +25,49 @@ std::string ListingField(std::string_view text)
     return Windows1252ToUtf8(escaped);
 }
 
-std::string ListOutline(const CatalogueTree& tree)
+namespace {
+
+constexpr std::size_t kChunk = 1 << 16;
+
+void FlushIfFull(std::string& out, const ListingSink& sink)
+{
+    if (out.size() >= kChunk) {
+        sink(out);
+        out.clear();
+    }
+}
+
+std::string Collect(const std::function<void(const ListingSink&)>& list)
+{
+    std::string all;
+    list([&](std::string_view piece) { all.append(piece); });
+    return all;
+}
+
+} // namespace
+
+void ListOutline(const CatalogueTree& tree, const ListingSink& sink)
 {
     std::string out;
     // Depths follow from the visiting order: a node's depth is its parent's plus one.
     std::vector<int> depth(tree.Count() + 1, 0);
     tree.Visit([&](const CatalogueNode& node) {
-        depth[static_cast<std::size_t>(node.index)] =
-            node.parent == 0 ? 0 : depth[static_cast<std::size_t>(node.parent)] + 1;
-        out.append(static_cast<std::size_t>(depth[static_cast<std::size_t>(node.index)]) * 2, ' ');
+        const auto at = static_cast<std::size_t>(node.index);
+        depth[at] = node.parent == 0 ? 0 : depth[static_cast<std::size_t>(node.parent)] + 1;
+        out.append(static_cast<std::size_t>(depth[at]) * 2, ' ');
         out += ListingField(node.text);
         out += '\n';
+        FlushIfFull(out, sink);
     });
-    return out;
+    sink(out);
 }
 
-std::string ListTsv(const CatalogueTree& tree)
+std::string ListOutline(const CatalogueTree& tree)
+{
+    return Collect([&](const ListingSink& sink) { ListOutline(tree, sink); });
+}
+
+void ListTsv(const CatalogueTree& tree, const ListingSink& sink)
 {
     std::string out;
     for (int i = 1; i <= static_cast<int>(tree.Count()); ++i) {
@@ -55,8 +82,14 @@ std::string ListTsv(const CatalogueTree& tree)
         out += '\t';
         out += ListingField(node.text);
         out += '\n';
+        FlushIfFull(out, sink);
     }
-    return out;
+    sink(out);
+}
+
+std::string ListTsv(const CatalogueTree& tree)
+{
+    return Collect([&](const ListingSink& sink) { ListTsv(tree, sink); });
 }
 
 namespace {

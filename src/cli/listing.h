@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,14 @@ class FrmBig;
 // from Windows-1252 to UTF-8.
 std::string ListingField(std::string_view text);
 
+// Receives the listing in pieces, so that a million lines never sit in memory at once.
+using ListingSink = std::function<void(std::string_view)>;
+
 // The tree as an indented outline of node texts, two spaces per level.
+void ListOutline(const CatalogueTree& tree, const ListingSink& sink);
 std::string ListOutline(const CatalogueTree& tree);
 // One line per node in index order: index, key, parent key, text, TAB-separated.
+void ListTsv(const CatalogueTree& tree, const ListingSink& sink);
 std::string ListTsv(const CatalogueTree& tree);
 
 // The index of the first node, in index order, whose archive path equals

@@ -53,11 +53,6 @@ std::string AbsolutePath(const std::string& path)
     return error ? path : PathToUtf8(absolute.lexically_normal());
 }
 
-void Print(const std::string& text)
-{
-    std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
 // Runs the open flow on the archive; the exit status of a failed open, or kExitOk.
 int Load(FrmBig& frm, const Options& options)
 {
@@ -81,7 +76,14 @@ int RunList(const Options& options)
     FrmBig frm(widgets);
     frm.Form_Load();
     const int status = Load(frm, options);
-    Print(options.tsv ? ListTsv(frm.tree()) : ListOutline(frm.tree()));
+    const ListingSink sink = [](std::string_view piece) {
+        std::fwrite(piece.data(), 1, piece.size(), stdout);
+    };
+    if (options.tsv) {
+        ListTsv(frm.tree(), sink);
+    } else {
+        ListOutline(frm.tree(), sink);
+    }
     return status;
 }
 

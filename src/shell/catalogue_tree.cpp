@@ -15,18 +15,17 @@ bool CatalogueTree::Add(std::optional<std::string_view> parentKey, std::string_v
             return false;
         }
     }
-    CatalogueNode node;
+    std::vector<int>& siblings =
+        parent == 0 ? topLevel_ : nodes_[static_cast<std::size_t>(parent - 1)].children;
+    CatalogueNode& node = nodes_.emplace_back();
     node.key = std::string(key);
     node.text = std::string(text);
     node.parent = parent;
-    node.index = static_cast<int>(nodes_.size()) + 1;
-    byKey_.emplace(node.key, node.index);
-    bytes_ += 2 * key.size() + text.size() + 128;
-    std::vector<int>& siblings =
-        parent == 0 ? topLevel_ : nodes_[static_cast<std::size_t>(parent - 1)].children;
+    node.index = static_cast<int>(nodes_.size());
     node.row = static_cast<int>(siblings.size());
     siblings.push_back(node.index);
-    nodes_.push_back(std::move(node));
+    byKey_.emplace(node.key, node.index);
+    bytes_ += 2 * key.size() + text.size() + 128;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -57,9 +58,10 @@ class CatalogueTree {
         using is_transparent = void;
         std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
     };
-    std::vector<CatalogueNode> nodes_;
+    // A deque keeps every node where it is, so the map can refer to the nodes' own keys.
+    std::deque<CatalogueNode> nodes_;
     std::vector<int> topLevel_;
-    std::unordered_map<std::string, int, KeyHash, std::equal_to<>> byKey_;
+    std::unordered_map<std::string_view, int, KeyHash> byKey_;
     int selected_ = 0;
     std::size_t bytes_ = 0;
 };
