@@ -1,5 +1,6 @@
 #include "extract/extract.h"
 
+#include "extract/entry_fetch.h"
 #include "extract/host_path.h"
 #include "platform/text_encoding.h"
 #include "shell/frm_big.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
@@ -178,51 +180,28 @@ class Extractor {
         return true;
     }
 
-    // Reads the stored bytes of file row `row`. An entry that runs past the
-    // end of the archive is read only as far as the file goes: the buffer then
-    // holds just the bytes that exist, and the entry counts as failed.
-    ByteArray ReadEntry(const SgaFile& file, const std::string& path, std::int64_t position)
+    // Reports what went wrong while an entry was fetched; the zlib status is the caller's to report.
+    void ReportFetch(const FetchedEntry& entry, const std::string& path)
     {
-        const std::int64_t stored = std::max<std::int32_t>(file.StoredSize, 0);
-        std::int64_t available = 0;
-        if (position >= 0 && static_cast<std::uint64_t>(position) <= archive_.Size()) {
-            available = std::min<std::int64_t>(stored, static_cast<std::int64_t>(archive_.Size()) - position);
-        }
-        ByteArray buffer(static_cast<std::size_t>(available));
-        if (available > 0) {
-            archive_.Seek(static_cast<std::uint64_t>(position));
-            const std::size_t got = archive_.ReadSome(buffer.data(), buffer.size());
-            if (got != buffer.size()) {
-                buffer.ShrinkTo(got);
-                available = static_cast<std::int64_t>(got);
-            }
-        }
-        if (available != stored) {
-            Error(path + " runs past the end of the archive: " + N(available) + " of " + N(stored) +
+        if (entry.got != entry.stored) {
+            Error(path + " runs past the end of the archive: " + N(entry.got) + " of " + N(entry.stored) +
                   " bytes read");
         }
-        return buffer;
     }
 
-    // Inflates a compressed entry in place. Returns zlib's status, or a
-    // failure of its own (reported here) for an input the class refuses.
-    std::int32_t Inflate(ByteArray& buffer, const SgaFile& file, const std::string& path, bool& refused)
+    void ReportRefused(const FetchedEntry& entry, const std::string& path)
     {
-        refused = false;
+        if (!entry.refused.empty()) {
+            Error(path + " cannot be decompressed: " + entry.refused);
+        }
+    }
+
+    clsZlib& Zlib()
+    {
         if (!frm_.Zlib) {
             frm_.Zlib = std::make_unique<clsZlib>();
         }
-        try {
-            return frm_.Zlib->DecompressByteArray(buffer, file.ExpandedSize);
-        } catch (const ZlibUsageError& e) {
-            refused = true;
-            Error(path + " cannot be decompressed: " + e.what());
-            return 0;
-        } catch (const std::bad_alloc&) {
-            refused = true;
-            Error(path + " cannot be decompressed: out of memory");
-            return 0;
-        }
+        return *frm_.Zlib;
     }
 
     bool Write(const std::filesystem::path& target, const ByteArray& buffer, const std::string& shown)
@@ -307,6 +286,62 @@ std::int64_t ListedFiles(const SgaTables& t, int numDirectories)
     return listed;
 }
 
+// One step of the file pass, in the walk's order.
+struct FileStep {
+    enum class Kind { Entry, Unsafe, OutsideTable, RowEnd };
+    Kind kind;
+    int d = 0;
+    int j = 0;
+    std::string m = {}; // the name the row's case gives
+    std::filesystem::path target = {};
+    const SgaFile* file = nullptr;
+    bool doubledFailure = false;
+};
+
+// The file pass's walk: each directory row's case (A to D) decides the names
+// of its files; a row with FirstDir > NextDir writes nothing.
+std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
+{
+    std::vector<FileStep> plan;
+    for (int d = 0; d < numDirectories; ++d) {
+        const SgaDirectory& dir = t.SgaDirectories[static_cast<std::size_t>(d)];
+        const std::string* dirName = d >= 1 ? &t.SgaDirNames[static_cast<std::size_t>(d - 1)] : nullptr;
+        bool hasCase = true;
+        bool bareName = false;
+        bool doubledFailure = false;
+        if (dir.FirstDir < dir.NextDir) {
+            bareName = d == 0; // A, or B
+        } else if (dir.FirstDir == dir.NextDir) {
+            bareName = d == 0 || *dirName == "."; // D, or C
+            doubledFailure = bareName;
+        } else {
+            hasCase = false;
+        }
+        for (int j = dir.FirstFile; hasCase && j < dir.NextFile; ++j) {
+            FileStep step{.kind = FileStep::Kind::Entry, .d = d, .j = j};
+            if (j < 0 || static_cast<std::size_t>(j) >= t.SgaFiles.size() ||
+                static_cast<std::size_t>(j) >= t.SgaFileNames.size()) {
+                step.kind = FileStep::Kind::OutsideTable;
+                plan.push_back(std::move(step));
+                continue;
+            }
+            const std::string& bare = t.SgaFileNames[static_cast<std::size_t>(j)];
+            step.m = bareName ? bare : *dirName + "\\" + bare;
+            const auto mapped = MapArchivePath(step.m);
+            if (!mapped || mapped->empty()) {
+                step.kind = FileStep::Kind::Unsafe;
+            } else {
+                step.target = *mapped;
+                step.file = &t.SgaFiles[static_cast<std::size_t>(j)];
+                step.doubledFailure = doubledFailure;
+            }
+            plan.push_back(std::move(step));
+        }
+        plan.push_back({.kind = FileStep::Kind::RowEnd, .d = d});
+    }
+    return plan;
+}
+
 } // namespace
 
 ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
@@ -370,18 +405,16 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
             continue;
         }
         const std::int64_t position = EntryPosition(t, file);
-        ByteArray buffer = x.ReadEntry(file, file.Path, position);
+        FetchedEntry entry = FetchEntry(x.archive(), x.Zlib(), file, position);
+        x.ReportFetch(entry, file.Path);
         frm.sText(N(position) + ": " + file.Path);
-        bool failed = false; // by zlib's status; a refused input is counted where it is reported
-        if (file.StoredSize != file.ExpandedSize) {
-            bool refused = false;
-            const std::int32_t status = x.Inflate(buffer, file, file.Path, refused);
-            if (status != 0) {
-                frm.dText("Error: " + N(status) + ", Extract of " + N(r) + " " + file.Path + " Failed");
-                failed = true;
-            }
+        x.ReportRefused(entry, file.Path);
+        const bool failed = entry.compressed && entry.refused.empty() && entry.status != 0;
+        if (failed) {
+            frm.dText("Error: " + N(entry.status) + ", Extract of " + N(r) + " " + file.Path + " Failed");
         }
-        if (x.Write(x.RootHost() / *MapArchivePath(file.Path), buffer, x.RootText() + file.Path) && failed) {
+        if (x.Write(x.RootHost() / *MapArchivePath(file.Path), entry.buffer, x.RootText() + file.Path) &&
+            failed) {
             x.CountFailure();
         }
         break;
@@ -446,59 +479,44 @@ ExtractReport ExtractAll(FrmBig& frm)
     widgets.SetProgressValue(0);
     frm.sText("\r\nStarting file extract...");
 
-    // File pass.
-    for (int d = 0; d < numDirectories; ++d) {
-        const SgaDirectory& dir = t.SgaDirectories[static_cast<std::size_t>(d)];
-        const std::string* dirName = d >= 1 ? &t.SgaDirNames[static_cast<std::size_t>(d - 1)] : nullptr;
-        bool hasCase = true;
-        bool bareName = false;
-        bool doubledFailure = false;
-        if (dir.FirstDir < dir.NextDir) {
-            bareName = d == 0; // A, or B
-        } else if (dir.FirstDir == dir.NextDir) {
-            bareName = d == 0 || *dirName == "."; // D, or C
-            doubledFailure = bareName;
-        } else {
-            hasCase = false;
-        }
-        if (hasCase && dir.FirstFile < dir.NextFile) {
-            for (int j = dir.FirstFile; j < dir.NextFile; ++j) {
-                if (j < 0 || static_cast<std::size_t>(j) >= t.SgaFiles.size() ||
-                    static_cast<std::size_t>(j) >= t.SgaFileNames.size()) {
-                    x.Error("directory row " + N(d) + " lists file row " + N(j) + ", outside the file table");
-                    continue;
-                }
-                const SgaFile& file = t.SgaFiles[static_cast<std::size_t>(j)];
-                const std::string& bare = t.SgaFileNames[static_cast<std::size_t>(j)];
-                const std::string m = bareName ? bare : *dirName + "\\" + bare;
-                const auto mapped = MapArchivePath(m);
-                if (!mapped || mapped->empty()) {
-                    x.Unsafe(m);
-                    continue;
-                }
-                const std::int64_t position = EntryPosition(t, file);
-                ByteArray buffer = x.ReadEntry(file, m, position);
-                frm.dText(N(position) + ": .\\" + m);
-                widgets.SetStatusText(m);
-                std::string failureLine;
-                bool refused = false;
-                if (file.StoredSize != file.ExpandedSize) {
-                    const std::int32_t status = x.Inflate(buffer, file, m, refused);
-                    if (status != 0) {
-                        failureLine = "Error: " + N(status) + ", Extract of " + N(j) + " " + m + " Failed";
-                        frm.dText(failureLine);
-                    }
-                }
-                if (x.Write(x.RootHost() / *mapped, buffer, x.RootText() + m) && !failureLine.empty()) {
-                    x.CountFailure();
-                }
-                if (doubledFailure && !failureLine.empty()) {
-                    frm.dText(failureLine);
-                }
+    // File pass: first the plan of the walk, then the walk.
+    const std::vector<FileStep> plan = PlanFilePass(t, numDirectories);
+    for (const FileStep& step : plan) {
+        switch (step.kind) {
+        case FileStep::Kind::OutsideTable:
+            x.Error("directory row " + N(step.d) + " lists file row " + N(step.j) +
+                    ", outside the file table");
+            break;
+        case FileStep::Kind::Unsafe:
+            x.Unsafe(step.m);
+            break;
+        case FileStep::Kind::RowEnd:
+            widgets.SetProgressValue(static_cast<float>(step.d));
+            widgets.DoEvents();
+            break;
+        case FileStep::Kind::Entry: {
+            const std::int64_t position = EntryPosition(t, *step.file);
+            FetchedEntry entry = FetchEntry(x.archive(), x.Zlib(), *step.file, position);
+            x.ReportFetch(entry, step.m);
+            frm.dText(N(position) + ": .\\" + step.m);
+            widgets.SetStatusText(step.m);
+            x.ReportRefused(entry, step.m);
+            std::string failureLine;
+            if (entry.compressed && entry.refused.empty() && entry.status != 0) {
+                failureLine =
+                    "Error: " + N(entry.status) + ", Extract of " + N(step.j) + " " + step.m + " Failed";
+                frm.dText(failureLine);
             }
+            if (x.Write(x.RootHost() / step.target, entry.buffer, x.RootText() + step.m) &&
+                !failureLine.empty()) {
+                x.CountFailure();
+            }
+            if (step.doubledFailure && !failureLine.empty()) {
+                frm.dText(failureLine);
+            }
+            break;
         }
-        widgets.SetProgressValue(static_cast<float>(d));
-        widgets.DoEvents();
+        }
     }
     frm.sText("...Extract finished");
     widgets.SetStatusText(frm.ArchivePath);
