@@ -4,6 +4,13 @@
 #include <cstring>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#endif
+
 namespace archive {
 
 std::string LastSystemError()
@@ -56,6 +63,47 @@ bool HostFileSize(std::FILE* file, std::uint64_t& size)
 
 namespace {
 
+// Creates a file that must not exist yet, for writing.
+std::FILE* OpenNewHostFile(const std::filesystem::path& path, std::string& error)
+{
+#ifdef _WIN32
+    // The C runtime of MinGW knows no "x" mode: ask for an exclusive create directly.
+    const int fd = _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) {
+        error = LastSystemError();
+        return nullptr;
+    }
+    std::FILE* file = _wfdopen(fd, L"wb");
+    if (file == nullptr) {
+        error = LastSystemError();
+        _close(fd);
+    }
+    return file;
+#else
+    return OpenHostFile(path, "wbx", error);
+#endif
+}
+
+// Replaces `target` by `source` in one step.
+bool ReplaceHostFile(const std::filesystem::path& source, const std::filesystem::path& target, std::string& error)
+{
+#ifdef _WIN32
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        error = std::system_category().message(static_cast<int>(GetLastError()));
+        return false;
+    }
+    return true;
+#else
+    std::error_code renameError;
+    std::filesystem::rename(source, target, renameError);
+    if (renameError) {
+        error = renameError.message();
+        return false;
+    }
+    return true;
+#endif
+}
+
 // Opens a new temporary file beside `target`; "x" never opens an existing
 // file, so a leftover temporary or a link planted under that name is never
 // written through; the next free name is taken instead.
@@ -65,7 +113,7 @@ std::FILE* CreateTemporarySibling(const std::filesystem::path& target, std::file
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = target;
         temporary += attempt == 0 ? std::string(".part") : ".part" + std::to_string(attempt);
-        std::FILE* file = OpenHostFile(temporary, "wbx", error);
+        std::FILE* file = OpenNewHostFile(temporary, error);
         if (file != nullptr || errno != EEXIST) {
             return file;
         }
@@ -95,10 +143,7 @@ bool WriteFileReplacing(const std::filesystem::path& target, const void* data, s
         std::filesystem::remove(temporary, ignored);
         return false;
     }
-    std::error_code renameError;
-    std::filesystem::rename(temporary, target, renameError);
-    if (renameError) {
-        error = renameError.message();
+    if (!ReplaceHostFile(temporary, target, error)) {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
         return false;

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h must come first
+#include <shellapi.h>
 
 #include <filesystem>
 #endif

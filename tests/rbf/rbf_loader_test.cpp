@@ -133,8 +133,13 @@ TEST(RbfLoad, OneRecord)
 
 TEST(RbfLoad, RootTextIsTheFileName)
 {
-    EXPECT_EQ(RbfRootText("/games/sv1/data.big"), "data.big");
     EXPECT_EQ(RbfRootText("data.big"), "data.big");
+#ifdef _WIN32
+    EXPECT_EQ(RbfRootText("C:\\games\\sv1\\data.big"), "data.big");
+#else
+    EXPECT_EQ(RbfRootText("/games/sv1/data.big"), "data.big");
+    EXPECT_EQ(RbfRootText("/games/odd\\name.big"), "odd\\name.big"); // "\" is a character here
+#endif
 }
 
 TEST(RbfLoad, FailuresBeforeTheTreeEndTheLoad)
