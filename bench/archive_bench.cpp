@@ -80,9 +80,9 @@ int MakeCatalogue(const std::string& path, int dirs, int files)
         layout[static_cast<std::size_t>(f) % layout.size()].files.push_back(
             {.name = Word(random) + "_" + std::to_string(f) + ".tga", .content = ""});
     }
-    SgaSpec spec = SgaFromLayout(layout);
+    SgaSpec recipe = SgaFromLayout(layout);
     // Keep rows in order: the layout's files are grouped by directory already.
-    WriteBytes(path, BuildSga(spec));
+    WriteBytes(path, BuildSga(recipe));
     return 0;
 }
 
@@ -137,8 +137,8 @@ int MakeMixed(const std::string& path, int megabytes, int files)
 int MakeRbf(const std::string& path, int entries)
 {
     std::mt19937 random(5);
-    RbfSpec spec;
-    spec.entries.reserve(static_cast<std::size_t>(entries));
+    RbfSpec recipe;
+    recipe.entries.reserve(static_cast<std::size_t>(entries));
     std::vector<std::string> folders;
     for (int i = 0; i < 5000; ++i) {
         std::string folder = Word(random);
@@ -148,13 +148,13 @@ int MakeRbf(const std::string& path, int entries)
         folders.push_back(folder);
     }
     for (int i = 0; i < entries; ++i) {
-        spec.entries.push_back({.name = folders[static_cast<std::size_t>(i) / 200 % folders.size()] + "\\" +
+        recipe.entries.push_back({.name = folders[static_cast<std::size_t>(i) / 200 % folders.size()] + "\\" +
                                         Word(random) + "_" + std::to_string(i) + ".tga",
                                 .crc = static_cast<std::int64_t>(random()) * 7919,
                                 .compr = 1000,
                                 .uncompr = 2000});
     }
-    WriteBytes(path, BuildRbf(spec));
+    WriteBytes(path, BuildRbf(recipe));
     return 0;
 }
 

@@ -190,16 +190,16 @@ void MainWindow::BuildToolbar(QWidget* client)
     toolbar_->setIconSize(QSize(32, 32));
     toolbar_->setGeometry(0, 0, Pixels(9495), Pixels(660));
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
-        const ButtonSpec& spec = kButtons[i];
-        if (*spec.key == '\0') {
+        const ButtonSpec& button = kButtons[i];
+        if (*button.key == '\0') {
             buttons_[i + 1] = toolbar_->addSeparator();
             continue;
         }
-        const QString key = QString::fromLatin1(spec.key);
+        const QString key = QString::fromLatin1(button.key);
         QAction* action = toolbar_->addAction(QIcon(":/icons/" + key + ".svg"), QString());
         action->setObjectName(key);
         action->setData(key);
-        action->setToolTip(QString::fromLatin1(spec.tooltip));
+        action->setToolTip(QString::fromLatin1(button.tooltip));
         connect(action, &QAction::triggered, this, [this, key] { ToolbarClick(key); });
         buttons_[i + 1] = action;
         buttonEnabled_[i + 1] = i < 3;

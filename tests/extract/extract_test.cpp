@@ -105,13 +105,13 @@ TEST(ExtractAll, AliasDecidesTheOutputRoot)
 TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
 {
     // Row 0 without subdirectories is case D: a failure line before and after the write.
-    SgaSpec spec = SgaFromLayout(
+    SgaSpec recipe = SgaFromLayout(
         {{"",
           {{.name = "bad.bin", .content = "x", .storedBytes = "not zlib at all"},
            {.name = "short.bin", .content = Content(200, 'q'), .compress = true, .expandedSize = 100},
            {.name = "fine.txt", .content = "fine"}}}});
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec), "test.sga", true), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe), "test.sga", true), LoadOutcome::Loaded);
     const ExtractReport report = ExtractAll(w.frm);
     EXPECT_EQ(report.written, 3);
     EXPECT_EQ(report.failed, 2);
@@ -140,14 +140,14 @@ TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
 
 TEST(ExtractAll, PlacementCasesAndSkippedRows)
 {
-    SgaSpec spec = SgaFromLayout({{"", {{.name = "r"}}},
+    SgaSpec recipe = SgaFromLayout({{"", {{.name = "r"}}},
                                   {".", {{.name = "dot"}}},
                                   {"c", {{.name = "in-c"}}},
                                   {"skipped", {{.name = "never"}}}});
-    spec.dirs[3].firstDir = 2; // FirstDir > NextDir: nothing written
-    spec.dirs[3].nextDir = 1;
+    recipe.dirs[3].firstDir = 2; // FirstDir > NextDir: nothing written
+    recipe.dirs[3].nextDir = 1;
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Failed); // "." has no node; its file's parent is absent
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Failed); // "." has no node; its file's parent is absent
     // The tables are complete all the same; the extraction works from them alone.
     const ExtractReport report = ExtractAll(w.frm);
     EXPECT_EQ(report.written, 3);
@@ -159,14 +159,14 @@ TEST(ExtractAll, PlacementCasesAndSkippedRows)
 
 TEST(ExtractAll, UnsafePathsAreSkippedAndTheRestExtracted)
 {
-    SgaSpec spec =
+    SgaSpec recipe =
         SgaFromLayout({{"", {{.name = "..\\..\\escaped"}, {.name = "ok.txt", .content = "ok"}}},
                        {"..", {{.name = "up"}}},
                        {"a\\..\\..\\x", {}},
                        {"fine", {{.name = std::string("nul\0name", 8)}, {.name = "b", .content = "b"}}}});
-    spec.files[3].name = "nul"; // names end at zero bytes: the NUL is put into the table below
+    recipe.files[3].name = "nul"; // names end at zero bytes: the NUL is put into the table below
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     w.frm.Sga.SgaFileNames[3] = std::string("nul\0x", 5);
     const std::size_t before = w.widgets.LogLines().size();
     const ExtractReport report = ExtractAll(w.frm);
@@ -212,15 +212,15 @@ TEST(ExtractAll, FileSystemFailuresAreReportedAndTheWalkGoesOn)
 
 TEST(ExtractAll, EntriesPastTheEndAndHugeClaims)
 {
-    SgaSpec spec = SgaFromLayout(
+    SgaSpec recipe = SgaFromLayout(
         {{"",
           {{.name = "cut.bin", .content = "0123456789", .storedSize = 1000, .expandedSize = 1000},
            {.name = "huge.bin", .content = "x", .compress = true, .expandedSize = 2147483647},
            {.name = "claims.bin", .content = "y", .compress = true, .expandedSize = 2000000000}}}});
-    spec.files[0].storedBytes = "0123456789";
-    spec.files[0].entryOffset = 0;
+    recipe.files[0].storedBytes = "0123456789";
+    recipe.files[0].entryOffset = 0;
     TestWindow w;
-    const std::string bytes = BuildSga(spec);
+    const std::string bytes = BuildSga(recipe);
     ASSERT_EQ(w.Open(bytes), LoadOutcome::Loaded);
     w.frm.Sga.SgaFiles[0].EntryOffset =
         static_cast<std::int32_t>(bytes.size()) - w.frm.Sga.SgaHeader.DataOffset - 4;
@@ -242,9 +242,9 @@ TEST(ExtractAll, EntriesPastTheEndAndHugeClaims)
 
 TEST(ExtractSelected, ExampleLogForAFileInAFolder)
 {
-    SgaSpec spec = MixedArchive();
+    SgaSpec recipe = MixedArchive();
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec), "test.sga", true), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe), "test.sga", true), LoadOutcome::Loaded);
     const std::size_t before = w.widgets.LogLines().size();
     const int node = w.frm.tree().IndexOfKey("n1\\f2");
     ASSERT_NE(node, 0);
@@ -288,12 +288,12 @@ TEST(ExtractSelected, RootFilesDirectoriesAndReplacement)
 
 TEST(ExtractSelected, SamePathTwiceTakesTheLowerRowAndFailuresGoToTheDebugFile)
 {
-    SgaSpec spec = SgaFromLayout({{"",
+    SgaSpec recipe = SgaFromLayout({{"",
                                    {{.name = "twin", .content = "first"},
                                     {.name = "twin", .content = "second"},
                                     {.name = "bad", .content = "x", .storedBytes = "broken"}}}});
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f1"));
     EXPECT_EQ(ReadBytes(w.dir.File("data/twin")), "first");
 

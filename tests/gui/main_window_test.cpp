@@ -101,9 +101,9 @@ std::string Sga()
 
 std::string Rbf()
 {
-    RbfSpec spec;
-    spec.entries = {{.name = "x\\y.txt"}, {.name = "z.txt"}};
-    return BuildRbf(spec);
+    RbfSpec recipe;
+    recipe.entries = {{.name = "x\\y.txt"}, {.name = "z.txt"}};
+    return BuildRbf(recipe);
 }
 
 } // namespace

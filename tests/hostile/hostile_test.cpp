@@ -41,9 +41,9 @@ std::string SampleSga()
 
 std::string SampleRbf()
 {
-    RbfSpec spec;
-    spec.entries = {{.name = "readme.txt"}, {.name = "maps\\town\\plan.dat"}, {.name = "maps\\index.txt"}};
-    return BuildRbf(spec);
+    RbfSpec recipe;
+    recipe.entries = {{.name = "readme.txt"}, {.name = "maps\\town\\plan.dat"}, {.name = "maps\\index.txt"}};
+    return BuildRbf(recipe);
 }
 
 // Loads `bytes`; the outcome must be a success, a rejection or a failure that says so.
@@ -103,7 +103,7 @@ TEST(Hostile, NamesNeverLeaveTheOutputRoot)
     while (longPath.size() < 5000) { // past the host's path limit, within the loader's
         longPath += "deep\\";
     }
-    SgaSpec spec = SgaFromLayout({{"",
+    SgaSpec recipe = SgaFromLayout({{"",
                                    {{.name = "..", .content = "a"},
                                     {.name = "..\\..\\x", .content = "b"},
                                     {.name = "/etc/x", .content = "c"},
@@ -119,7 +119,7 @@ TEST(Hostile, NamesNeverLeaveTheOutputRoot)
                                   {longPath + "end", {{.name = "z", .content = "k"}}},
                                   {"ok", {{.name = "kept.txt", .content = "kept"}}}});
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded) << w.widgets.statusText;
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded) << w.widgets.statusText;
     const ExtractReport report = ExtractAll(w.frm);
     EXPECT_EQ(ReadBytes(w.dir.File("data/fine.txt")), "fine");
     EXPECT_EQ(ReadBytes(w.dir.File("data/ok/kept.txt")), "kept");
@@ -160,11 +160,11 @@ TEST(Hostile, NamesNeverLeaveTheOutputRoot)
 TEST(Hostile, PlantedLinksAreNotFollowedOutOfTheRoot)
 {
     TempDir outside;
-    SgaSpec spec = SgaFromLayout({{"", {{.name = "top.txt", .content = "top"}}},
+    SgaSpec recipe = SgaFromLayout({{"", {{.name = "top.txt", .content = "top"}}},
                                   {"x", {{.name = "f.txt", .content = "through the link"}}},
                                   {"x\\sub", {{.name = "g.txt", .content = "deeper"}}}});
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     fs::create_directories(w.dir.path() / "data");
     fs::create_directory_symlink(outside.path(), w.dir.path() / "data" / "x");
     const ExtractReport report = ExtractAll(w.frm);

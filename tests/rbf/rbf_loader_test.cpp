@@ -13,11 +13,11 @@ using Lines = std::vector<std::string>;
 
 RbfSpec Names(std::initializer_list<const char*> names)
 {
-    RbfSpec spec;
+    RbfSpec recipe;
     for (const char* name : names) {
-        spec.entries.push_back({.name = name});
+        recipe.entries.push_back({.name = name});
     }
-    return spec;
+    return recipe;
 }
 
 } // namespace
@@ -49,12 +49,12 @@ TEST(RbfCrc, DividedByTenThousandWithSignificantFraction)
 
 TEST(RbfLoad, DumpsAndBuildsTheTree)
 {
-    RbfSpec spec = Names({"a\\b\\c.txt", "a\\d.txt", "top.txt"});
-    spec.sortFlag = -2;
-    spec.entries[0].crc = 123456789;
-    spec.entries[0].compr = 10;
-    spec.entries[0].uncompr = 20;
-    const std::string bytes = BuildRbf(spec);
+    RbfSpec recipe = Names({"a\\b\\c.txt", "a\\d.txt", "top.txt"});
+    recipe.sortFlag = -2;
+    recipe.entries[0].crc = 123456789;
+    recipe.entries[0].compr = 10;
+    recipe.entries[0].uncompr = 20;
+    const std::string bytes = BuildRbf(recipe);
     TestWindow w;
     w.widgets.buttons[5] = w.widgets.buttons[6] = true;
     ASSERT_EQ(w.Open(bytes, "game.big", true), LoadOutcome::Loaded);
@@ -107,13 +107,13 @@ TEST(RbfLoad, TreeBuildingSkipsFailingSteps)
 
 TEST(RbfLoad, NamesAnywhereSharedAndOdd)
 {
-    RbfSpec spec = Names({"shared\\n.txt", "", "\xC9t\xE9"});
-    spec.entries.push_back(
+    RbfSpec recipe = Names({"shared\\n.txt", "", "\xC9t\xE9"});
+    recipe.entries.push_back(
         {.name = "again", .nameSize = 12, .offset = 15 + 32 * 5});         // the first entry's name
-    spec.entries[1].storedName = std::string("\xA7z", 2);                  // starts with NUL
-    spec.entries.push_back({.name = "", .nameSize = 0, .offset = 999999}); // reads nothing
+    recipe.entries[1].storedName = std::string("\xA7z", 2);                  // starts with NUL
+    recipe.entries.push_back({.name = "", .nameSize = 0, .offset = 999999}); // reads nothing
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildRbf(spec), "t.big"), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildRbf(recipe), "t.big"), LoadOutcome::Loaded);
     const Lines& paths = w.frm.Rbf.RbfPaths;
     EXPECT_EQ(paths[0], "shared\\n.txt");
     EXPECT_EQ(paths[1], std::string("\0z", 2));
@@ -146,7 +146,7 @@ TEST(RbfLoad, FailuresBeforeTheTreeEndTheLoad)
 {
     struct Case {
         const char* what;
-        RbfSpec spec;
+        RbfSpec recipe;
         std::string reason;
     };
     RbfSpec zero = Names({"a"});
@@ -176,7 +176,7 @@ TEST(RbfLoad, FailuresBeforeTheTreeEndTheLoad)
     };
     for (const Case& c : cases) {
         TestWindow w;
-        EXPECT_EQ(w.Open(BuildRbf(c.spec), "t.big", true), LoadOutcome::Failed) << c.what;
+        EXPECT_EQ(w.Open(BuildRbf(c.recipe), "t.big", true), LoadOutcome::Failed) << c.what;
         EXPECT_EQ(w.widgets.LogLines().back(), c.reason) << c.what;
         EXPECT_EQ(w.widgets.statusText, c.reason) << c.what;
         EXPECT_EQ(w.Open(BuildRbf(Names({"fine"})), "t.big", true), LoadOutcome::Loaded) << c.what;

@@ -12,10 +12,10 @@ using Lines = std::vector<std::string>;
 TEST(SgaLoad, WorkedExampleBuildsTheTreeLogAndDebugFile)
 {
     TestWindow w;
-    SgaSpec spec = WorkedExampleSga();
-    spec.version = -7;
-    spec.archiveType = std::string("D\0a\0t\0a\0", 8);
-    const std::string bytes = BuildSga(spec);
+    SgaSpec recipe = WorkedExampleSga();
+    recipe.version = -7;
+    recipe.archiveType = std::string("D\0a\0t\0a\0", 8);
+    const std::string bytes = BuildSga(recipe);
     ASSERT_EQ(w.Open(bytes, "test.sga", true), LoadOutcome::Loaded);
 
     EXPECT_EQ(w.Keys(), (Lines{"n-1", "n0", "n1", "n2", "n-1\\f0", "n0\\f1", "n0\\f2", "n1\\f3"}));
@@ -105,8 +105,8 @@ TEST(SgaLoad, NothingGoesToTheDebugFileWhenTheSwitchIsOff)
 TEST(SgaLoad, ByteOffsetsOfTheSmallestArchive)
 {
     // T = 1, D = 1, F = 2: records at 204, 342, 354; the byte at 388 is skipped; names from 389.
-    SgaSpec spec = SgaFromLayout({{"", {{.name = "x"}, {.name = "yz"}}}});
-    const std::string bytes = BuildSga(spec);
+    SgaSpec recipe = SgaFromLayout({{"", {{.name = "x"}, {.name = "yz"}}}});
+    const std::string bytes = BuildSga(recipe);
     ASSERT_EQ(bytes.size(), 389u + 2 + 3);
     std::string patched = bytes;
     patched[388] = 'Q'; // skipped without being looked at
@@ -118,22 +118,22 @@ TEST(SgaLoad, ByteOffsetsOfTheSmallestArchive)
 
 TEST(SgaLoad, FixedWidthTextSkipsZerosInside)
 {
-    SgaSpec spec = WorkedExampleSga();
-    spec.tocs[0].rawAlias = std::string("Da\0ta", 5);
-    spec.tocs[0].startName = "start";
+    SgaSpec recipe = WorkedExampleSga();
+    recipe.tocs[0].rawAlias = std::string("Da\0ta", 5);
+    recipe.tocs[0].startName = "start";
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     EXPECT_EQ(w.Text("n-1"), "Data");
     EXPECT_EQ(w.widgets.LogLines()[17], "TOC Start Name=start");
 }
 
 TEST(SgaLoad, SecondAndThirdTocRoots)
 {
-    SgaSpec spec = SgaFromLayout(
+    SgaSpec recipe = SgaFromLayout(
         {{"", {}}, {"art", {}}, {"", {{.name = "attrib.txt"}}}, {"ai", {}}, {"", {}}, {"x", {}}});
-    spec.tocs = {SgaTocSpec{.alias = "Data"}, SgaTocSpec{.alias = "Attrib"}, SgaTocSpec{.alias = "Third"}};
+    recipe.tocs = {SgaTocSpec{.alias = "Data"}, SgaTocSpec{.alias = "Attrib"}, SgaTocSpec{.alias = "Third"}};
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     const SgaTables& t = w.frm.Sga;
     EXPECT_EQ(t.SgaDirNames[0], "art");
     EXPECT_EQ(t.SgaDirNames[1], "Attrib");
@@ -168,9 +168,9 @@ TEST(SgaLoad, FewDirectories)
 TEST(SgaLoad, ParentsThatAreMissingComeLaterOrRepeat)
 {
     // "b\c" has no parent among the names: it goes under n0. "a" twice: children go under the first.
-    SgaSpec spec = SgaFromLayout({{"", {}}, {"a", {}}, {"b\\c", {}}, {"a", {}}, {"a\\d", {}}, {"a\\", {}}});
+    SgaSpec recipe = SgaFromLayout({{"", {}}, {"a", {}}, {"b\\c", {}}, {"a", {}}, {"a\\d", {}}, {"a\\", {}}});
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     EXPECT_EQ(w.ParentKey("n1"), "n0");
     EXPECT_EQ(w.Text("n1"), "c");
     EXPECT_EQ(w.ParentKey("n3"), "n0");
@@ -187,10 +187,10 @@ TEST(SgaLoad, ParentsThatAreMissingComeLaterOrRepeat)
 TEST(SgaLoad, EmptyParentPathMatchesTheFirstElementNotFilledYet)
 {
     // "\z" has the parent path "": the first empty element among 0 to D - 2, here the next row's.
-    SgaSpec spec = SgaFromLayout({{"", {}}, {"a", {}}, {"\\z", {}}, {"b", {}}, {"c", {}}});
+    SgaSpec recipe = SgaFromLayout({{"", {}}, {"a", {}}, {"\\z", {}}, {"b", {}}, {"c", {}}});
     TestWindow w;
     // Its parent key n2 is not in the tree yet: the load stops there.
-    EXPECT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Failed);
+    EXPECT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Failed);
     EXPECT_EQ(w.widgets.LogLines().back(),
               "Load failed: directory row 2: its parent node n2 is not in the tree");
 
@@ -202,14 +202,14 @@ TEST(SgaLoad, EmptyParentPathMatchesTheFirstElementNotFilledYet)
 
 TEST(SgaLoad, FileRangesAndTheirRules)
 {
-    SgaSpec spec =
+    SgaSpec recipe =
         SgaFromLayout({{"", {}}, {"a", {{.name = "f0"}, {.name = "f1"}}}, {"b", {{.name = "f2"}}}});
-    spec.dirs[2].firstDir = 5; // FirstDir > NextDir: its files get no node
-    spec.dirs[2].nextDir = 4;
-    spec.dirs[0].firstFile = 1; // overlaps row 1's range
-    spec.dirs[0].nextFile = 2;
+    recipe.dirs[2].firstDir = 5; // FirstDir > NextDir: its files get no node
+    recipe.dirs[2].nextDir = 4;
+    recipe.dirs[0].firstFile = 1; // overlaps row 1's range
+    recipe.dirs[0].nextFile = 2;
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     EXPECT_EQ(w.Keys(), (Lines{"n-1", "n0", "n1", "n-1\\f1", "n0\\f0", "n0\\f1"}));
     EXPECT_EQ(w.frm.Sga.SgaFiles[1].Path, "a\\f1"); // the later row's path
     EXPECT_EQ(w.frm.Sga.SgaFiles[2].Path, "");
@@ -247,7 +247,7 @@ TEST(SgaLoad, FailuresEndTheLoadAndSayWhere)
 {
     struct Case {
         const char* what;
-        SgaSpec spec;
+        SgaSpec recipe;
         std::string reason;
     };
     SgaSpec noTocs = WorkedExampleSga();
@@ -282,7 +282,7 @@ TEST(SgaLoad, FailuresEndTheLoadAndSayWhere)
     };
     for (const Case& c : cases) {
         TestWindow w;
-        EXPECT_EQ(w.Open(BuildSga(c.spec), "test.sga", true), LoadOutcome::Failed) << c.what;
+        EXPECT_EQ(w.Open(BuildSga(c.recipe), "test.sga", true), LoadOutcome::Failed) << c.what;
         EXPECT_EQ(w.widgets.LogLines().back(), c.reason) << c.what;
         EXPECT_EQ(w.widgets.statusText, c.reason) << c.what;
         EXPECT_FALSE(w.widgets.buttons[5]) << c.what;
@@ -293,9 +293,9 @@ TEST(SgaLoad, FailuresEndTheLoadAndSayWhere)
 
 TEST(SgaLoad, TruncationAtEveryByteStopsCleanly)
 {
-    SgaSpec spec = WorkedExampleSga();
-    spec.tocs.push_back(SgaTocSpec{.alias = "Second"});
-    const std::string bytes = BuildSga(spec);
+    SgaSpec recipe = WorkedExampleSga();
+    recipe.tocs.push_back(SgaTocSpec{.alias = "Second"});
+    const std::string bytes = BuildSga(recipe);
     const std::size_t namesEnd = bytes.size() - 22; // the data area needs no reading to load
     TestWindow w;
     for (std::size_t length = 0; length < bytes.size(); ++length) {

@@ -55,48 +55,48 @@ std::string ZlibCompress(std::string_view content, int level)
     return out;
 }
 
-std::string BuildSga(const SgaSpec& spec)
+std::string BuildSga(const SgaSpec& recipe)
 {
     // The stored bytes of every file first, to know the data area's layout.
     std::vector<std::string> stored;
-    for (const SgaFileSpec& f : spec.files) {
+    for (const SgaFileSpec& f : recipe.files) {
         stored.push_back(f.storedBytes ? *f.storedBytes
                          : f.compress  ? ZlibCompress(f.content, f.level)
                                        : f.content);
     }
     std::string names(1, '\0');
-    for (std::size_t r = 1; r < spec.dirs.size(); ++r) {
-        names += spec.dirs[r].name;
+    for (std::size_t r = 1; r < recipe.dirs.size(); ++r) {
+        names += recipe.dirs[r].name;
         names += '\0';
     }
-    for (const SgaFileSpec& f : spec.files) {
+    for (const SgaFileSpec& f : recipe.files) {
         names += f.name;
         names += '\0';
     }
     const std::size_t catalogueEnd =
-        204 + 138 * spec.tocs.size() + 12 * spec.dirs.size() + 17 * spec.files.size() + names.size();
+        204 + 138 * recipe.tocs.size() + 12 * recipe.dirs.size() + 17 * recipe.files.size() + names.size();
     const std::int32_t dataOffset =
-        spec.dataOffset ? *spec.dataOffset : static_cast<std::int32_t>(catalogueEnd + spec.afterNames.size());
+        recipe.dataOffset ? *recipe.dataOffset : static_cast<std::int32_t>(catalogueEnd + recipe.afterNames.size());
 
     std::string out;
-    PutFixed(out, spec.identifier, 8);
-    Put32(out, spec.version);
+    PutFixed(out, recipe.identifier, 8);
+    Put32(out, recipe.version);
     out.append(16, '\0');
-    PutFixed(out, spec.archiveType, 128);
+    PutFixed(out, recipe.archiveType, 128);
     out.append(16, '\0');
-    Put32(out, spec.dataHeaderSize);
+    Put32(out, recipe.dataHeaderSize);
     Put32(out, dataOffset);
 
-    Put32(out, spec.tocOffset);
-    Put16(out, spec.numTocs.value_or(static_cast<std::int16_t>(spec.tocs.size())));
-    Put32(out, spec.directoryOffset);
-    Put16(out, spec.numDirectories.value_or(static_cast<std::int16_t>(spec.dirs.size())));
-    Put32(out, spec.fileOffset);
-    Put16(out, spec.numFiles.value_or(static_cast<std::int16_t>(spec.files.size())));
-    Put32(out, spec.itemsOffset);
-    Put16(out, spec.numItems.value_or(static_cast<std::int16_t>(spec.dirs.size() + spec.files.size())));
+    Put32(out, recipe.tocOffset);
+    Put16(out, recipe.numTocs.value_or(static_cast<std::int16_t>(recipe.tocs.size())));
+    Put32(out, recipe.directoryOffset);
+    Put16(out, recipe.numDirectories.value_or(static_cast<std::int16_t>(recipe.dirs.size())));
+    Put32(out, recipe.fileOffset);
+    Put16(out, recipe.numFiles.value_or(static_cast<std::int16_t>(recipe.files.size())));
+    Put32(out, recipe.itemsOffset);
+    Put16(out, recipe.numItems.value_or(static_cast<std::int16_t>(recipe.dirs.size() + recipe.files.size())));
 
-    for (const SgaTocSpec& t : spec.tocs) {
+    for (const SgaTocSpec& t : recipe.tocs) {
         PutFixed(out, t.rawAlias ? *t.rawAlias : t.alias, 64);
         PutFixed(out, t.startName, 64);
         Put16(out, t.startDir);
@@ -105,7 +105,7 @@ std::string BuildSga(const SgaSpec& spec)
         Put16(out, t.endFile);
         Put16(out, t.folderOffset);
     }
-    for (const SgaDirSpec& d : spec.dirs) {
+    for (const SgaDirSpec& d : recipe.dirs) {
         Put32(out, d.nameOffset);
         Put16(out, d.firstDir);
         Put16(out, d.nextDir);
@@ -113,8 +113,8 @@ std::string BuildSga(const SgaSpec& spec)
         Put16(out, d.nextFile);
     }
     std::int64_t entryOffset = 0;
-    for (std::size_t i = 0; i < spec.files.size(); ++i) {
-        const SgaFileSpec& f = spec.files[i];
+    for (std::size_t i = 0; i < recipe.files.size(); ++i) {
+        const SgaFileSpec& f = recipe.files[i];
         Put32(out, f.nameOffset);
         out += static_cast<char>(f.spare);
         Put32(out, f.entryOffset.value_or(static_cast<std::int32_t>(entryOffset)));
@@ -123,7 +123,7 @@ std::string BuildSga(const SgaSpec& spec)
         entryOffset += static_cast<std::int64_t>(stored[i].size());
     }
     out += names;
-    out += spec.afterNames;
+    out += recipe.afterNames;
     if (static_cast<std::size_t>(dataOffset) > out.size()) {
         out.resize(static_cast<std::size_t>(dataOffset), '\0');
     }
@@ -135,8 +135,8 @@ std::string BuildSga(const SgaSpec& spec)
 
 SgaSpec SgaFromLayout(const std::vector<SgaLayoutDir>& dirs, std::string alias)
 {
-    SgaSpec spec;
-    spec.tocs[0].alias = std::move(alias);
+    SgaSpec recipe;
+    recipe.tocs[0].alias = std::move(alias);
     std::int16_t fileRow = 0;
     for (std::size_t r = 0; r < dirs.size(); ++r) {
         SgaDirSpec d;
@@ -147,13 +147,13 @@ SgaSpec SgaFromLayout(const std::vector<SgaLayoutDir>& dirs, std::string alias)
         }
         d.firstFile = fileRow;
         for (const SgaFileSpec& f : dirs[r].files) {
-            spec.files.push_back(f);
+            recipe.files.push_back(f);
             ++fileRow;
         }
         d.nextFile = fileRow;
-        spec.dirs.push_back(d);
+        recipe.dirs.push_back(d);
     }
-    return spec;
+    return recipe;
 }
 
 SgaSpec WorkedExampleSga()
@@ -177,16 +177,16 @@ std::string ScrambleName(std::string_view name)
     return stored;
 }
 
-std::string BuildRbf(const RbfSpec& spec)
+std::string BuildRbf(const RbfSpec& recipe)
 {
     std::string out;
-    PutFixed(out, spec.identifier, 3);
-    PutFixed(out, spec.version, 4);
-    Put32(out, spec.records.value_or(static_cast<std::int32_t>(spec.entries.size())));
-    Put32(out, spec.sortFlag);
-    std::size_t nameAt = 15 + 32 * spec.entries.size();
+    PutFixed(out, recipe.identifier, 3);
+    PutFixed(out, recipe.version, 4);
+    Put32(out, recipe.records.value_or(static_cast<std::int32_t>(recipe.entries.size())));
+    Put32(out, recipe.sortFlag);
+    std::size_t nameAt = 15 + 32 * recipe.entries.size();
     std::string names;
-    for (const RbfEntrySpec& e : spec.entries) {
+    for (const RbfEntrySpec& e : recipe.entries) {
         const std::string stored = e.storedName ? *e.storedName : ScrambleName(e.name);
         Put64(out, e.crc);
         Put32(out, e.nameSize.value_or(static_cast<std::int32_t>(stored.size())));

@@ -55,7 +55,7 @@ struct SgaSpec {
     std::string afterNames; // bytes between the names and the data area
 };
 
-std::string BuildSga(const SgaSpec& spec);
+std::string BuildSga(const SgaSpec& recipe);
 
 // A directory and its files, for SgaFromLayout.
 struct SgaLayoutDir {
@@ -89,7 +89,7 @@ struct RbfSpec {
 };
 
 // Names follow the table in entry order, except for entries whose offset is set.
-std::string BuildRbf(const RbfSpec& spec);
+std::string BuildRbf(const RbfSpec& recipe);
 std::string ScrambleName(std::string_view name);
 
 std::string ZlibCompress(std::string_view content, int level = 6);

@@ -59,7 +59,7 @@ TEST(WindowsRegistry, SystemInfoStartsTheProgramTheRegistryNames)
 TEST(WindowsPaths, NamesGoThroughUtf16AndTheRootIsRelativeToTheWorkingFolder)
 {
     TestWindow w;
-    SgaSpec spec = SgaFromLayout({{"", {{.name = "\xE9t\xE9 \x80.txt", .content = "summer"},
+    SgaSpec recipe = SgaFromLayout({{"", {{.name = "\xE9t\xE9 \x80.txt", .content = "summer"},
                                         {.name = "C:\\x", .content = "drive"},
                                         {.name = "a:b", .content = "stream"},
                                         {.name = "CON", .content = "device"},
@@ -67,7 +67,7 @@ TEST(WindowsPaths, NamesGoThroughUtf16AndTheRootIsRelativeToTheWorkingFolder)
                                         {.name = "dot.", .content = "dot"},
                                         {.name = "blank ", .content = "blank"},
                                         {.name = "fine.txt", .content = "fine"}}}});
-    ASSERT_EQ(w.Open(BuildSga(spec)), LoadOutcome::Loaded);
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     const fs::path before = fs::current_path();
     fs::current_path(w.dir.path());
     w.frm.OutputBase = ".";
