@@ -8,5 +8,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("archive-tool");
     archive::MainWindow window;
     window.show();
+    // Without a window manager (Xvfb, kiosks) nothing has the keyboard until a window is activated.
+    window.activateWindow();
+    window.raise();
     return QApplication::exec();
 }

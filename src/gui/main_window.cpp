@@ -131,6 +131,7 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     statusBar()->addWidget(status_, 1);
     statusBar()->setSizeGripEnabled(true);
 
+    tree_->setFocus(); // first in the tab order
     setTabOrder(tree_, log_);
     setTabOrder(log_, toolbar_);
 
