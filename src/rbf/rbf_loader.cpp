@@ -3,6 +3,7 @@
 #include "platform/text_encoding.h"
 #include "shell/catalogue_budget.h"
 #include "shell/frm_big.h"
+#include "shell/load_session.h"
 #include "shell/path_helpers.h"
 
 #include <cstring>
@@ -35,22 +36,9 @@ class RbfLoader {
 
     LoadOutcome Run()
     {
-        std::string error;
-        if (!file_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
-            throw LoadFailure("cannot open " + frm_.ArchivePath + ": " + error);
-        }
-        budget_ = CatalogueBudget(file_.Size());
-        DebugFileScope debugScope(frm_);
-        if (!frm_.DebugFileStart(".debug.txt", error)) {
-            throw LoadFailure(error);
-        }
-        widgets_.ClearLog();
-        TreeUpdateScope treeScope(widgets_);
-        frm_.tree().Clear();
-        widgets_.SetTreeAppearance(1, 6, 80);
-        widgets_.SetProgressMinimum(0);
-        widgets_.SetProgressMaximum(1);
-        widgets_.SetProgressValue(0);
+        LoadSession session(frm_);
+        file_ = &session.archive();
+        budget_ = CatalogueBudget(file_->Size());
 
         if (!ReadHeader()) {
             widgets_.ShowMessage("Invalid Archive File");
@@ -66,8 +54,7 @@ class RbfLoader {
         ReadNames();
         BuildTree();
         widgets_.SetStatusText(frm_.ArchivePath);
-        file_.Close();
-        frm_.DebugFileEnd();
+        session.CloseFiles();
         widgets_.SetButtonEnabled(5, false);
         widgets_.SetButtonEnabled(6, false);
         if (!frm_.tree().Empty()) {
@@ -80,7 +67,7 @@ class RbfLoader {
     bool ReadHeader()
     {
         std::uint8_t raw[kHeaderSize] = {};
-        const std::size_t got = file_.ReadSome(raw, kHeaderSize);
+        const std::size_t got = file_->ReadSome(raw, kHeaderSize);
         RbfHeaderRecord& h = t_.RbfHeader;
         h = RbfHeaderRecord{};
         h.Identifier.assign(reinterpret_cast<const char*>(raw), 3);
@@ -106,16 +93,16 @@ class RbfLoader {
         widgets_.SetProgressMaximum(static_cast<float>(records));
         // A damaged count must not decide how much memory the load takes.
         const std::uint64_t tableEnd = kHeaderSize + kRecordSize * static_cast<std::uint64_t>(records);
-        if (tableEnd > file_.Size()) {
+        if (tableEnd > file_->Size()) {
             throw LoadFailure("the file ends inside the entry table (" + N(records) + " records need " +
                               N(static_cast<long long>(tableEnd)) + " bytes; the file has " +
-                              N(static_cast<long long>(file_.Size())) + ")");
+                              N(static_cast<long long>(file_->Size())) + ")");
         }
         t_.RbfEntries.assign(static_cast<std::size_t>(records), RbfEntry{});
         frm_.dText("CRC              \tName Sz\tCompr  \tUncompr\tOffset");
         for (std::int32_t i = 0; i < records; ++i) {
             std::uint8_t raw[kRecordSize];
-            if (!file_.Read(raw, sizeof raw)) {
+            if (!file_->Read(raw, sizeof raw)) {
                 throw LoadFailure("the file ends inside entry record " + N(i));
             }
             RbfEntry& e = t_.RbfEntries[static_cast<std::size_t>(i)];
@@ -148,13 +135,13 @@ class RbfLoader {
         }
         const std::uint64_t end =
             static_cast<std::uint64_t>(e.Offset) + static_cast<std::uint64_t>(e.NameSize);
-        if (end > file_.Size()) {
+        if (end > file_->Size()) {
             throw LoadFailure("the file ends inside the name of " + entry + " (" + N(e.NameSize) +
                               " bytes at offset " + N(e.Offset) + ")");
         }
         buffer_.resize(static_cast<std::size_t>(e.NameSize));
-        if (!file_.Seek(static_cast<std::uint64_t>(e.Offset)) ||
-            !file_.Read(buffer_.data(), buffer_.size())) {
+        if (!file_->Seek(static_cast<std::uint64_t>(e.Offset)) ||
+            !file_->Read(buffer_.data(), buffer_.size())) {
             throw LoadFailure("the name of " + entry + " cannot be read");
         }
         return UnscrambleName(buffer_.data(), buffer_.size());
@@ -239,7 +226,7 @@ class RbfLoader {
     FrmBig& frm_;
     RbfTables& t_;
     Widgets& widgets_;
-    ArchiveFile file_;
+    ArchiveFile* file_ = nullptr; // the session's, while Run lasts
     CatalogueBudget budget_{0};
     std::vector<std::uint8_t> buffer_;
 };

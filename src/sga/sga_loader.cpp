@@ -3,6 +3,7 @@
 #include "platform/text_encoding.h"
 #include "shell/catalogue_budget.h"
 #include "shell/frm_big.h"
+#include "shell/load_session.h"
 #include "shell/path_helpers.h"
 
 #include <cstring>
@@ -50,22 +51,9 @@ class SgaLoader {
 
     LoadOutcome Run()
     {
-        std::string error;
-        if (!file_.Open(PathFromArchivePath(), error)) {
-            throw LoadFailure("cannot open " + frm_.ArchivePath + ": " + error);
-        }
-        budget_ = CatalogueBudget(file_.Size());
-        DebugFileScope debugScope(frm_);
-        if (!frm_.DebugFileStart(".debug.txt", error)) {
-            throw LoadFailure(error);
-        }
-        widgets_.ClearLog();
-        TreeUpdateScope treeScope(widgets_);
-        frm_.tree().Clear();
-        widgets_.SetTreeAppearance(1, 6, 80);
-        widgets_.SetProgressMinimum(0);
-        widgets_.SetProgressMaximum(1);
-        widgets_.SetProgressValue(0);
+        LoadSession session(frm_);
+        file_ = &session.archive();
+        budget_ = CatalogueBudget(file_->Size());
 
         if (!ReadHeader()) {
             widgets_.ShowMessage("Invalid Archive File");
@@ -76,9 +64,9 @@ class SgaLoader {
         ReadTocs();
         ReadDirectories();
         ReadFiles();
-        Need(file_.Remaining() >= 1, "the byte before the names");
+        Need(file_->Remaining() >= 1, "the byte before the names");
         std::uint8_t skipped = 0;
-        file_.ReadByte(skipped); // the root directory's empty name
+        file_->ReadByte(skipped); // the root directory's empty name
         AddRoot();
         ReadDirectoryNames();
         if (const int root = frm_.tree().IndexOfKey("n-1"); root != 0) {
@@ -87,8 +75,7 @@ class SgaLoader {
         ReadFileNames();
         AddFileNodes();
         widgets_.SetStatusText(frm_.ArchivePath);
-        file_.Close();
-        frm_.DebugFileEnd();
+        session.CloseFiles();
         widgets_.SetButtonEnabled(5, true);
         widgets_.SetButtonEnabled(6, true);
         if (!frm_.tree().Empty()) {
@@ -98,8 +85,6 @@ class SgaLoader {
     }
 
   private:
-    std::filesystem::path PathFromArchivePath() const;
-
     void Need(bool ok, const std::string& where)
     {
         if (!ok) {
@@ -113,7 +98,7 @@ class SgaLoader {
     bool ReadHeader()
     {
         std::uint8_t raw[kHeaderSize] = {};
-        const std::size_t got = file_.ReadSome(raw, kHeaderSize);
+        const std::size_t got = file_->ReadSome(raw, kHeaderSize);
         SgaHeaderRecord& h = t_.SgaHeader;
         h = SgaHeaderRecord{};
         h.Identifier.assign(reinterpret_cast<const char*>(raw), 8);
@@ -145,7 +130,7 @@ class SgaLoader {
     void ReadDataHeader()
     {
         std::uint8_t raw[kDataHeaderSize];
-        Need(file_.Read(raw, sizeof raw), "the data header");
+        Need(file_->Read(raw, sizeof raw), "the data header");
         SgaDataHeaderRecord& d = t_.SgaDataHeader;
         d.TocOffset = Int32At(raw);
         d.NumTocs = Int16At(raw + 4);
@@ -175,7 +160,7 @@ class SgaLoader {
         t_.SgaTocs.assign(static_cast<std::size_t>(count) + 1, SgaToc{});
         for (int t = 1; t <= count; ++t) {
             std::uint8_t raw[138];
-            Need(file_.Read(raw, sizeof raw), "TOC record " + N(t));
+            Need(file_->Read(raw, sizeof raw), "TOC record " + N(t));
             SgaToc& toc = t_.SgaTocs[static_cast<std::size_t>(t)];
             toc.Alias = FixedText(raw, 64);
             toc.StartName = FixedText(raw + 64, 64);
@@ -207,7 +192,7 @@ class SgaLoader {
         frm_.dText("ID\tOff\t1stDir\tNxtDir\t1stFil\tNxtFil");
         for (int r = 0; r < count; ++r) {
             std::uint8_t raw[12];
-            Need(file_.Read(raw, sizeof raw), "directory record " + N(r));
+            Need(file_->Read(raw, sizeof raw), "directory record " + N(r));
             SgaDirectory& dir = t_.SgaDirectories[static_cast<std::size_t>(r)];
             dir.NameOffset = Int32At(raw);
             dir.FirstDir = Int16At(raw + 4);
@@ -229,7 +214,7 @@ class SgaLoader {
         t_.SgaFileNames.assign(static_cast<std::size_t>(count) + 1, std::string());
         for (int f = 0; f < count; ++f) {
             std::uint8_t raw[17];
-            Need(file_.Read(raw, sizeof raw), "file record " + N(f));
+            Need(file_->Read(raw, sizeof raw), "file record " + N(f));
             SgaFile& file = t_.SgaFiles[static_cast<std::size_t>(f)];
             file.NameOffset = Int32At(raw);
             file.SpareByte = raw[4];
@@ -270,7 +255,7 @@ class SgaLoader {
         std::string stored;
         for (int i = 0; i <= t_.SgaDataHeader.NumDirectories - 2; ++i) {
             const std::string row = "directory row " + N(i + 1);
-            Need(ReadZString(file_, stored), "the name of " + row);
+            Need(ReadZString(*file_, stored), "the name of " + row);
             std::string path = prefix + stored;
             if (path.empty()) {
                 if (!t_.HasToc(2)) {
@@ -301,7 +286,7 @@ class SgaLoader {
     {
         for (int j = 0; j < t_.SgaDataHeader.NumFiles; ++j) {
             std::string& name = t_.SgaFileNames[static_cast<std::size_t>(j)];
-            Need(ReadZString(file_, name), "the name of file row " + N(j));
+            Need(ReadZString(*file_, name), "the name of file row " + N(j));
             frm_.dText(N(j + 1) + ": " + name);
         }
     }
@@ -333,14 +318,9 @@ class SgaLoader {
     FrmBig& frm_;
     SgaTables& t_;
     Widgets& widgets_;
-    ArchiveFile file_;
+    ArchiveFile* file_ = nullptr; // the session's, while Run lasts
     CatalogueBudget budget_{0};
 };
-
-std::filesystem::path SgaLoader::PathFromArchivePath() const
-{
-    return PathFromUtf8(frm_.ArchivePath);
-}
 
 } // namespace
 

@@ -1,0 +1,33 @@
+#include "shell/load_session.h"
+
+#include "platform/text_encoding.h"
+#include "shell/load_failure.h"
+
+namespace archive {
+
+LoadSession::LoadSession(FrmBig& frm) : frm_(frm), debug_(frm)
+{
+    std::string error;
+    if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
+        throw LoadFailure("cannot open " + frm_.ArchivePath + ": " + error);
+    }
+    if (!frm_.DebugFileStart(".debug.txt", error)) {
+        throw LoadFailure(error);
+    }
+    Widgets& widgets = frm_.widgets();
+    widgets.ClearLog();
+    tree_.emplace(widgets);
+    frm_.tree().Clear();
+    widgets.SetTreeAppearance(1, 6, 80); // lines at the root too; lines, boxes and text; 80 twips
+    widgets.SetProgressMinimum(0);
+    widgets.SetProgressMaximum(1);
+    widgets.SetProgressValue(0);
+}
+
+void LoadSession::CloseFiles()
+{
+    archive_.Close();
+    frm_.DebugFileEnd();
+}
+
+} // namespace archive
