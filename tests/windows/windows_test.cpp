@@ -46,7 +46,8 @@ TEST(WindowsRegistry, SystemInfoStartsTheProgramTheRegistryNames)
 {
     const auto registry = MakeSystemRegistry();
     std::string path;
-    if (!GetKeyValue(*registry, kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", path)) {
+    if (!GetKeyValue(*registry, kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH",
+                     path)) {
         GTEST_SKIP() << "scripts/windows-test names a program under Shared Tools\\MSINFO";
     }
     std::vector<std::string> messages;
@@ -54,19 +55,28 @@ TEST(WindowsRegistry, SystemInfoStartsTheProgramTheRegistryNames)
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(registry->StartProgram("C:\\windows\\system32\\hostname.exe"));
     EXPECT_FALSE(registry->StartProgram("C:\\no\\such\\program.exe"));
+
+    // The second location names a folder; the program is looked for in it before it is started.
+    std::string folder;
+    ASSERT_TRUE(GetKeyValue(*registry, kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Shared Tools Location",
+                            "MSINFO", folder));
+    EXPECT_EQ(folder, "C:\\windows\\system32");
+    EXPECT_TRUE(registry->FileExists(folder + "\\hostname.exe"));
+    EXPECT_FALSE(registry->FileExists(folder + "\\no-such-program.exe"));
 }
 
 TEST(WindowsPaths, NamesGoThroughUtf16AndTheRootIsRelativeToTheWorkingFolder)
 {
     TestWindow w;
-    SgaSpec recipe = SgaFromLayout({{"", {{.name = "\xE9t\xE9 \x80.txt", .content = "summer"},
-                                        {.name = "C:\\x", .content = "drive"},
-                                        {.name = "a:b", .content = "stream"},
-                                        {.name = "CON", .content = "device"},
-                                        {.name = "lpt1.txt", .content = "device"},
-                                        {.name = "dot.", .content = "dot"},
-                                        {.name = "blank ", .content = "blank"},
-                                        {.name = "fine.txt", .content = "fine"}}}});
+    SgaSpec recipe = SgaFromLayout({{"",
+                                     {{.name = "\xE9t\xE9 \x80.txt", .content = "summer"},
+                                      {.name = "C:\\x", .content = "drive"},
+                                      {.name = "a:b", .content = "stream"},
+                                      {.name = "CON", .content = "device"},
+                                      {.name = "lpt1.txt", .content = "device"},
+                                      {.name = "dot.", .content = "dot"},
+                                      {.name = "blank ", .content = "blank"},
+                                      {.name = "fine.txt", .content = "fine"}}}});
     ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     const fs::path before = fs::current_path();
     fs::current_path(w.dir.path());
