@@ -43,7 +43,6 @@ class ArchiveFile {
     bool ReadByte(std::uint8_t& value);
     bool ReadInt16(std::int16_t& value);
     bool ReadInt32(std::int32_t& value);
-    bool ReadInt64(std::int64_t& value);
 
     // A read that failed on a device error, as opposed to the end of the file.
     bool DeviceError() const { return deviceError_; }

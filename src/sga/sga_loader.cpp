@@ -88,7 +88,8 @@ class SgaLoader {
     void Need(bool ok, const std::string& where)
     {
         if (!ok) {
-            throw LoadFailure("the file ends inside " + where);
+            throw LoadFailure(file_->DeviceError() ? "the archive cannot be read inside " + where
+                                                   : "the file ends inside " + where);
         }
     }
 
