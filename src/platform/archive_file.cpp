@@ -158,9 +158,5 @@ bool ArchiveFile::ReadInt32(std::int32_t& value)
 {
     return ReadLittleEndian(*this, value);
 }
-bool ArchiveFile::ReadInt64(std::int64_t& value)
-{
-    return ReadLittleEndian(*this, value);
-}
 
 } // namespace archive
