@@ -1,5 +1,7 @@
 #include "extract/entry_fetch.h"
 
+#include "platform/text_encoding.h"
+
 #include <algorithm>
 #include <new>
 
@@ -32,6 +34,53 @@ FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file
     } catch (const std::bad_alloc&) {
         entry.refused = "out of memory";
     }
+    return entry;
+}
+
+EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, clsZlib& zlib, std::vector<Job> jobs)
+    : archivePath_(archivePath), zlib_(zlib), jobs_(std::move(jobs)), worker_([this] { Run(); })
+{
+}
+
+EntryPrefetcher::~EntryPrefetcher()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+void EntryPrefetcher::Run()
+{
+    ArchiveFile archive;
+    std::string error;
+    archive.Open(PathFromUtf8(archivePath_), error); // if it fails, every entry comes with no bytes
+    for (const Job& job : jobs_) {
+        FetchedEntry entry;
+        try {
+            entry = FetchEntry(archive, zlib_, *job.file, job.position);
+        } catch (const std::exception& e) {
+            entry.refused = e.what();
+        }
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return stop_ || ready_.size() < kAhead; });
+        if (stop_) {
+            return;
+        }
+        ready_.push_back(std::move(entry));
+        changed_.notify_all();
+    }
+}
+
+FetchedEntry EntryPrefetcher::Next()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !ready_.empty(); });
+    FetchedEntry entry = std::move(ready_.front());
+    ready_.pop_front();
+    changed_.notify_all();
     return entry;
 }
 

@@ -11,6 +11,7 @@
 #include <limits>
 #include <optional>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -481,6 +482,19 @@ ExtractReport ExtractAll(FrmBig& frm)
 
     // File pass: first the plan of the walk, then the walk.
     const std::vector<FileStep> plan = PlanFilePass(t, numDirectories);
+    // The entries are read and inflated a little ahead on a second core while
+    // this thread writes and reports them, in the walk's order: every log
+    // line, debug line and file-system effect comes as without it.
+    std::vector<EntryPrefetcher::Job> jobs;
+    for (const FileStep& step : plan) {
+        if (step.kind == FileStep::Kind::Entry) {
+            jobs.push_back({step.file, EntryPosition(t, *step.file)});
+        }
+    }
+    std::optional<EntryPrefetcher> prefetcher;
+    if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
+        prefetcher.emplace(frm.ArchivePath, x.Zlib(), std::move(jobs));
+    }
     for (const FileStep& step : plan) {
         switch (step.kind) {
         case FileStep::Kind::OutsideTable:
@@ -496,7 +510,8 @@ ExtractReport ExtractAll(FrmBig& frm)
             break;
         case FileStep::Kind::Entry: {
             const std::int64_t position = EntryPosition(t, *step.file);
-            FetchedEntry entry = FetchEntry(x.archive(), x.Zlib(), *step.file, position);
+            FetchedEntry entry =
+                prefetcher ? prefetcher->Next() : FetchEntry(x.archive(), x.Zlib(), *step.file, position);
             x.ReportFetch(entry, step.m);
             frm.dText(N(position) + ": .\\" + step.m);
             widgets.SetStatusText(step.m);
