@@ -23,6 +23,7 @@ const std::filesystem::path& WorkFolder()
 
 std::string WriteInput(const unsigned char* data, std::size_t size)
 {
+    std::filesystem::create_directories(WorkFolder()); // in case something removed it
     const std::string path = (WorkFolder() / "input.sga").string();
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
