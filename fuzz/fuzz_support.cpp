@@ -32,7 +32,8 @@ std::string WriteInput(const unsigned char* data, std::size_t size)
 
 void CheckNothingOutside(const std::filesystem::path& allowed)
 {
-    for (const auto& entry : std::filesystem::directory_iterator(WorkFolder())) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(WorkFolder(), error)) {
         const std::string name = entry.path().filename().string();
         if (entry.path() != allowed && name != "input.sga" && name != "input.sga.debug.txt" &&
             name != "input.sga.debug.extract.txt") {
