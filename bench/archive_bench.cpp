@@ -57,6 +57,23 @@ std::string Word(std::mt19937& random)
     return kWords[random() % std::size(kWords)];
 }
 
+// A window in memory, for loading an archive the way the tool does.
+struct BenchWindow {
+    MemoryWidgets widgets;
+    FrmBig frm{widgets};
+
+    BenchWindow() { frm.Form_Load(); }
+    // Loads the archive; says why on standard error when it does not load.
+    bool Load(const std::string& path)
+    {
+        if (OpenChosenFile(frm, fs::absolute(path).string()) == LoadOutcome::Loaded) {
+            return true;
+        }
+        std::cerr << path << ": " << widgets.statusText << "\n";
+        return false;
+    }
+};
+
 int MakeCatalogue(const std::string& path, int dirs, int files)
 {
     std::mt19937 random(7);
@@ -149,10 +166,10 @@ int MakeRbf(const std::string& path, int entries)
     }
     for (int i = 0; i < entries; ++i) {
         recipe.entries.push_back({.name = folders[static_cast<std::size_t>(i) / 200 % folders.size()] + "\\" +
-                                        Word(random) + "_" + std::to_string(i) + ".tga",
-                                .crc = static_cast<std::int64_t>(random()) * 7919,
-                                .compr = 1000,
-                                .uncompr = 2000});
+                                          Word(random) + "_" + std::to_string(i) + ".tga",
+                                  .crc = static_cast<std::int64_t>(random()) * 7919,
+                                  .compr = 1000,
+                                  .uncompr = 2000});
     }
     WriteBytes(path, BuildRbf(recipe));
     return 0;
@@ -164,16 +181,13 @@ int Load(const std::vector<std::string>& paths)
         std::vector<double> times;
         std::size_t nodes = 0;
         for (int run = 0; run < 5; ++run) {
-            MemoryWidgets widgets;
-            FrmBig frm(widgets);
-            frm.Form_Load();
+            BenchWindow window;
             const auto start = Clock::now();
-            if (OpenChosenFile(frm, fs::absolute(path).string()) != LoadOutcome::Loaded) {
-                std::cerr << path << ": " << widgets.statusText << "\n";
+            if (!window.Load(path)) {
                 return 1;
             }
             times.push_back(Seconds(start));
-            nodes = frm.tree().Count();
+            nodes = window.frm.tree().Count();
         }
         std::printf("load\t%s\t%zu nodes\t%.3f s\n", path.c_str(), nodes, Median(times));
     }
@@ -234,11 +248,9 @@ std::uint64_t TreeBytes(const fs::path& root)
 
 int Extract(const std::string& path, const fs::path& outDir, int runs)
 {
-    MemoryWidgets widgets;
-    FrmBig frm(widgets);
-    frm.Form_Load();
-    if (OpenChosenFile(frm, fs::absolute(path).string()) != LoadOutcome::Loaded) {
-        std::cerr << path << ": " << widgets.statusText << "\n";
+    BenchWindow window;
+    FrmBig& frm = window.frm;
+    if (!window.Load(path)) {
         return 1;
     }
     std::vector<double> ours;
@@ -297,14 +309,12 @@ int MakeSmall(const std::string& path, int files)
 // entry is compressed, stored where it is stored.
 int MakeZip(const std::string& sgaPath, const std::string& zipPath)
 {
-    MemoryWidgets widgets;
-    FrmBig frm(widgets);
-    frm.Form_Load();
-    if (OpenChosenFile(frm, fs::absolute(sgaPath).string()) != LoadOutcome::Loaded) {
+    BenchWindow window;
+    if (!window.Load(sgaPath)) {
         return 1;
     }
     const std::string archive = ReadBytes(sgaPath);
-    const SgaTables& t = frm.Sga;
+    const SgaTables& t = window.frm.Sga;
     std::string out;
     std::string central;
     auto put16 = [](std::string& to, unsigned v) {
@@ -385,13 +395,11 @@ int MakeZip(const std::string& sgaPath, const std::string& zipPath)
 
 int Floor(const std::string& path, const fs::path& outDir)
 {
-    MemoryWidgets widgets;
-    FrmBig frm(widgets);
-    frm.Form_Load();
-    if (OpenChosenFile(frm, fs::absolute(path).string()) != LoadOutcome::Loaded) {
+    BenchWindow window;
+    if (!window.Load(path)) {
         return 1;
     }
-    MinimalLoop(frm.Sga, frm.ArchivePath, outDir / "data");
+    MinimalLoop(window.frm.Sga, window.frm.ArchivePath, outDir / "data");
     return 0;
 }
 
@@ -406,17 +414,15 @@ int Claims(const std::string& path, int entries)
                          .expandedSize = 2000000000});
     }
     WriteBytes(path, BuildSga(SgaFromLayout({{"", files}})));
-    MemoryWidgets widgets;
-    FrmBig frm(widgets);
-    frm.Form_Load();
+    BenchWindow window;
     const fs::path out = fs::path(path).parent_path() / "claims-out";
     fs::remove_all(out);
     fs::create_directories(out);
-    frm.OutputBase = out;
-    if (OpenChosenFile(frm, fs::absolute(path).string()) != LoadOutcome::Loaded) {
+    window.frm.OutputBase = out;
+    if (!window.Load(path)) {
         return 1;
     }
-    const ExtractReport report = ExtractAll(frm);
+    const ExtractReport report = ExtractAll(window.frm);
     fs::remove_all(out);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
