@@ -9,12 +9,12 @@
 //   archive-bench make-zip FILE.sga FILE.zip       a zip of the same files, same compression level
 //   archive-bench floor FILE OUTDIR                the minimal loop once (for timing from outside)
 //   archive-bench claims FILE ENTRIES              entries that claim 2 GB each; extracts, prints peak memory
+#include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "extract/host_path.h"
-#include "shell/frm_big.h"
-#include "shell/memory_widgets.h"
-#include "shell/open_flow.h"
 #include "support/archive_builders.h"
+#include "support/memory_widgets.h"
+#include "window/frm_big.h"
 
 #include <zlib.h>
 

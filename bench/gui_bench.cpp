@@ -3,8 +3,8 @@
 // time from the end of the load of a large catalogue to the tree being shown,
 // and appending 100,000 log lines until they are shown; each next to a
 // reference measured in the same run.
+#include "commands/open_flow.h"
 #include "gui/main_window.h"
-#include "shell/open_flow.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>

@@ -1,10 +1,10 @@
 // Loads the input and extracts everything, and a few selected nodes, into a
 // fresh output root; nothing may appear outside it.
+#include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "fuzz_support.h"
-#include "shell/frm_big.h"
-#include "shell/memory_widgets.h"
-#include "shell/open_flow.h"
+#include "support/memory_widgets.h"
+#include "window/frm_big.h"
 
 #include <filesystem>
 

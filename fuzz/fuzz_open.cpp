@@ -1,8 +1,8 @@
 // The open flow with either loader, the whole catalogue and tree, through the in-memory window.
+#include "commands/open_flow.h"
 #include "fuzz_support.h"
-#include "shell/frm_big.h"
-#include "shell/memory_widgets.h"
-#include "shell/open_flow.h"
+#include "support/memory_widgets.h"
+#include "window/frm_big.h"
 
 #include <cstdlib>
 

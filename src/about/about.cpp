@@ -1,7 +1,7 @@
 #include "about/about.h"
 
-#include "shell/frm_big.h"
 #include "version.h"
+#include "version/version_text.h"
 
 namespace archive {
 

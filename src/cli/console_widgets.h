@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/widgets.h"
+#include "window/widgets.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "cli/listing.h"
 
 #include "platform/text_encoding.h"
-#include "shell/frm_big.h"
+#include "window/frm_big.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,9 +1,9 @@
 #include "cli/console_widgets.h"
 #include "cli/listing.h"
+#include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "platform/text_encoding.h"
-#include "shell/frm_big.h"
-#include "shell/open_flow.h"
+#include "window/frm_big.h"
 
 #include <CLI/CLI.hpp>
 

@@ -3,8 +3,8 @@
 #include "extract/entry_fetch.h"
 #include "extract/host_path.h"
 #include "platform/text_encoding.h"
-#include "shell/frm_big.h"
-#include "shell/path_helpers.h"
+#include "window/frm_big.h"
+#include "window/path_helpers.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #include "gui/about_dialog.h"
 
 #include "gui/catalogue_model.h"
-#include "shell/frm_big.h"
+#include "window/frm_big.h"
 
 #include <QFrame>
 #include <QIcon>

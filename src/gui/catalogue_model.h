@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/catalogue_tree.h"
+#include "window/catalogue_tree.h"
 
 #include <QAbstractItemModel>
 

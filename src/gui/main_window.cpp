@@ -1,10 +1,10 @@
 #include "gui/main_window.h"
 
+#include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "gui/about_dialog.h"
 #include "platform/text_encoding.h"
-#include "shell/layout.h"
-#include "shell/open_flow.h"
+#include "window/layout.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "about/about.h"
+#include "commands/open_command.h"
 #include "gui/about_dialog.h"
 #include "gui/catalogue_model.h"
-#include "shell/frm_big.h"
-#include "shell/open_command.h"
-#include "shell/widgets.h"
+#include "window/frm_big.h"
+#include "window/widgets.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "about/about.h"
+#include "platform/registry.h"
 
 #ifdef _WIN32
 #include <windows.h>

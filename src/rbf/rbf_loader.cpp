@@ -1,10 +1,10 @@
 #include "rbf/rbf_loader.h"
 
 #include "platform/text_encoding.h"
-#include "shell/catalogue_budget.h"
-#include "shell/frm_big.h"
-#include "shell/load_session.h"
-#include "shell/path_helpers.h"
+#include "window/catalogue_budget.h"
+#include "window/frm_big.h"
+#include "window/load_session.h"
+#include "window/path_helpers.h"
 
 #include <cstring>
 #include <limits>

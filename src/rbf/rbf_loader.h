@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/load_failure.h"
+#include "window/load_failure.h"
 
 namespace archive {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/open_command.h"
+#include "commands/open_command.h"
 
 #include <deque>
 #include <string>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "shell/frm_big.h"
-#include "shell/memory_widgets.h"
-#include "shell/open_flow.h"
+#include "commands/open_flow.h"
 #include "support/archive_builders.h"
+#include "support/memory_widgets.h"
 #include "support/temp_dir.h"
+#include "window/frm_big.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/archive_file.h"
-#include "shell/frm_big.h"
+#include "window/frm_big.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "shell/path_helpers.h"
+#include "window/path_helpers.h"
 
 #include <algorithm>
 

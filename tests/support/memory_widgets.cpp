@@ -1,4 +1,4 @@
-#include "shell/memory_widgets.h"
+#include "support/memory_widgets.h"
 
 namespace archive {
 

@@ -1,8 +1,8 @@
-#include "shell/frm_big.h"
-#include "shell/layout.h"
-#include "shell/memory_widgets.h"
 #include "support/archive_builders.h"
+#include "support/memory_widgets.h"
 #include "support/temp_dir.h"
+#include "window/frm_big.h"
+#include "window/layout.h"
 
 #include <gtest/gtest.h>
 

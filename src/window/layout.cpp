@@ -1,4 +1,4 @@
-#include "shell/layout.h"
+#include "window/layout.h"
 
 namespace archive {
 

@@ -4,8 +4,9 @@
 #include "platform/host_file.h"
 #include "rbf/rbf_tables.h"
 #include "sga/sga_tables.h"
-#include "shell/catalogue_tree.h"
-#include "shell/widgets.h"
+#include "version/version_text.h"
+#include "window/catalogue_tree.h"
+#include "window/widgets.h"
 
 #include <filesystem>
 #include <memory>
@@ -15,14 +16,6 @@
 namespace archive {
 
 enum class ArchiveFormat { None, Sga, Rbf };
-
-inline constexpr std::string_view kApplicationTitle = "Tavrin's SV1 / SV2 / MF Archive Tool";
-
-// "major.minor.revision" as plain decimals.
-std::string VersionText(int major, int minor, int revision);
-std::string VersionText();
-// The main window's title for a version.
-std::string FormTitle(int major, int minor, int revision);
 
 // The main window's state and the services it offers the loaders and the
 // extractors. One object per window; procedures take it by reference.

@@ -1,8 +1,8 @@
-#include "shell/open_command.h"
+#include "commands/open_command.h"
 
+#include "commands/open_flow.h"
 #include "extract/extract.h"
-#include "shell/frm_big.h"
-#include "shell/open_flow.h"
+#include "window/frm_big.h"
 
 #include <algorithm>
 

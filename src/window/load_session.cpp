@@ -1,7 +1,7 @@
-#include "shell/load_session.h"
+#include "window/load_session.h"
 
 #include "platform/text_encoding.h"
-#include "shell/load_failure.h"
+#include "window/load_failure.h"
 
 namespace archive {
 

@@ -1,4 +1,4 @@
-#include "shell/catalogue_tree.h"
+#include "window/catalogue_tree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "shell/open_flow.h"
+#include "commands/open_flow.h"
 
 #include "platform/archive_file.h"
 #include "platform/text_encoding.h"
 #include "rbf/rbf_loader.h"
 #include "sga/sga_loader.h"
-#include "shell/frm_big.h"
+#include "window/frm_big.h"
 
 #include <cstring>
 #include <new>

@@ -1,32 +1,16 @@
-#include "shell/frm_big.h"
+#include "window/frm_big.h"
 
 #include "platform/text_encoding.h"
-#include "version.h"
 
 #include <system_error>
 
 namespace archive {
 
-std::string VersionText(int major, int minor, int revision)
-{
-    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
-}
-
-std::string VersionText()
-{
-    return VersionText(kVersionMajor, kVersionMinor, kVersionRevision);
-}
-
-std::string FormTitle(int major, int minor, int revision)
-{
-    return std::string(kApplicationTitle) + " v" + VersionText(major, minor, revision);
-}
-
 FrmBig::FrmBig(Widgets& widgets) : widgets_(widgets) {}
 
 void FrmBig::Form_Load()
 {
-    title_ = FormTitle(kVersionMajor, kVersionMinor, kVersionRevision);
+    title_ = FormTitle();
     Zlib = std::make_unique<clsZlib>();
     widgets_.SetProgressValue(0);
 }

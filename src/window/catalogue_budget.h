@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/catalogue_tree.h"
-#include "shell/load_failure.h"
+#include "window/catalogue_tree.h"
+#include "window/load_failure.h"
 
 #include <cstdint>
 #include <string>

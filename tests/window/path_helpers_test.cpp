@@ -1,6 +1,6 @@
-#include "shell/path_helpers.h"
 #include "support/archive_builders.h"
 #include "support/temp_dir.h"
+#include "window/path_helpers.h"
 
 #include <gtest/gtest.h>
 
