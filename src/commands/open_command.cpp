@@ -13,6 +13,7 @@ void mnuFileOpen_Click(FrmBig& frm, OpenFileDialog& dialog, DialogState& state)
     if (frm.Extracting) {
         return; // an open would replace the tables the extraction reads
     }
+    const std::string shown = frm.ArchivePath;
     frm.ArchivePath.clear();
     if (state.title.empty()) {
         state.title = kGeneralOpenTitle;
@@ -25,9 +26,11 @@ void mnuFileOpen_Click(FrmBig& frm, OpenFileDialog& dialog, DialogState& state)
     if (!dialog.Show(state)) {
         state.title.clear();
         state.filter.clear();
+        frm.ArchivePath = shown; // a cancelled open changes nothing
         return;
     }
     if (state.fileName.empty()) {
+        frm.ArchivePath = shown;
         return;
     }
     state.title.clear();

@@ -37,8 +37,9 @@ LoadOutcome OpenChosenFile(FrmBig& frm, const std::string& path)
         return LoadOutcome::CannotOpen;
     }
     frm.ArchivePath = path;
+    LoadOutcome outcome = LoadOutcome::Failed;
     try {
-        return OpenArchive(frm);
+        outcome = OpenArchive(frm);
     } catch (const LoadFailure& e) {
         frm.ReportFailure(std::string("Load failed: ") + e.what());
     } catch (const std::bad_alloc&) {
@@ -46,7 +47,12 @@ LoadOutcome OpenChosenFile(FrmBig& frm, const std::string& path)
     } catch (const std::exception& e) {
         frm.ReportFailure(std::string("Load failed: ") + e.what());
     }
-    return LoadOutcome::Failed;
+    if (frm.CataloguePath != frm.ArchivePath) {
+        // The open stopped before it cleared the tree: the catalogue shown is
+        // still that of its own file, which stays the one the commands use.
+        frm.ArchivePath = frm.CataloguePath;
+    }
+    return outcome;
 }
 
 } // namespace archive

@@ -37,8 +37,8 @@ FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file
     return entry;
 }
 
-EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, clsZlib& zlib, std::vector<Job> jobs)
-    : archivePath_(archivePath), zlib_(zlib), jobs_(std::move(jobs)), worker_([this] { Run(); })
+EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs)
+    : archivePath_(archivePath), jobs_(std::move(jobs)), worker_([this] { Run(); })
 {
 }
 

@@ -41,8 +41,10 @@ class EntryPrefetcher {
         std::int64_t position;
     };
 
-    // `zlib` is used by the second thread alone until the prefetcher is gone.
-    EntryPrefetcher(const std::string& archivePath, clsZlib& zlib, std::vector<Job> jobs);
+    // The second thread has its own archive handle and its own decompression
+    // state: nothing the window's thread frees (Exit releases the window's
+    // Zlib) can be in use on it.
+    EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs);
     ~EntryPrefetcher();
     EntryPrefetcher(const EntryPrefetcher&) = delete;
     EntryPrefetcher& operator=(const EntryPrefetcher&) = delete;
@@ -56,7 +58,7 @@ class EntryPrefetcher {
     void Run();
 
     std::string archivePath_;
-    clsZlib& zlib_;
+    clsZlib zlib_;
     std::vector<Job> jobs_;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -52,16 +52,16 @@ class Extractor {
     bool OpenArchive()
     {
         std::string error;
-        if (frm_.ArchivePath.empty()) {
-            Error("no archive is open");
+        if (!frm_.SgaCatalogueShown() || !t_.HasToc(1)) {
+            // After a rejected or failed open the tables may still hold an
+            // older catalogue: never apply it to another file's bytes.
+            Error(frm_.CatalogueFormat == ArchiveFormat::Rbf
+                      ? "the files of an RBF archive cannot be extracted"
+                      : "no SGA archive is loaded: open one first");
             return false;
         }
         if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
             Error("cannot open the archive " + frm_.ArchivePath + ": " + error);
-            return false;
-        }
-        if (!t_.HasToc(1)) {
-            Error("no SGA catalogue is loaded");
             return false;
         }
         return true;
@@ -352,12 +352,12 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
     }
     Extractor x(frm);
     const CatalogueTree& tree = frm.tree();
+    if (!x.OpenArchive()) {
+        return x.Report();
+    }
     if (nodeIndex < 1 || static_cast<std::size_t>(nodeIndex) > tree.Count()) {
         frm.sText("No file is selected: choose a file in the tree first");
         return {};
-    }
-    if (!x.OpenArchive()) {
-        return x.Report();
     }
     const CatalogueNode& node = tree.Node(nodeIndex);
     frm.sText(node.children.empty() ? "Extracting: " + node.text : std::string("Cannot extract directory"));
@@ -453,8 +453,10 @@ ExtractReport ExtractAll(FrmBig& frm)
     if (!x.PrepareOutputRoot()) {
         return x.Report();
     }
+    // Exit or the close box, while events ran: stop between two steps, never mid-file.
+    const auto closing = [&frm] { return frm.PendingClose != FrmBig::CloseRequest::None; };
     // Folder pass.
-    for (int d = 0; d < numDirectories; ++d) {
+    for (int d = 0; d < numDirectories && !closing(); ++d) {
         const std::string& s = t.SgaDirNames[static_cast<std::size_t>(d)];
         if (s.empty()) {
             continue;
@@ -493,9 +495,13 @@ ExtractReport ExtractAll(FrmBig& frm)
     }
     std::optional<EntryPrefetcher> prefetcher;
     if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
-        prefetcher.emplace(frm.ArchivePath, x.Zlib(), std::move(jobs));
+        prefetcher.emplace(frm.ArchivePath, std::move(jobs));
     }
     for (const FileStep& step : plan) {
+        if (closing()) {
+            frm.sText("...Extract stopped: the window is closing");
+            return x.Report();
+        }
         switch (step.kind) {
         case FileStep::Kind::OutsideTable:
             x.Error("directory row " + N(step.d) + " lists file row " + N(step.j) +

@@ -1,5 +1,6 @@
 #include "gui/main_window.h"
 
+#include "commands/exit_command.h"
 #include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "gui/about_dialog.h"
@@ -7,6 +8,7 @@
 #include "window/layout.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -163,8 +165,9 @@ void MainWindow::BuildMenus()
     open_->setObjectName("mnuFileOpen");
     open_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     exit_ = file->addAction("E&xit", this, [this] {
-        frm_.mnuFileExit_Click();
-        close();
+        if (archive::mnuFileExit_Click(frm_)) {
+            close();
+        }
     });
     exit_->setObjectName("mnuFileExit");
 
@@ -224,6 +227,18 @@ void MainWindow::ToolbarClick(const QString& key)
         SetCommandsEnabled(true);
     }
     FlushPending();
+    if (TakePendingClose(frm_)) {
+        close();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!Form_QueryUnload(frm_)) {
+        event->ignore(); // closed once Save All has stopped
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::SetCommandsEnabled(bool enabled)

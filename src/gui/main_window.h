@@ -87,6 +87,8 @@ class MainWindow : public QMainWindow, public Widgets {
   protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The close box: refused while Save All runs, which then stops and closes the window.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void BuildMenus();

@@ -55,6 +55,7 @@ class RbfLoader {
         BuildTree();
         widgets_.SetStatusText(frm_.ArchivePath);
         session.CloseFiles();
+        frm_.CatalogueFormat = ArchiveFormat::Rbf;
         widgets_.SetButtonEnabled(5, false);
         widgets_.SetButtonEnabled(6, false);
         if (!frm_.tree().Empty()) {

@@ -76,6 +76,7 @@ class SgaLoader {
         AddFileNodes();
         widgets_.SetStatusText(frm_.ArchivePath);
         session.CloseFiles();
+        frm_.CatalogueFormat = ArchiveFormat::Sga;
         widgets_.SetButtonEnabled(5, true);
         widgets_.SetButtonEnabled(6, true);
         if (!frm_.tree().Empty()) {

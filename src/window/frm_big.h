@@ -44,7 +44,6 @@ class FrmBig {
     bool DebugFileOpen() const { return debugFile_.IsOpen(); }
 
     void mnuOptionsDebugToFile_Click() { DebugToFile = !DebugToFile; }
-    void mnuFileExit_Click() { Zlib.reset(); }
 
     Widgets& widgets() { return widgets_; }
     CatalogueTree& tree() { return tree_; }
@@ -64,8 +63,24 @@ class FrmBig {
     std::string DecimalSeparator = ".";
     // True while ExtractAll runs: the open and extract commands then refuse to start.
     bool Extracting = false;
+    // Exit or the close box came while ExtractAll let window events run: the
+    // extraction stops after the entry it is on, and the window closes once
+    // the command has returned.
+    enum class CloseRequest { None, Exit, CloseBox };
+    CloseRequest PendingClose = CloseRequest::None;
     // The format the last open sent its file to.
     ArchiveFormat LastFormat = ArchiveFormat::None;
+    // The catalogue and the file it came from travel together: the file whose
+    // catalogue the tree and the tables hold, and its format once its load
+    // ended whole (None from the moment a load clears the tree until it ends
+    // whole, so also after a rejected or failed one).
+    std::string CataloguePath;
+    ArchiveFormat CatalogueFormat = ArchiveFormat::None;
+    // The extract commands work only on a whole SGA catalogue of ArchivePath.
+    bool SgaCatalogueShown() const
+    {
+        return CatalogueFormat == ArchiveFormat::Sga && CataloguePath == ArchivePath;
+    }
 
   private:
     Widgets& widgets_;

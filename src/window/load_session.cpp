@@ -18,6 +18,12 @@ LoadSession::LoadSession(FrmBig& frm) : frm_(frm), debug_(frm)
     widgets.ClearLog();
     tree_.emplace(widgets);
     frm_.tree().Clear();
+    // From here the old catalogue is gone: nothing may extract it from this file.
+    frm_.CataloguePath = frm_.ArchivePath;
+    frm_.CatalogueFormat = ArchiveFormat::None;
+    widgets.SetButtonEnabled(5, false);
+    widgets.SetButtonEnabled(6, false);
+    widgets.SetStatusText("");           // it named the file of the catalogue just cleared
     widgets.SetTreeAppearance(1, 6, 80); // lines at the root too; lines, boxes and text; 80 twips
     widgets.SetProgressMinimum(0);
     widgets.SetProgressMaximum(1);

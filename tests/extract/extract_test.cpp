@@ -141,14 +141,16 @@ TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
 TEST(ExtractAll, PlacementCasesAndSkippedRows)
 {
     SgaSpec recipe = SgaFromLayout({{"", {{.name = "r"}}},
-                                  {".", {{.name = "dot"}}},
-                                  {"c", {{.name = "in-c"}}},
-                                  {"skipped", {{.name = "never"}}}});
+                                    {"dot-dir", {{.name = "dot"}}},
+                                    {"c", {{.name = "in-c"}}},
+                                    {"skipped", {{.name = "never"}}}});
     recipe.dirs[3].firstDir = 2; // FirstDir > NextDir: nothing written
     recipe.dirs[3].nextDir = 1;
     TestWindow w;
-    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Failed); // "." has no node; its file's parent is absent
-    // The tables are complete all the same; the extraction works from them alone.
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    // A directory named "." gets no node, and the load of its files stops; the walk works from
+    // the tables alone.
+    w.frm.Sga.SgaDirNames[0] = ".";
     const ExtractReport report = ExtractAll(w.frm);
     EXPECT_EQ(report.written, 3);
     EXPECT_TRUE(fs::exists(w.dir.path() / "data/r"));
@@ -205,9 +207,9 @@ TEST(ExtractAll, FileSystemFailuresAreReportedAndTheWalkGoesOn)
     EXPECT_EQ(log.back(), "...Extract finished");
 
     // An archive that can no longer be opened.
-    w.frm.ArchivePath.clear();
+    fs::remove(w.frm.ArchivePath);
     EXPECT_EQ(ExtractAll(w.frm).failed, 1);
-    EXPECT_EQ(w.widgets.LogLines().back(), "Error: no archive is open");
+    EXPECT_EQ(w.widgets.LogLines().back().rfind("Error: cannot open the archive ", 0), 0u);
 }
 
 TEST(ExtractAll, EntriesPastTheEndAndHugeClaims)
@@ -289,9 +291,9 @@ TEST(ExtractSelected, RootFilesDirectoriesAndReplacement)
 TEST(ExtractSelected, SamePathTwiceTakesTheLowerRowAndFailuresGoToTheDebugFile)
 {
     SgaSpec recipe = SgaFromLayout({{"",
-                                   {{.name = "twin", .content = "first"},
-                                    {.name = "twin", .content = "second"},
-                                    {.name = "bad", .content = "x", .storedBytes = "broken"}}}});
+                                     {{.name = "twin", .content = "first"},
+                                      {.name = "twin", .content = "second"},
+                                      {.name = "bad", .content = "x", .storedBytes = "broken"}}}});
     TestWindow w;
     ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f1"));
@@ -303,4 +305,40 @@ TEST(ExtractSelected, SamePathTwiceTakesTheLowerRowAndFailuresGoToTheDebugFile)
     const ExtractReport report = ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f2"));
     EXPECT_EQ(report.failed, 1);
     EXPECT_EQ(ReadBytes(w.dir.File("data/bad")), "");
+}
+
+// The catalogue and its file travel together: after an open that was rejected or
+// stopped, neither command applies the earlier catalogue to the new file's bytes.
+TEST(ExtractCommands, RefuseACatalogueThatIsNotTheFilesOwn)
+{
+    RbfSpec badRbf;
+    badRbf.records = 0; // the load stops at the entry table
+    for (const std::string& next : {std::string("just some text"), BuildRbf(badRbf)}) {
+        TestWindow w;
+        ASSERT_EQ(w.Open(BuildSga(MixedArchive())), LoadOutcome::Loaded);
+        EXPECT_TRUE(w.widgets.buttons[5] && w.widgets.buttons[6]);
+        EXPECT_NE(w.Open(next, "next.big"), LoadOutcome::Loaded);
+        EXPECT_FALSE(w.widgets.buttons[5] || w.widgets.buttons[6]);
+        EXPECT_EQ(w.widgets.statusText.rfind(next[0] == 'j' ? "" : "Load failed: ", 0), 0u);
+        const ExtractReport all = ExtractAll(w.frm);
+        const ExtractReport one = ExtractSelected(w.frm, 1);
+        EXPECT_EQ(all.written + one.written, 0);
+        EXPECT_EQ(all.failed + one.failed, 2);
+        EXPECT_EQ(w.widgets.LogLines().back(), "Error: no SGA archive is loaded: open one first");
+        EXPECT_FALSE(fs::exists(w.dir.path() / "data"));
+    }
+
+    // A file that cannot be opened at all changes nothing: the catalogue stays usable.
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(MixedArchive())), LoadOutcome::Loaded);
+    EXPECT_EQ(OpenChosenFile(w.frm, w.dir.File("missing.sga")), LoadOutcome::CannotOpen);
+    EXPECT_EQ(w.frm.ArchivePath, w.dir.File("test.sga"));
+    EXPECT_EQ(ExtractAll(w.frm).written, 3);
+
+    // An RBF catalogue is browsed, never extracted.
+    RbfSpec rbf;
+    rbf.entries = {{.name = "x.txt"}};
+    ASSERT_EQ(w.Open(BuildRbf(rbf), "r.big"), LoadOutcome::Loaded);
+    EXPECT_EQ(ExtractAll(w.frm).written, 0);
+    EXPECT_EQ(w.widgets.LogLines().back(), "Error: the files of an RBF archive cannot be extracted");
 }

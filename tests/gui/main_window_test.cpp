@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -196,7 +197,7 @@ class MainWindowTest : public QObject {
         QVERIFY(w->button(5)->isEnabled());
         QVERIFY(w->button(6)->isEnabled());
 
-        // A cancelled open keeps the catalogue, log, status and buttons; the path is emptied.
+        // A cancelled open changes nothing: the catalogue, log, status, buttons and path stay.
         const QString log = w.Log();
         w.dialog->answers = {std::nullopt};
         w->mnuFileOpen_Click();
@@ -204,7 +205,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.Log(), log);
         QCOMPARE(w.Status(), QString::fromStdString(dir.File("a.sga")));
         QVERIFY(w->button(5)->isEnabled());
-        QVERIFY(w->frm().ArchivePath.empty());
+        QCOMPARE(w->frm().ArchivePath, dir.File("a.sga"));
 
         w.dialog->answers = {dir.File("b.big")};
         w->ToolbarClick("OpenSV1");
@@ -219,6 +220,28 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.messages.size(), 1);
         QVERIFY(w.messages[0].contains("missing.sga"));
         QCOMPARE(w->treeView()->model()->index(0, 0).data().toString(), QString("b.big"));
+    }
+
+    // After a rejected open the old catalogue cannot be applied to the new file's bytes.
+    void rejectedOpenLeavesNothingToExtract()
+    {
+        TempDir dir;
+        WriteBytes(dir.File("a.sga"), Sga());
+        WriteBytes(dir.File("notes.txt"), "thirty bytes of plain text...");
+        Window w;
+        w->frm().OutputBase = dir.path();
+        w.dialog->answers = {dir.File("a.sga"), dir.File("notes.txt")};
+        w->mnuFileOpen_Click();
+        w->mnuFileOpen_Click();
+        QCOMPARE(w.messages, QStringList{"Invalid Archive File"});
+        QVERIFY(!w->button(5)->isEnabled());
+        QVERIFY(!w->button(6)->isEnabled());
+        QCOMPARE(w.Status(), QString());
+        w->ToolbarClick("SaveAll"); // reached anyway
+        w->ToolbarClick("SaveSelected");
+        QCOMPARE(w.Log(), QString("Error: no SGA archive is loaded: open one first\n"
+                                  "Error: no SGA archive is loaded: open one first\n"));
+        QVERIFY(!std::filesystem::exists(dir.File("data")));
     }
 
     void extractCommandsAndDebugSwitch()
@@ -258,6 +281,42 @@ class MainWindowTest : public QObject {
         w->frm().tree().Select(0);
         w->ToolbarClick("SaveSelected");
         QVERIFY(w.Log().endsWith("No file is selected: choose a file in the tree first\n"));
+    }
+
+    // Exit and the close box while Save All lets events run: the extraction
+    // stops between two files and the window closes after it, never under it.
+    void exitDuringSaveAll()
+    {
+        std::vector<SgaLayoutDir> layout = {{"", {}}};
+        for (int i = 0; i < 12; ++i) {
+            layout.push_back(
+                {"d" + std::to_string(i),
+                 {{.name = "f.bin", .content = std::string(20000, char('a' + i)), .compress = true}}});
+        }
+        TempDir dir;
+        WriteBytes(dir.File("many.sga"), BuildSga(SgaFromLayout(layout)));
+        for (const bool byExit : {true, false}) {
+            Window w;
+            w->show();
+            w->frm().OutputBase = dir.path();
+            w.dialog->answers = {dir.File("many.sga")};
+            w->mnuFileOpen_Click();
+            w->ToolbarClick("SaveAll"); // makes the folders: the next run lets events run per row only
+            std::filesystem::remove_all(dir.File("data/d11/f.bin"));
+            QTimer::singleShot(0, w.window.get(), [&w, byExit] {
+                if (byExit) {
+                    w->exitAction()->trigger();
+                } else {
+                    QVERIFY(!w->close()); // refused while the command runs
+                }
+                QVERIFY(w->isVisible());
+            });
+            w->ToolbarClick("SaveAll");
+            QVERIFY(!w->isVisible());
+            QVERIFY(w.Log().endsWith("\n...Extract stopped: the window is closing\n"));
+            QVERIFY(!std::filesystem::exists(dir.File("data/d11/f.bin")));
+            QCOMPARE(w->frm().Zlib == nullptr, byExit); // Exit released it, the close box did not
+        }
     }
 
     void layoutAfterResize()

@@ -232,7 +232,8 @@ TEST(SgaLoad, RejectsWhatIsNoArchive)
     EXPECT_EQ(w.widgets.log, "");
     EXPECT_EQ(w.frm.tree().Count(), 0u);
     EXPECT_EQ(w.DebugText("text.txt"), "");
-    EXPECT_TRUE(w.widgets.buttons[5]); // as the previous load left them
+    EXPECT_FALSE(w.widgets.buttons[5]); // no catalogue is shown: nothing to extract
+    EXPECT_FALSE(w.widgets.buttons[6]);
     EXPECT_EQ(w.frm.Sga.SgaHeader.Identifier, std::string("just som"));
     EXPECT_EQ(w.frm.Sga.SgaDirNames, before);
 

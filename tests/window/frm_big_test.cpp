@@ -1,3 +1,4 @@
+#include "commands/exit_command.h"
 #include "support/archive_builders.h"
 #include "support/memory_widgets.h"
 #include "support/temp_dir.h"
@@ -20,7 +21,7 @@ TEST(FormLoad, TitleCarriesTheVersion)
     EXPECT_EQ(frm.Title(), "Tavrin's SV1 / SV2 / MF Archive Tool v1.6.0");
     EXPECT_NE(frm.Zlib, nullptr);
     EXPECT_EQ(widgets.progressValue, 0);
-    frm.mnuFileExit_Click();
+    EXPECT_TRUE(mnuFileExit_Click(frm));
     EXPECT_EQ(frm.Zlib, nullptr);
 }
 
