@@ -1,6 +1,7 @@
 #include "cli/listing.h"
 
 #include "platform/text_encoding.h"
+#include "sga/sga_node_key.h"
 #include "window/frm_big.h"
 
 #include <algorithm>
@@ -94,39 +95,22 @@ std::string ListTsv(const CatalogueTree& tree)
 
 namespace {
 
-// The directory path that an SGA key names: "" for the root, SgaDirNames(i) for "n" & i.
-bool SgaDirectoryPath(const SgaTables& t, std::string_view key, std::string& path)
-{
-    if (key == "n-1") {
-        path.clear();
-        return true;
-    }
-    if (key.size() < 2 || key[0] != 'n' ||
-        !std::all_of(key.begin() + 1, key.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return false;
-    }
-    const std::size_t i = std::stoul(std::string(key.substr(1)));
-    if (i >= t.SgaDirNames.size()) {
-        return false;
-    }
-    path = t.SgaDirNames[i];
-    return true;
-}
-
 std::string ArchivePathOfNode(const FrmBig& frm, const CatalogueNode& node)
 {
     if (frm.LastFormat == ArchiveFormat::Rbf) {
         return node.key == "Root" ? std::string() : node.key;
     }
-    std::string folder;
-    const std::size_t fileMark = node.key.find("\\f");
-    if (fileMark == std::string::npos) {
-        return SgaDirectoryPath(frm.Sga, node.key, folder) ? folder : std::string();
-    }
-    if (!SgaDirectoryPath(frm.Sga, std::string_view(node.key).substr(0, fileMark), folder)) {
+    const std::optional<SgaNodeKey> key = ParseSgaNodeKey(node.key);
+    if (!key ||
+        (key->directory >= 0 && static_cast<std::size_t>(key->directory) >= frm.Sga.SgaDirNames.size())) {
         return {};
     }
-    return folder.empty() && node.key.starts_with("n-1") ? node.text : folder + "\\" + node.text;
+    const std::string folder =
+        key->directory < 0 ? std::string() : frm.Sga.SgaDirNames[static_cast<std::size_t>(key->directory)];
+    if (key->kind != SgaNodeKey::Kind::File) {
+        return folder;
+    }
+    return key->directory < 0 ? node.text : folder + "\\" + node.text;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "platform/text_encoding.h"
+#include "sga/sga_node_key.h"
 #include "window/frm_big.h"
 
 #include <CLI/CLI.hpp>
@@ -51,6 +52,38 @@ std::string AbsolutePath(const std::string& path)
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(path), error);
     return error ? path : PathToUtf8(absolute.lexically_normal());
+}
+
+// The file nodes a selection stands for: a file node itself; for the root or
+// a folder, every file node below it, in the tree's order.
+void AddFileNodes(const CatalogueTree& tree, int node, std::vector<int>& files)
+{
+    std::vector<int> pending{node};
+    while (!pending.empty()) {
+        const int at = pending.back();
+        pending.pop_back();
+        const CatalogueNode& n = tree.Node(at);
+        const std::optional<SgaNodeKey> key = ParseSgaNodeKey(n.key);
+        if (key && key->kind == SgaNodeKey::Kind::File) {
+            files.push_back(at);
+        }
+        pending.insert(pending.end(), n.children.rbegin(), n.children.rend());
+    }
+}
+
+// "N files written, M failed", and what failed by name (the first twenty).
+std::string Summary(const ExtractReport& report)
+{
+    std::string line =
+        std::to_string(report.written) + " files written, " + std::to_string(report.failed) + " failed";
+    constexpr std::size_t kNamed = 20;
+    for (std::size_t i = 0; i < report.failedEntries.size() && i < kNamed; ++i) {
+        line += (i == 0 ? ": " : ", ") + ListingField(report.failedEntries[i]);
+    }
+    if (report.failedEntries.size() > kNamed) {
+        line += " and " + std::to_string(report.failedEntries.size() - kNamed) + " more";
+    }
+    return line + "\n";
 }
 
 // Runs the open flow on the archive; the exit status of a failed open, or kExitOk.
@@ -130,15 +163,23 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
     if (nodes.empty()) {
         total = ExtractAll(frm);
     } else {
+        // Each selection does its part, in the order typed: a file, or every file below a folder.
+        std::vector<int> files;
         for (const int node : nodes) {
-            const ExtractReport report = ExtractSelected(frm, node);
+            AddFileNodes(frm.tree(), node, files);
+        }
+        for (const int file : files) {
+            ExtractReport report = ExtractSelected(frm, file);
             total.written += report.written;
             total.failed += report.failed;
+            total.failedEntries.insert(total.failedEntries.end(), report.failedEntries.begin(),
+                                       report.failedEntries.end());
         }
     }
     widgets.EndProgress();
     std::fflush(stdout);
-    std::fprintf(stderr, "%d files written, %d failed\n", total.written, total.failed);
+    const std::string summary = Summary(total);
+    std::fputs(summary.c_str(), stderr);
     return total.failed > 0 ? kExitEntries : kExitOk;
 }
 
@@ -159,7 +200,8 @@ int main(int argc, char** argv)
                "  archive-tool-cli list --tsv game.sga\n"
                "  archive-tool-cli --debug extract -C out game.sga art/tex/d.tga --key 'n-1\\f0'\n"
                "\n"
-               "extract with no PATH or --key writes every file. Files go below DIR/data, and\n"
+               "extract with no PATH or --key writes every file; a PATH or key that names a folder\n"
+               "writes every file below it. Files go below DIR/data, and\n"
                "below DIR/data/ALIAS when the first TOC's alias is not \"Data\" in any letter case.\n"
                "--debug writes ARCHIVE.debug.txt (and, for a full extract, ARCHIVE.debug.extract.txt)\n"
                "next to the archive.\n"

@@ -1,6 +1,7 @@
 #include "compression/cls_zlib.h"
 
 #include "platform/host_file.h"
+#include "platform/little_endian.h"
 #include "platform/text_encoding.h"
 
 #include <zlib.h>
@@ -29,6 +30,26 @@ std::int32_t clsZlib::BufferSize(double n)
                              ") has no work buffer");
     }
     return static_cast<std::int32_t>(rounded);
+}
+
+std::string clsZlib::StatusText(std::int32_t status)
+{
+    switch (status) {
+    case Z_OK:
+        return "success";
+    case Z_NEED_DICT:
+        return "need dictionary: the stream needs a preset dictionary";
+    case Z_STREAM_ERROR:
+        return "stream error";
+    case Z_DATA_ERROR:
+        return "data error: the stream is damaged";
+    case Z_MEM_ERROR:
+        return "insufficient memory";
+    case Z_BUF_ERROR:
+        return "buffer error: the stream is cut short or inflates to more than the expanded size";
+    default:
+        return "unknown status";
+    }
 }
 
 namespace {
@@ -205,9 +226,7 @@ std::int32_t clsZlib::DecompressFile(const std::string& FilePathIn, const std::s
     if (length < 5) {
         throw ZlibUsageError("a compressed file needs at least 5 bytes: " + FilePathIn);
     }
-    const std::uint32_t original =
-        static_cast<std::uint32_t>(whole[0]) | (static_cast<std::uint32_t>(whole[1]) << 8) |
-        (static_cast<std::uint32_t>(whole[2]) << 16) | (static_cast<std::uint32_t>(whole[3]) << 24);
+    const std::uint32_t original = LittleEndianAt<std::uint32_t>(whole.data());
     ByteArray bytes = ByteArray::FromBytes(whole.data() + 4, whole.size() - 4);
     whole.Clear();
     const std::int32_t status = DecompressByteArray(bytes, static_cast<std::int32_t>(original));

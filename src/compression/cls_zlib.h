@@ -40,6 +40,9 @@ class clsZlib {
     // result leaves the signed 32-bit range or is negative.
     static std::int32_t BufferSize(double n);
 
+    // A zlib status in words, for the user: "data error: the stream is damaged".
+    static std::string StatusText(std::int32_t status);
+
   private:
     void SetCompressedSize(std::int64_t value) { compressedSize_ = static_cast<std::int32_t>(value); }
     void SetOriginalSize(std::int64_t value) { originalSize_ = static_cast<std::int32_t>(value); }

@@ -3,7 +3,9 @@
 #include "extract/entry_fetch.h"
 #include "extract/host_path.h"
 #include "platform/text_encoding.h"
+#include "sga/sga_node_key.h"
 #include "window/frm_big.h"
+#include "window/number_text.h"
 #include "window/path_helpers.h"
 
 #include <algorithm>
@@ -18,11 +20,6 @@
 namespace archive {
 
 namespace {
-
-std::string N(long long value)
-{
-    return std::to_string(value);
-}
 
 std::string Upper(std::string_view text)
 {
@@ -109,16 +106,25 @@ class Extractor {
     const std::string& RootText() const { return rootText_; }
     const std::filesystem::path& RootHost() const { return rootHost_; }
 
-    void Error(const std::string& what)
+    // A failure of the command, counted; `item` names what failed for the summary.
+    void Error(const std::string& what, const std::string& item = {})
     {
         frm_.ReportFailure("Error: " + what);
-        ++report_.failed;
+        Failed(item);
     }
 
-    void Unsafe(std::string_view archivePath)
+    void Unsafe(const std::string& archivePath)
     {
-        frm_.sText("Skipped unsafe path: " + std::string(archivePath));
+        frm_.sText("Skipped unsafe path: " + archivePath);
+        Failed(archivePath);
+    }
+
+    void Failed(const std::string& item)
+    {
         ++report_.failed;
+        if (!item.empty()) {
+            report_.failedEntries.push_back(item);
+        }
     }
 
     bool Exists(const std::filesystem::path& path)
@@ -162,7 +168,6 @@ class Extractor {
         }
         if (!inside) {
             frm_.sText("Skipped path through a link out of the output root: " + shown);
-            ++report_.failed;
         }
         return inside;
     }
@@ -170,31 +175,52 @@ class Extractor {
     bool CreateFolder(const std::filesystem::path& path, const std::string& shown)
     {
         if (!boundary_.empty() && !ResolvesInside(path, shown)) {
+            Failed(shown);
             return false;
         }
         std::error_code error;
         std::filesystem::create_directories(path, error);
         if (error) {
-            Error("cannot create the folder " + shown + ": " + error.message());
+            Error("cannot create the folder " + shown + ": " + error.message(), shown);
             return false;
         }
         return true;
     }
 
-    // Reports what went wrong while an entry was fetched; the zlib status is the caller's to report.
-    void ReportFetch(const FetchedEntry& entry, const std::string& path)
+    // The "Error: " lines of one entry, each naming it and the reason; the
+    // entry counts once however many there are. Reading comes first: a short
+    // entry is reported before its position line.
+    void ReportShort(const FetchedEntry& entry, const std::string& path)
     {
         if (entry.got != entry.stored) {
-            Error(path + " runs past the end of the archive: " + N(entry.got) + " of " + N(entry.stored) +
-                  " bytes read");
+            entryFailed_ = true;
+            frm_.ReportFailure("Error: " + path + " runs past the end of the archive: " + N(entry.got) +
+                               " of " + N(entry.stored) + " bytes read");
         }
     }
-
-    void ReportRefused(const FetchedEntry& entry, const std::string& path)
+    void ReportInflate(const FetchedEntry& entry, const std::string& path)
     {
         if (!entry.refused.empty()) {
-            Error(path + " cannot be decompressed: " + entry.refused);
+            entryFailed_ = true;
+            frm_.ReportFailure("Error: " + path + " cannot be decompressed: " + entry.refused);
+        } else if (InflateFailed(entry)) {
+            entryFailed_ = true;
+            frm_.ReportFailure("Error: " + path + " failed to inflate: zlib status " + N(entry.status) +
+                               ", " + clsZlib::StatusText(entry.status) +
+                               "; written as far as it inflated (" +
+                               N(static_cast<long long>(entry.buffer.size())) + " bytes)");
         }
+    }
+    static bool InflateFailed(const FetchedEntry& entry)
+    {
+        return entry.compressed && entry.refused.empty() && entry.status != 0;
+    }
+    void EndEntry(const std::string& path)
+    {
+        if (entryFailed_) {
+            Failed(path);
+        }
+        entryFailed_ = false;
     }
 
     clsZlib& Zlib()
@@ -205,10 +231,12 @@ class Extractor {
         return *frm_.Zlib;
     }
 
+    // Writes an entry; a failure is the entry's (EndEntry counts it).
     bool Write(const std::filesystem::path& target, const ByteArray& buffer, const std::string& shown)
     {
         const std::filesystem::path folder = target.parent_path();
         if (!ResolvesInside(folder, shown)) {
+            entryFailed_ = true;
             return false;
         }
         // A name with "\" or "/" inside needs folders that no directory row made.
@@ -218,14 +246,14 @@ class Extractor {
         }
         std::string error;
         if (!WriteFileReplacing(target, buffer.data(), buffer.size(), error)) {
-            Error("cannot write " + shown + ": " + error);
+            entryFailed_ = true;
+            frm_.ReportFailure("Error: cannot write " + shown + ": " + error);
             return false;
         }
         ++report_.written;
         return true;
     }
 
-    void CountFailure() { ++report_.failed; }
     ExtractReport Report() const { return report_; }
     ArchiveFile& archive() { return archive_; }
 
@@ -240,7 +268,14 @@ class Extractor {
     std::unordered_map<std::filesystem::path::string_type, bool> resolved_;
     std::unordered_set<std::filesystem::path::string_type> createdFor_;
     ExtractReport report_;
+    bool entryFailed_ = false;
 };
+
+// How a failure names an entry: its path, or its row when the path is empty.
+std::string NameOfEntry(int row, const std::string& path)
+{
+    return path.empty() ? "file row " + N(row) : path;
+}
 
 std::int64_t EntryPosition(const SgaTables& t, const SgaFile& file)
 {
@@ -251,27 +286,16 @@ std::int64_t EntryPosition(const SgaTables& t, const SgaFile& file)
 // path and "\" for a file node; nothing for a directory node.
 std::optional<std::string> FolderPathOfKey(const SgaTables& t, const std::string& key, bool& badKey)
 {
-    badKey = false;
-    if (key.size() >= 3 && key.compare(1, 2, "-1") == 0) {
-        return std::string();
-    }
-    const std::size_t slash = key.find('\\');
-    if (slash == std::string::npos) {
+    const std::optional<SgaNodeKey> parsed = ParseSgaNodeKey(key);
+    badKey = !parsed ||
+             (parsed->directory >= 0 && static_cast<std::size_t>(parsed->directory) >= t.SgaDirNames.size());
+    if (badKey || parsed->kind == SgaNodeKey::Kind::Directory) {
         return std::nullopt;
     }
-    std::size_t i = 0;
-    const std::string digits = key.substr(1, slash - 1);
-    const bool numeric =
-        !digits.empty() && digits.size() <= 6 &&
-        std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
-    if (numeric) {
-        i = static_cast<std::size_t>(std::stoul(digits));
+    if (parsed->directory < 0) {
+        return std::string(); // the archive root, or a file in it
     }
-    if (!numeric || i >= t.SgaDirNames.size()) {
-        badKey = true;
-        return std::nullopt;
-    }
-    return t.SgaDirNames[i] + "\\";
+    return t.SgaDirNames[static_cast<std::size_t>(parsed->directory)] + "\\";
 }
 
 // How many files the file pass would write: the rows that have a case, their ranges added up.
@@ -289,7 +313,7 @@ std::int64_t ListedFiles(const SgaTables& t, int numDirectories)
 
 // One step of the file pass, in the walk's order.
 struct FileStep {
-    enum class Kind { Entry, Unsafe, OutsideTable, RowEnd };
+    enum class Kind { Entry, Unsafe, NoFileName, OutsideTable, RowEnd };
     Kind kind;
     int d = 0;
     int j = 0;
@@ -329,8 +353,10 @@ std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
             const std::string& bare = t.SgaFileNames[static_cast<std::size_t>(j)];
             step.m = bareName ? bare : *dirName + "\\" + bare;
             const auto mapped = MapArchivePath(step.m);
-            if (!mapped || mapped->empty()) {
+            if (!mapped) {
                 step.kind = FileStep::Kind::Unsafe;
+            } else if (NamesAFolder(step.m)) {
+                step.kind = FileStep::Kind::NoFileName;
             } else {
                 step.target = *mapped;
                 step.file = &t.SgaFiles[static_cast<std::size_t>(j)];
@@ -368,29 +394,30 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
     bool badKey = false;
     const std::optional<std::string> folder = FolderPathOfKey(t, node.key, badKey);
     if (badKey) {
-        x.Error("the node " + node.key + " belongs to no directory of the loaded archive");
+        x.Error("the node " + node.key + " belongs to no directory of the loaded archive", node.key);
     }
     if (!folder) {
         return x.Report();
     }
     const std::string path = *folder + node.text;
-    if (const auto mapped = MapArchivePath(path); !mapped || mapped->empty()) {
-        x.Unsafe(path);
-        return x.Report();
-    }
-    // The folders of the folder path, outermost first.
+    // The folders of the folder path, outermost first; an unsafe one stops the command there.
     std::int16_t levels = 0;
     try {
         levels = CountBackslashes(*folder);
     } catch (const PathTooLong& e) {
-        x.Error(path + ": " + e.what());
+        x.Error(path + ": " + e.what(), path);
         return x.Report();
     }
     std::size_t start = 0;
     for (int level = 0; level < levels; ++level) {
         const std::size_t p = folder->find('\\', start);
         const std::string q = folder->substr(0, p);
-        const std::filesystem::path host = x.RootHost() / *MapArchivePath(q);
+        const auto mappedFolder = MapArchivePath(q);
+        if (!mappedFolder) {
+            x.Unsafe(q);
+            return x.Report();
+        }
+        const std::filesystem::path host = x.RootHost() / *mappedFolder;
         if (!x.Exists(host)) {
             frm.sText("Creating directory: " + x.RootText() + q);
             if (!x.CreateFolder(host, x.RootText() + q)) {
@@ -398,6 +425,11 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
             }
         }
         start = p + 1;
+    }
+    const std::optional<std::filesystem::path> target = MapArchivePath(path);
+    if (!target) {
+        x.Unsafe(path);
+        return x.Report();
     }
     const int numFiles = std::min<int>(t.SgaDataHeader.NumFiles, static_cast<int>(t.SgaFiles.size()));
     for (int r = 0; r < numFiles; ++r) {
@@ -407,17 +439,20 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
         }
         const std::int64_t position = EntryPosition(t, file);
         FetchedEntry entry = FetchEntry(x.archive(), x.Zlib(), file, position);
-        x.ReportFetch(entry, file.Path);
+        x.ReportShort(entry, file.Path);
         frm.sText(N(position) + ": " + file.Path);
-        x.ReportRefused(entry, file.Path);
-        const bool failed = entry.compressed && entry.refused.empty() && entry.status != 0;
-        if (failed) {
+        if (Extractor::InflateFailed(entry)) {
             frm.dText("Error: " + N(entry.status) + ", Extract of " + N(r) + " " + file.Path + " Failed");
         }
-        if (x.Write(x.RootHost() / *MapArchivePath(file.Path), entry.buffer, x.RootText() + file.Path) &&
-            failed) {
-            x.CountFailure();
+        x.ReportInflate(entry, file.Path);
+        if (NamesAFolder(path)) {
+            // An empty name (or ".") leaves the path naming its folder.
+            x.Error(NameOfEntry(r, file.Path) + " has no file name: a folder cannot be written as a file",
+                    NameOfEntry(r, file.Path));
+        } else {
+            x.Write(x.RootHost() / *target, entry.buffer, x.RootText() + file.Path);
         }
+        x.EndEntry(file.Path);
         break;
     }
     return x.Report();
@@ -505,10 +540,15 @@ ExtractReport ExtractAll(FrmBig& frm)
         switch (step.kind) {
         case FileStep::Kind::OutsideTable:
             x.Error("directory row " + N(step.d) + " lists file row " + N(step.j) +
-                    ", outside the file table");
+                        ", outside the file table",
+                    "file row " + N(step.j));
             break;
         case FileStep::Kind::Unsafe:
             x.Unsafe(step.m);
+            break;
+        case FileStep::Kind::NoFileName:
+            x.Error(NameOfEntry(step.j, step.m) + " has no file name: a folder cannot be written as a file",
+                    NameOfEntry(step.j, step.m));
             break;
         case FileStep::Kind::RowEnd:
             widgets.SetProgressValue(static_cast<float>(step.d));
@@ -518,23 +558,24 @@ ExtractReport ExtractAll(FrmBig& frm)
             const std::int64_t position = EntryPosition(t, *step.file);
             FetchedEntry entry =
                 prefetcher ? prefetcher->Next() : FetchEntry(x.archive(), x.Zlib(), *step.file, position);
-            x.ReportFetch(entry, step.m);
+            x.ReportShort(entry, step.m);
             frm.dText(N(position) + ": .\\" + step.m);
             widgets.SetStatusText(step.m);
-            x.ReportRefused(entry, step.m);
             std::string failureLine;
-            if (entry.compressed && entry.refused.empty() && entry.status != 0) {
+            if (Extractor::InflateFailed(entry)) {
                 failureLine =
                     "Error: " + N(entry.status) + ", Extract of " + N(step.j) + " " + step.m + " Failed";
                 frm.dText(failureLine);
             }
-            if (x.Write(x.RootHost() / step.target, entry.buffer, x.RootText() + step.m) &&
-                !failureLine.empty()) {
-                x.CountFailure();
-            }
+            x.ReportInflate(entry, step.m);
+            x.Write(x.RootHost() / step.target, entry.buffer, x.RootText() + step.m);
+            // A row of the output root itself without subdirectories repeats the
+            // failure line after the write. The debug file keeps that form line
+            // for line, so debug files of every version compare equal.
             if (step.doubledFailure && !failureLine.empty()) {
                 frm.dText(failureLine);
             }
+            x.EndEntry(step.m);
             break;
         }
         }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace archive {
 
@@ -10,6 +12,8 @@ class FrmBig;
 struct ExtractReport {
     int written = 0;
     int failed = 0; // decompression, unsafe path, short entry, read or write failures
+    // What failed, by archive path (Windows-1252), in the order it failed.
+    std::vector<std::string> failedEntries;
 };
 
 // Writes the file that the tree node with the 1-based `nodeIndex` stands for

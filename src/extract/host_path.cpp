@@ -86,4 +86,11 @@ std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath
     return mapped;
 }
 
+bool NamesAFolder(std::string_view archivePath)
+{
+    const std::size_t last = archivePath.find_last_of("\\/");
+    const std::string_view name = last == std::string_view::npos ? archivePath : archivePath.substr(last + 1);
+    return name.empty() || name == ".";
+}
+
 } // namespace archive

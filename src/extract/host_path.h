@@ -13,4 +13,8 @@ namespace archive {
 // inside a name, a reserved device name, or a name ending in a dot or a blank).
 std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath);
 
+// True when the path's last component is empty or ".": the path names a
+// folder (the output root itself when it is empty), never a file.
+bool NamesAFolder(std::string_view archivePath);
+
 } // namespace archive

@@ -1,9 +1,11 @@
 #include "rbf/rbf_loader.h"
 
+#include "platform/little_endian.h"
 #include "platform/text_encoding.h"
 #include "window/catalogue_budget.h"
 #include "window/frm_big.h"
 #include "window/load_session.h"
+#include "window/number_text.h"
 #include "window/path_helpers.h"
 
 #include <cstring>
@@ -15,20 +17,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 15;
 constexpr std::size_t kRecordSize = 32;
-
-std::string N(long long value)
-{
-    return std::to_string(value);
-}
-
-template <typename T> T LittleEndianAt(const std::uint8_t* p)
-{
-    std::uint64_t raw = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        raw |= static_cast<std::uint64_t>(p[i]) << (8 * i);
-    }
-    return static_cast<T>(raw);
-}
 
 class RbfLoader {
   public:

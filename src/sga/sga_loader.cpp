@@ -1,9 +1,13 @@
 #include "sga/sga_loader.h"
 
+#include "sga/sga_node_key.h"
+
+#include "platform/little_endian.h"
 #include "platform/text_encoding.h"
 #include "window/catalogue_budget.h"
 #include "window/frm_big.h"
 #include "window/load_session.h"
+#include "window/number_text.h"
 #include "window/path_helpers.h"
 
 #include <cstring>
@@ -15,23 +19,6 @@ namespace {
 constexpr std::size_t kHeaderSize = 180;
 constexpr std::size_t kDataHeaderSize = 24;
 constexpr std::string_view kIdentifier = "_ARCHIVE";
-
-std::string N(long long value)
-{
-    return std::to_string(value);
-}
-
-std::int16_t Int16At(const std::uint8_t* p)
-{
-    return static_cast<std::int16_t>(p[0] | (p[1] << 8));
-}
-
-std::int32_t Int32At(const std::uint8_t* p)
-{
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
-}
 
 // A fixed-width text field: every non-zero byte, in order; zero bytes are skipped, not ends.
 std::string FixedText(const std::uint8_t* p, std::size_t width)
@@ -69,7 +56,7 @@ class SgaLoader {
         file_->ReadByte(skipped); // the root directory's empty name
         AddRoot();
         ReadDirectoryNames();
-        if (const int root = frm_.tree().IndexOfKey("n-1"); root != 0) {
+        if (const int root = frm_.tree().IndexOfKey(kSgaRootKey); root != 0) {
             frm_.tree().Expand(root);
         }
         ReadFileNames();
@@ -104,12 +91,12 @@ class SgaLoader {
         SgaHeaderRecord& h = t_.SgaHeader;
         h = SgaHeaderRecord{};
         h.Identifier.assign(reinterpret_cast<const char*>(raw), 8);
-        h.Version = Int32At(raw + 8);
+        h.Version = LittleEndianAt<std::int32_t>(raw + 8);
         std::memcpy(h.Opaque1.data(), raw + 12, 16);
         h.ArchiveType.assign(reinterpret_cast<const char*>(raw + 28), 128);
         std::memcpy(h.Opaque2.data(), raw + 156, 16);
-        h.DataHeaderSize = Int32At(raw + 172);
-        h.DataOffset = Int32At(raw + 176);
+        h.DataHeaderSize = LittleEndianAt<std::int32_t>(raw + 172);
+        h.DataOffset = LittleEndianAt<std::int32_t>(raw + 176);
         if (h.Identifier != kIdentifier) {
             return false;
         }
@@ -134,14 +121,14 @@ class SgaLoader {
         std::uint8_t raw[kDataHeaderSize];
         Need(file_->Read(raw, sizeof raw), "the data header");
         SgaDataHeaderRecord& d = t_.SgaDataHeader;
-        d.TocOffset = Int32At(raw);
-        d.NumTocs = Int16At(raw + 4);
-        d.DirectoryOffset = Int32At(raw + 6);
-        d.NumDirectories = Int16At(raw + 10);
-        d.FileOffset = Int32At(raw + 12);
-        d.NumFiles = Int16At(raw + 16);
-        d.ItemsOffset = Int32At(raw + 18);
-        d.NumItems = Int16At(raw + 22);
+        d.TocOffset = LittleEndianAt<std::int32_t>(raw);
+        d.NumTocs = LittleEndianAt<std::int16_t>(raw + 4);
+        d.DirectoryOffset = LittleEndianAt<std::int32_t>(raw + 6);
+        d.NumDirectories = LittleEndianAt<std::int16_t>(raw + 10);
+        d.FileOffset = LittleEndianAt<std::int32_t>(raw + 12);
+        d.NumFiles = LittleEndianAt<std::int16_t>(raw + 16);
+        d.ItemsOffset = LittleEndianAt<std::int32_t>(raw + 18);
+        d.NumItems = LittleEndianAt<std::int16_t>(raw + 22);
         frm_.sText("TOC Offset=" + N(d.TocOffset));
         frm_.sText("Num TOCs=" + N(d.NumTocs));
         frm_.sText("Directory Offset=" + N(d.DirectoryOffset));
@@ -166,11 +153,11 @@ class SgaLoader {
             SgaToc& toc = t_.SgaTocs[static_cast<std::size_t>(t)];
             toc.Alias = FixedText(raw, 64);
             toc.StartName = FixedText(raw + 64, 64);
-            toc.StartDir = Int16At(raw + 128);
-            toc.EndDir = Int16At(raw + 130);
-            toc.StartFile = Int16At(raw + 132);
-            toc.EndFile = Int16At(raw + 134);
-            toc.FolderOffset = Int16At(raw + 136);
+            toc.StartDir = LittleEndianAt<std::int16_t>(raw + 128);
+            toc.EndDir = LittleEndianAt<std::int16_t>(raw + 130);
+            toc.StartFile = LittleEndianAt<std::int16_t>(raw + 132);
+            toc.EndFile = LittleEndianAt<std::int16_t>(raw + 134);
+            toc.FolderOffset = LittleEndianAt<std::int16_t>(raw + 136);
             frm_.sText("TOC Alias=" + toc.Alias);
             frm_.sText("TOC Start Name=" + toc.StartName);
             frm_.sText("TOC Start Dir=" + N(toc.StartDir) + ", End Dir=" + N(toc.EndDir) +
@@ -196,11 +183,11 @@ class SgaLoader {
             std::uint8_t raw[12];
             Need(file_->Read(raw, sizeof raw), "directory record " + N(r));
             SgaDirectory& dir = t_.SgaDirectories[static_cast<std::size_t>(r)];
-            dir.NameOffset = Int32At(raw);
-            dir.FirstDir = Int16At(raw + 4);
-            dir.NextDir = Int16At(raw + 6);
-            dir.FirstFile = Int16At(raw + 8);
-            dir.NextFile = Int16At(raw + 10);
+            dir.NameOffset = LittleEndianAt<std::int32_t>(raw);
+            dir.FirstDir = LittleEndianAt<std::int16_t>(raw + 4);
+            dir.NextDir = LittleEndianAt<std::int16_t>(raw + 6);
+            dir.FirstFile = LittleEndianAt<std::int16_t>(raw + 8);
+            dir.NextFile = LittleEndianAt<std::int16_t>(raw + 10);
             frm_.dText(N(r) + "\t" + N(dir.NameOffset) + "\t" + N(dir.FirstDir) + "\t" + N(dir.NextDir) +
                        "\t" + N(dir.FirstFile) + "\t" + N(dir.NextFile));
         }
@@ -218,11 +205,11 @@ class SgaLoader {
             std::uint8_t raw[17];
             Need(file_->Read(raw, sizeof raw), "file record " + N(f));
             SgaFile& file = t_.SgaFiles[static_cast<std::size_t>(f)];
-            file.NameOffset = Int32At(raw);
+            file.NameOffset = LittleEndianAt<std::int32_t>(raw);
             file.SpareByte = raw[4];
-            file.EntryOffset = Int32At(raw + 5);
-            file.StoredSize = Int32At(raw + 9);
-            file.ExpandedSize = Int32At(raw + 13);
+            file.EntryOffset = LittleEndianAt<std::int32_t>(raw + 5);
+            file.StoredSize = LittleEndianAt<std::int32_t>(raw + 9);
+            file.ExpandedSize = LittleEndianAt<std::int32_t>(raw + 13);
             frm_.dText(N(f) + "\t" + N(file.NameOffset) + "\t" + N(file.EntryOffset) + "\t" +
                        N(file.StoredSize) + "\t" + N(file.ExpandedSize));
         }
@@ -240,7 +227,7 @@ class SgaLoader {
         budget_.CheckTree(frm_.tree());
     }
 
-    void AddRoot() { AddNode(std::nullopt, "n-1", t_.SgaTocs[1].Alias, "the root node"); }
+    void AddRoot() { AddNode(std::nullopt, std::string(kSgaRootKey), t_.SgaTocs[1].Alias, "the root node"); }
 
     std::int16_t Depth(const std::string& path, const std::string& what)
     {
@@ -272,13 +259,13 @@ class SgaLoader {
             if (path == ".") {
                 continue;
             }
-            std::string parentKey = "n-1";
+            std::string parentKey(kSgaRootKey);
             std::string text = path;
             if (depth != 0) {
-                parentKey = "n" + N(FindDirectoryIndex(t_, ParentPath(path)));
+                parentKey = SgaDirectoryKey(FindDirectoryIndex(t_, ParentPath(path)));
                 text = std::string(AfterLast(path, '\\'));
             }
-            const std::string key = "n" + N(i);
+            const std::string key = SgaDirectoryKey(i);
             frm_.dText(key);
             AddNode(parentKey, key, text, row);
         }
@@ -301,14 +288,14 @@ class SgaLoader {
             if (!(dir.FirstFile < dir.NextFile && dir.FirstDir <= dir.NextDir)) {
                 continue;
             }
-            const std::string dirKey = k == 0 ? std::string("n-1") : "n" + N(k - 1);
+            const std::string dirKey = k == 0 ? std::string(kSgaRootKey) : SgaDirectoryKey(k - 1);
             for (int f = dir.FirstFile; f < dir.NextFile; ++f) {
                 if (f < 0 || f > numFiles) {
                     throw LoadFailure("directory row " + N(k) + " lists file row " + N(f) +
                                       ", outside the file table (0 to " + N(numFiles) + ")");
                 }
                 const std::string& name = t_.SgaFileNames[static_cast<std::size_t>(f)];
-                AddNode(dirKey, dirKey + "\\f" + N(f), name,
+                AddNode(dirKey, SgaFileKey(dirKey, f), name,
                         "file row " + N(f) + " of directory row " + N(k));
                 SgaFile& file = t_.SgaFiles[static_cast<std::size_t>(f)];
                 file.Path = k == 0 ? name : t_.SgaDirNames[static_cast<std::size_t>(k - 1)] + "\\" + name;

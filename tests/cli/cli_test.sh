@@ -69,6 +69,29 @@ check "selected in order" "Extracting: readme.txt" "$(grep '^Extracting' <<<"$ou
 [ -f sel/data/readme.txt ] || { echo "FAIL: readme.txt by key missing"; failures=$((failures + 1)); }
 "$cli" extract -C sel sample.sga no/such/file >/dev/null 2>&1; check "unknown path is a usage error" 1 $?
 
+# A folder PATH takes every file below it; several selections each do their part.
+"$cli" extract -C folder sample.sga maps >/dev/null 2>err.txt; status=$?
+check "folder status" 0 $status
+check "folder summary" "2 files written, 0 failed" "$(cat err.txt)"
+check "folder file below a subfolder" "town
+forest" "$(cat folder/data/maps/index.txt)"
+[ -f folder/data/maps/town/plan.dat ] || { echo "FAIL: folder plan.dat missing"; failures=$((failures + 1)); }
+"$cli" extract -C several sample.sga art --key 'n-1\f0' --key n1 maps/index.txt >/dev/null 2>err.txt
+check "several selections" "4 files written, 0 failed" "$(cat err.txt)"
+"$cli" extract -C empty sample.sga sounds >/dev/null 2>err.txt; status=$?
+check "empty folder status" 0 $status
+check "empty folder summary" "0 files written, 0 failed" "$(cat err.txt)"
+
+# A damaged stream: an "Error: " line naming it with zlib's status, and the summary names it.
+cp sample.sga damaged.sga
+offset=$(LC_ALL=C grep -obUaP '\x78\x9c' damaged.sga | head -n 1 | cut -d: -f1)
+printf '\377\377' | dd of=damaged.sga bs=1 seek=$((offset + 2)) conv=notrunc 2>/dev/null
+"$cli" extract -C damaged damaged.sga >/dev/null 2>err.txt; status=$?
+check "damaged status" 3 $status
+check "damaged error line" "Error: maps\town\plan.dat failed to inflate: zlib status -3, data error: the stream is damaged" \
+    "$(head -n 1 err.txt | sed 's/; written.*//')"
+check "damaged summary names the entry" "4 files written, 1 failed: maps\town\plan.dat" "$(tail -n 1 err.txt)"
+
 "$cli" extract sample-sv1.big >/dev/null 2>&1; check "extract refuses RBF" 2 $?
 out=$("$cli" info sample-sv1.big); check "rbf info" "Identifier=RBF" "$(head -n 1 <<<"$out")"
 check "rbf list" "$(printf '1\tRoot\t\tsample-sv1.big')" "$("$cli" list --tsv sample-sv1.big | head -n 1)"

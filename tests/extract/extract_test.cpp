@@ -123,6 +123,19 @@ TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
     EXPECT_EQ(debug[2], "Error: -3, Extract of 0 bad.bin Failed");
     EXPECT_EQ(debug[4], "Error: -5, Extract of 1 short.bin Failed");
     EXPECT_EQ(debug[5], "Error: -5, Extract of 1 short.bin Failed");
+    EXPECT_EQ(report.failedEntries, (Lines{"bad.bin", "short.bin"}));
+
+    // The log box says so too, with the debug switch off: the entry, zlib's status in words and digits.
+    TestWindow quiet;
+    ASSERT_EQ(quiet.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    ExtractAll(quiet.frm);
+    const Lines log = quiet.widgets.LogLines();
+    const Lines expected = {
+        "Error: bad.bin failed to inflate: zlib status -3, data error: the stream is damaged; written as far "
+        "as it inflated (0 bytes)",
+        "Error: short.bin failed to inflate: zlib status -5, buffer error: the stream is cut short or "
+        "inflates to more than the expanded size; written as far as it inflated (113 bytes)"};
+    EXPECT_EQ(Lines(log.end() - 3, log.end() - 1), expected);
     EXPECT_EQ(debug[6].substr(debug[6].find(':')), ": .\\fine.txt");
     EXPECT_EQ(ReadBytes(w.dir.File("data/bad.bin")), "");
     EXPECT_EQ(ReadBytes(w.dir.File("data/short.bin")), Content(200, 'q').substr(0, 113));
@@ -304,7 +317,42 @@ TEST(ExtractSelected, SamePathTwiceTakesTheLowerRowAndFailuresGoToTheDebugFile)
     w.frm.DebugToFile = true;
     const ExtractReport report = ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f2"));
     EXPECT_EQ(report.failed, 1);
+    EXPECT_EQ(report.failedEntries, Lines{"bad"});
+    EXPECT_EQ(
+        w.widgets.LogLines().back().rfind("Error: bad failed to inflate: zlib status -3, data error", 0), 0u);
     EXPECT_EQ(ReadBytes(w.dir.File("data/bad")), "");
+}
+
+// An empty name is no unsafe path: matching nothing it writes nothing; matching a row it
+// names a folder, which cannot be written as a file. An unsafe name is refused after the
+// sound folders before it are made.
+TEST(ExtractSelected, EmptyAndUnsafeNames)
+{
+    SgaSpec recipe =
+        SgaFromLayout({{"", {{.name = "r.txt", .content = "root"}}},
+                       {"sub", {{.name = "", .content = "in sub"}, {.name = "..", .content = "up"}}}},
+                      "");
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    const std::size_t before = w.widgets.LogLines().size();
+    ExtractReport report = ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1")); // the root, alias ""
+    EXPECT_EQ(report.failed, 0);
+    report = ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n0\\f1"));
+    EXPECT_EQ(report.failed, 1);
+    EXPECT_EQ(report.failedEntries, Lines{"sub\\"});
+    const std::string position =
+        std::to_string(w.frm.Sga.SgaHeader.DataOffset + w.frm.Sga.SgaFiles[1].EntryOffset);
+    EXPECT_EQ(LinesSince(w.widgets, before),
+              (Lines{"Cannot extract directory", "Creating directory: .\\data",
+                     "Extracting: ", "Creating directory: .\\data\\\\sub", position + ": sub\\",
+                     "Error: sub\\ has no file name: a folder cannot be written as a file"}));
+    EXPECT_TRUE(fs::is_directory(w.dir.path() / "data/sub"));
+
+    fs::remove_all(w.dir.path() / "data");
+    report = ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n0\\f2"));
+    EXPECT_EQ(report.failedEntries, Lines{"sub\\.."});
+    EXPECT_EQ(w.widgets.LogLines().back(), "Skipped unsafe path: sub\\..");
+    EXPECT_TRUE(fs::is_directory(w.dir.path() / "data/sub")); // made before the name was refused
 }
 
 // The catalogue and its file travel together: after an open that was rejected or
