@@ -38,9 +38,13 @@ void ConsoleWidgets::AppendLog(std::string_view text, LogKind kind)
     }
 }
 
-void ConsoleWidgets::ShowMessage(std::string_view text)
+void ConsoleWidgets::ShowMessage(std::string_view utf8)
 {
-    Write(err_, std::string(text) + "\n");
+    if (progressDrawn_) {
+        EndProgress();
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), err_); // host text already
+    std::fputc('\n', err_);
 }
 
 void ConsoleWidgets::SetProgressValue(float value)

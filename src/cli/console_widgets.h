@@ -25,8 +25,9 @@ class ConsoleWidgets : public Widgets {
     void SetProgressMaximum(float value) override { maximum_ = value; }
     void SetProgressValue(float value) override;
     void SetStatusText(std::string_view) override {}
+    void SetStatusHostText(std::string_view) override {}
     void SetButtonEnabled(int, bool) override {}
-    void ShowMessage(std::string_view text) override;
+    void ShowMessage(std::string_view utf8) override;
     void DoEvents() override {}
     void TreeAboutToChange() override {}
     void TreeChanged() override {}

@@ -58,7 +58,7 @@ class Extractor {
             return false;
         }
         if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
-            Error("cannot open the archive " + frm_.ArchivePath + ": " + error);
+            Error("cannot open the archive " + frm_.ArchivePathText() + ": " + error);
             return false;
         }
         return true;
@@ -581,7 +581,7 @@ ExtractReport ExtractAll(FrmBig& frm)
         }
     }
     frm.sText("...Extract finished");
-    widgets.SetStatusText(frm.ArchivePath);
+    widgets.SetStatusHostText(frm.ArchivePath);
     return x.Report();
 }
 

@@ -324,7 +324,7 @@ void MainWindow::FlushPending()
         log_->moveCursor(QTextCursor::End);
     }
     if (statusDirty_) {
-        status_->setText(DisplayText(pendingStatus_));
+        status_->setText(pendingStatus_);
         statusDirty_ = false;
     }
     if (progressDirty_) {
@@ -372,7 +372,14 @@ void MainWindow::SetProgressValue(float value)
 
 void MainWindow::SetStatusText(std::string_view text)
 {
-    pendingStatus_.assign(text);
+    pendingStatus_ = DisplayText(text);
+    statusDirty_ = true;
+    ScheduleFlush();
+}
+
+void MainWindow::SetStatusHostText(std::string_view utf8)
+{
+    pendingStatus_ = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     statusDirty_ = true;
     ScheduleFlush();
 }
@@ -386,10 +393,10 @@ void MainWindow::SetButtonEnabled(int position, bool enabled)
     buttons_[static_cast<std::size_t>(position)]->setEnabled(enabled && !frm_.Extracting);
 }
 
-void MainWindow::ShowMessage(std::string_view text)
+void MainWindow::ShowMessage(std::string_view utf8)
 {
     FlushPending();
-    messageSink(DisplayText(text));
+    messageSink(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
 void MainWindow::DoEvents()

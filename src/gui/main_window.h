@@ -55,8 +55,9 @@ class MainWindow : public QMainWindow, public Widgets {
     void SetProgressMaximum(float value) override;
     void SetProgressValue(float value) override;
     void SetStatusText(std::string_view text) override;
+    void SetStatusHostText(std::string_view utf8) override;
     void SetButtonEnabled(int position, bool enabled) override;
-    void ShowMessage(std::string_view text) override;
+    void ShowMessage(std::string_view utf8) override;
     void DoEvents() override;
     void TreeAboutToChange() override;
     void TreeChanged() override;
@@ -117,7 +118,7 @@ class MainWindow : public QMainWindow, public Widgets {
     QTimer flushTimer_;
     std::string pendingLog_;
     bool clearLog_ = false;
-    std::string pendingStatus_;
+    QString pendingStatus_;
     bool statusDirty_ = false;
     float progressMinimum_ = 0;
     float progressMaximum_ = 100;

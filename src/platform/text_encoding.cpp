@@ -74,7 +74,11 @@ std::wstring Windows1252ToWide(std::string_view bytes)
     return out;
 }
 
-bool Utf8ToWindows1252(std::string_view utf8, std::string& out)
+namespace {
+
+// UTF-8 to Windows-1252. Strict: false at the first invalid sequence or
+// character the code page lacks. Lossy: each of those becomes "?".
+bool ToWindows1252(std::string_view utf8, std::string& out, bool lossy)
 {
     out.clear();
     for (std::size_t i = 0; i < utf8.size();) {
@@ -90,18 +94,23 @@ bool Utf8ToWindows1252(std::string_view utf8, std::string& out)
         } else if ((lead & 0xF0) == 0xE0) {
             c = lead & 0x0F;
             length = 3;
-        } else {
-            return false;
+        } else if ((lead & 0xF8) == 0xF0) {
+            c = lead & 0x07;
+            length = 4;
         }
-        if (i + length > utf8.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
+        bool valid = length != 0 && i + length <= utf8.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
             const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) {
+            valid = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            if (!lossy) {
                 return false;
             }
-            c = (c << 6) | (next & 0x3F);
+            out += '?';
+            ++i;
+            continue;
         }
         i += length;
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
@@ -110,11 +119,29 @@ bool Utf8ToWindows1252(std::string_view utf8, std::string& out)
         }
         const auto* found = std::find(kHighControls.begin(), kHighControls.end(), c);
         if (found == kHighControls.end()) {
-            return false;
+            if (!lossy) {
+                return false;
+            }
+            out += '?';
+            continue;
         }
         out += static_cast<char>(0x80 + (found - kHighControls.begin()));
     }
     return true;
+}
+
+} // namespace
+
+bool Utf8ToWindows1252(std::string_view utf8, std::string& out)
+{
+    return ToWindows1252(utf8, out, false);
+}
+
+std::string HostTextToWindows1252(std::string_view utf8)
+{
+    std::string out;
+    ToWindows1252(utf8, out, true);
+    return out;
 }
 
 std::filesystem::path PathFromUtf8(std::string_view utf8)

@@ -17,6 +17,12 @@ std::wstring Windows1252ToWide(std::string_view bytes);
 // character Windows-1252 does not have.
 bool Utf8ToWindows1252(std::string_view utf8, std::string& out);
 
+// Host text (a path as UTF-8) as archive text: converted to Windows-1252 as
+// the system's code-page conversion does on Windows, each character the code
+// page lacks (and each byte that is not UTF-8) becoming "?". Used where a host
+// path enters a field of archive text: the RBF root's text, log and debug lines.
+std::string HostTextToWindows1252(std::string_view utf8);
+
 // A host path given as UTF-8 (the console's and the POSIX file names' form).
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const std::filesystem::path& path);

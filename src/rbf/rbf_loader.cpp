@@ -41,7 +41,7 @@ class RbfLoader {
         ReadEntries();
         ReadNames();
         BuildTree();
-        widgets_.SetStatusText(frm_.ArchivePath);
+        widgets_.SetStatusHostText(frm_.ArchivePath);
         session.CloseFiles();
         frm_.CatalogueFormat = ArchiveFormat::Rbf;
         widgets_.SetButtonEnabled(5, false);
@@ -154,7 +154,7 @@ class RbfLoader {
     // whose parent is absent is simply not added.
     void BuildTree()
     {
-        frm_.tree().Add(std::nullopt, "Root", RbfRootText(frm_.ArchivePath));
+        frm_.tree().Add(std::nullopt, "Root", RbfRootText(frm_.ArchivePathText()));
         widgets_.SetProgressValue(0);
         const std::int32_t records = t_.RbfHeader.Records;
         for (std::int32_t i = 0; i < records; ++i) {

@@ -13,7 +13,7 @@ class FrmBig;
 // every file it opened closed. Failing steps of the tree building are skipped.
 LoadOutcome LoadRbfArchive(FrmBig& frm);
 
-// The root node's text: the archive's file name, after the host's last separator.
+// The root node's text: the archive's file name (archive text), after the host's last separator.
 std::string RbfRootText(std::string_view archivePath);
 
 } // namespace archive

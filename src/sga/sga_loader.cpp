@@ -61,7 +61,7 @@ class SgaLoader {
         }
         ReadFileNames();
         AddFileNodes();
-        widgets_.SetStatusText(frm_.ArchivePath);
+        widgets_.SetStatusHostText(frm_.ArchivePath);
         session.CloseFiles();
         frm_.CatalogueFormat = ArchiveFormat::Sga;
         widgets_.SetButtonEnabled(5, true);

@@ -15,6 +15,11 @@ void FrmBig::Form_Load()
     widgets_.SetProgressValue(0);
 }
 
+std::string FrmBig::ArchivePathText() const
+{
+    return HostTextToWindows1252(ArchivePath);
+}
+
 void FrmBig::sText(std::string_view line)
 {
     std::string text;
@@ -50,7 +55,7 @@ bool FrmBig::DebugFileStart(std::string_view suffix, std::string& error)
     std::error_code removeError;
     std::filesystem::remove(path, removeError);
     if (!debugFile_.Create(path, error)) {
-        error = "cannot create the debug file " + ArchivePath + std::string(suffix) + ": " + error;
+        error = "cannot create the debug file " + ArchivePathText() + std::string(suffix) + ": " + error;
         return false;
     }
     return true;

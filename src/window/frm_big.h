@@ -49,8 +49,10 @@ class FrmBig {
     CatalogueTree& tree() { return tree_; }
     const CatalogueTree& tree() const { return tree_; }
 
-    // Full path of the archive chosen last (UTF-8 on POSIX hosts).
+    // Full path of the archive chosen last, as UTF-8 on every host.
     std::string ArchivePath;
+    // ArchivePath as archive text, for the log and debug lines that name it.
+    std::string ArchivePathText() const;
     bool DebugToFile = false;
     std::unique_ptr<clsZlib> Zlib;
     SgaTables Sga;

@@ -9,7 +9,7 @@ LoadSession::LoadSession(FrmBig& frm) : frm_(frm), debug_(frm)
 {
     std::string error;
     if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
-        throw LoadFailure("cannot open " + frm_.ArchivePath + ": " + error);
+        throw LoadFailure("cannot open " + frm_.ArchivePathText() + ": " + error);
     }
     if (!frm_.DebugFileStart(".debug.txt", error)) {
         throw LoadFailure(error);

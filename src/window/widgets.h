@@ -22,11 +22,15 @@ class Widgets {
     virtual void SetProgressMinimum(float value) = 0;
     virtual void SetProgressMaximum(float value) = 0;
     virtual void SetProgressValue(float value) = 0;
+    // Status text of archive text (Windows-1252): "Reading: " and a name, a failure line...
     virtual void SetStatusText(std::string_view text) = 0;
+    // Status text that is a host path (UTF-8), shown as the host names it.
+    virtual void SetStatusHostText(std::string_view utf8) = 0;
     // Toolbar buttons by position, counting the separator (5 and 6 are the extract buttons).
     virtual void SetButtonEnabled(int position, bool enabled) = 0;
     // A modal message box with an OK button, the application's title as caption.
-    virtual void ShowMessage(std::string_view text) = 0;
+    // Its text is host text (UTF-8): it may name a host path as the host names it.
+    virtual void ShowMessage(std::string_view utf8) = 0;
     // Lets pending window events run.
     virtual void DoEvents() = 0;
 

@@ -93,6 +93,10 @@ check "damaged error line" "Error: maps\town\plan.dat failed to inflate: zlib st
 check "damaged summary names the entry" "4 files written, 1 failed: maps\town\plan.dat" "$(tail -n 1 err.txt)"
 
 "$cli" extract sample-sv1.big >/dev/null 2>&1; check "extract refuses RBF" 2 $?
+cp sample-sv1.big 'café ünï.big'
+check "non-ASCII archive name as the root" "café ünï.big" "$("$cli" list 'café ünï.big' | head -n 1)"
+"$cli" --debug info 'café ünï.big' >/dev/null
+[ -f 'café ünï.big.debug.txt' ] || { echo "FAIL: debug file of a non-ASCII name"; failures=$((failures + 1)); }
 out=$("$cli" info sample-sv1.big); check "rbf info" "Identifier=RBF" "$(head -n 1 <<<"$out")"
 check "rbf list" "$(printf '1\tRoot\t\tsample-sv1.big')" "$("$cli" list --tsv sample-sv1.big | head -n 1)"
 

@@ -244,6 +244,21 @@ class MainWindowTest : public QObject {
         QVERIFY(!std::filesystem::exists(dir.File("data")));
     }
 
+    // The tree shows the name as archive text, the status bar as the host names it.
+    void nonAsciiArchiveName()
+    {
+        TempDir dir;
+        const QString name = QString::fromUtf8("café ünï 日本.big");
+        const std::string path = dir.File(name.toUtf8().toStdString());
+        WriteBytes(path, Rbf());
+        Window w;
+        w.dialog->answers = {path};
+        w->ToolbarClick("OpenSV1");
+        QCOMPARE(w->treeView()->model()->index(0, 0).data().toString(), QString::fromUtf8("café ünï ??.big"));
+        QCOMPARE(w.Status(), QString::fromStdString(path));
+        QVERIFY(w.Status().endsWith(name));
+    }
+
     void extractCommandsAndDebugSwitch()
     {
         TempDir dir;

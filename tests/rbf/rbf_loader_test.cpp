@@ -1,3 +1,4 @@
+#include "platform/text_encoding.h"
 #include "rbf/rbf_loader.h"
 #include "rbf/rbf_tables.h"
 #include "support/test_window.h"
@@ -109,7 +110,7 @@ TEST(RbfLoad, NamesAnywhereSharedAndOdd)
 {
     RbfSpec recipe = Names({"shared\\n.txt", "", "\xC9t\xE9"});
     recipe.entries.push_back(
-        {.name = "again", .nameSize = 12, .offset = 15 + 32 * 5});         // the first entry's name
+        {.name = "again", .nameSize = 12, .offset = 15 + 32 * 5});           // the first entry's name
     recipe.entries[1].storedName = std::string("\xA7z", 2);                  // starts with NUL
     recipe.entries.push_back({.name = "", .nameSize = 0, .offset = 999999}); // reads nothing
     TestWindow w;
@@ -140,6 +141,26 @@ TEST(RbfLoad, RootTextIsTheFileName)
     EXPECT_EQ(RbfRootText("/games/sv1/data.big"), "data.big");
     EXPECT_EQ(RbfRootText("/games/odd\\name.big"), "odd\\name.big"); // "\" is a character here
 #endif
+}
+
+// A host name meets archive text at one edge: the root's text and the log lines take it as
+// Windows-1252 ("?" for what the code page lacks); the status text shows it as the host names it.
+TEST(RbfLoad, NonAsciiArchiveNames)
+{
+    TestWindow w;
+    const std::string name = "caf\xc3\xa9 \xc3\xbcn\xc3\xaf \xe2\x82\xac.big"; // café ünï €.big
+    ASSERT_EQ(w.Open(BuildRbf(Names({"x\\y.txt"})), name, true), LoadOutcome::Loaded);
+    EXPECT_EQ(w.Text("Root"), "caf\xe9 \xfcn\xef \x80.big");
+    EXPECT_EQ(w.widgets.statusText, w.dir.File(name));
+    EXPECT_EQ(w.DebugLines(name)[3], "0: x\\y.txt"); // the debug file carries the host's name
+    ASSERT_EQ(w.Open(BuildRbf(Names({"z"})), "\xe6\x97\xa5\xe6\x9c\xac.big"),
+              LoadOutcome::Loaded); // 日本.big
+    EXPECT_EQ(w.Text("Root"), "??.big");
+
+    std::filesystem::remove(w.dir.File(name));
+    EXPECT_EQ(OpenChosenFile(w.frm, w.dir.File(name)), LoadOutcome::CannotOpen);
+    EXPECT_NE(w.widgets.messages.back().find(name), std::string::npos); // a message names it as the host does
+    EXPECT_EQ(HostTextToWindows1252("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xff!"), "\xe9\x80??!");
 }
 
 TEST(RbfLoad, FailuresBeforeTheTreeEndTheLoad)

@@ -18,6 +18,7 @@ class MemoryWidgets : public Widgets {
     void SetProgressMaximum(float value) override { progressMaximum = value; }
     void SetProgressValue(float value) override { progressValue = value; }
     void SetStatusText(std::string_view text) override { statusText.assign(text); }
+    void SetStatusHostText(std::string_view utf8) override { statusText.assign(utf8); }
     void SetButtonEnabled(int position, bool enabled) override
     {
         if (position >= 0 && position < static_cast<int>(buttons.size())) {
