@@ -317,14 +317,15 @@ struct FileStep {
     Kind kind;
     int d = 0;
     int j = 0;
-    std::string m = {}; // the name the row's case gives
+    std::string m = {}; // the file's name as its row places it
     std::filesystem::path target = {};
     const SgaFile* file = nullptr;
     bool doubledFailure = false;
 };
 
-// The file pass's walk: each directory row's case (A to D) decides the names
-// of its files; a row with FirstDir > NextDir writes nothing.
+// The file pass's walk. A row's files go into the output root under their bare
+// names when the row is row 0, or a row without subdirectories named "."; into
+// the row's folder otherwise. A row with FirstDir > NextDir writes nothing.
 std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
 {
     std::vector<FileStep> plan;
@@ -335,9 +336,9 @@ std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
         bool bareName = false;
         bool doubledFailure = false;
         if (dir.FirstDir < dir.NextDir) {
-            bareName = d == 0; // A, or B
+            bareName = d == 0; // a row with subdirectories
         } else if (dir.FirstDir == dir.NextDir) {
-            bareName = d == 0 || *dirName == "."; // D, or C
+            bareName = d == 0 || *dirName == "."; // a row without subdirectories
             doubledFailure = bareName;
         } else {
             hasCase = false;

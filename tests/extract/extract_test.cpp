@@ -104,7 +104,7 @@ TEST(ExtractAll, AliasDecidesTheOutputRoot)
 
 TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
 {
-    // Row 0 without subdirectories is case D: a failure line before and after the write.
+    // Files of row 0 without subdirectories: a failure line before and after the write.
     SgaSpec recipe = SgaFromLayout(
         {{"",
           {{.name = "bad.bin", .content = "x", .storedBytes = "not zlib at all"},
@@ -140,7 +140,7 @@ TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
     EXPECT_EQ(ReadBytes(w.dir.File("data/bad.bin")), "");
     EXPECT_EQ(ReadBytes(w.dir.File("data/short.bin")), Content(200, 'q').substr(0, 113));
 
-    // In a directory with subdirectories (case B) the line comes once.
+    // In a directory with subdirectories the line comes once.
     SgaSpec b = SgaFromLayout(
         {{"", {}}, {"d", {{.name = "bad", .content = "x", .storedBytes = "zz"}}}, {"d\\e", {}}});
     b.dirs[1].firstDir = 2;

@@ -64,7 +64,7 @@ struct SgaLayoutDir {
 };
 // Rows in the given order (the first must be the root, path ""); file rows
 // are numbered in the same order; every row with a later row has FirstDir <
-// NextDir for row 0 (case A) and FirstDir = NextDir otherwise.
+// NextDir for row 0 and FirstDir = NextDir otherwise.
 SgaSpec SgaFromLayout(const std::vector<SgaLayoutDir>& dirs, std::string alias = "Data");
 
 // The worked example: Data; art, art\tex, ui; a.txt; b.tga, c.tga; d.tga.
