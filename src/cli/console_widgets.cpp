@@ -9,15 +9,7 @@ namespace archive {
 
 std::string ConsoleText(std::string_view text)
 {
-    std::string lf;
-    lf.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        lf += text[i];
-    }
-    return Windows1252ToUtf8(lf);
+    return Windows1252ToUtf8(LfLineEnds(text));
 }
 
 void ConsoleWidgets::Write(std::FILE* stream, std::string_view text)

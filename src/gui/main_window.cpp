@@ -48,14 +48,7 @@ constexpr std::array<ButtonSpec, 6> kButtons = {{{"OpenSV1", "Open SV1 BIG File"
 
 QString LogText(std::string_view bytes)
 {
-    std::string lf;
-    lf.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) {
-            lf += bytes[i];
-        }
-    }
-    return DisplayText(lf);
+    return DisplayText(LfLineEnds(bytes));
 }
 
 } // namespace

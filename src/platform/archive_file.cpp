@@ -134,29 +134,4 @@ bool ArchiveFile::ReadByte(std::uint8_t& value)
     return Read(&value, 1);
 }
 
-namespace {
-template <typename T> bool ReadLittleEndian(ArchiveFile& file, T& value)
-{
-    std::uint8_t bytes[sizeof(T)];
-    if (!file.Read(bytes, sizeof(T))) {
-        return false;
-    }
-    std::uint64_t raw = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        raw |= static_cast<std::uint64_t>(bytes[i]) << (8 * i);
-    }
-    value = static_cast<T>(raw);
-    return true;
-}
-} // namespace
-
-bool ArchiveFile::ReadInt16(std::int16_t& value)
-{
-    return ReadLittleEndian(*this, value);
-}
-bool ArchiveFile::ReadInt32(std::int32_t& value)
-{
-    return ReadLittleEndian(*this, value);
-}
-
 } // namespace archive

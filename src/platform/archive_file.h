@@ -41,8 +41,6 @@ class ArchiveFile {
     // Reads as many of `count` bytes as the file holds; returns the number read.
     std::size_t ReadSome(void* destination, std::size_t count);
     bool ReadByte(std::uint8_t& value);
-    bool ReadInt16(std::int16_t& value);
-    bool ReadInt32(std::int32_t& value);
 
     // A read that failed on a device error, as opposed to the end of the file.
     bool DeviceError() const { return deviceError_; }

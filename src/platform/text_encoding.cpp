@@ -144,6 +144,18 @@ std::string HostTextToWindows1252(std::string_view utf8)
     return out;
 }
 
+std::string LfLineEnds(std::string_view text)
+{
+    std::string lf;
+    lf.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            lf += text[i];
+        }
+    }
+    return lf;
+}
+
 std::filesystem::path PathFromUtf8(std::string_view utf8)
 {
 #ifdef _WIN32

@@ -23,6 +23,10 @@ bool Utf8ToWindows1252(std::string_view utf8, std::string& out);
 // path enters a field of archive text: the RBF root's text, log and debug lines.
 std::string HostTextToWindows1252(std::string_view utf8);
 
+// Log and debug text ends its lines in CR LF; the window and the console show
+// them with LF alone: every CR LF pair becomes LF.
+std::string LfLineEnds(std::string_view text);
+
 // A host path given as UTF-8 (the console's and the POSIX file names' form).
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const std::filesystem::path& path);

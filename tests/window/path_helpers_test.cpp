@@ -1,3 +1,4 @@
+#include "platform/little_endian.h"
 #include "support/archive_builders.h"
 #include "support/temp_dir.h"
 #include "window/path_helpers.h"
@@ -43,12 +44,10 @@ TEST(ArchiveFile, NeverReadsPastTheEnd)
     EXPECT_EQ(file.ReadSome(buffer, 16), 2u);
     EXPECT_EQ(std::string(buffer, 2), "89");
     EXPECT_FALSE(file.Seek(11));
-    std::int32_t value = 0;
-    std::int16_t small = 0;
     EXPECT_TRUE(file.Seek(6));
-    EXPECT_TRUE(file.ReadInt32(value));
-    EXPECT_EQ(value, 0x39383736);
-    EXPECT_FALSE(file.ReadInt16(small));
+    EXPECT_TRUE(file.Read(buffer, 4));
+    EXPECT_EQ(LittleEndianAt<std::int32_t>(reinterpret_cast<const std::uint8_t*>(buffer)), 0x39383736);
+    EXPECT_FALSE(file.Read(buffer, 1));
     EXPECT_EQ(file.Position(), 10u);
     EXPECT_FALSE(file.Open(dir.File("missing"), error));
     EXPECT_FALSE(error.empty());
