@@ -1,6 +1,8 @@
 #include "cli/listing.h"
 
+#include "commands/entry_details.h"
 #include "platform/text_encoding.h"
+#include "rbf/rbf_tables.h"
 #include "sga/sga_node_key.h"
 #include "window/frm_big.h"
 
@@ -114,6 +116,48 @@ std::string ArchivePathOfNode(const FrmBig& frm, const CatalogueNode& node)
 }
 
 } // namespace
+
+void ListLong(const FrmBig& frm, const ListingSink& sink)
+{
+    const bool rbf = frm.LastFormat == ArchiveFormat::Rbf;
+    std::string out;
+    char line[96];
+    std::snprintf(line, sizeof line, "%12s %12s %6s %12s  %s\n", "Size", "Packed", "Ratio",
+                  rbf ? "CRC" : "Offset", "Path");
+    out += line;
+    const EntryDetailsIndex details(frm);
+    std::int64_t files = 0;
+    std::int64_t expanded = 0;
+    std::int64_t stored = 0;
+    frm.tree().Visit([&](const CatalogueNode& node) {
+        const std::optional<EntryDetails> entry = details.Of(node);
+        if (!entry) {
+            return;
+        }
+        const std::string last =
+            entry->crc ? FormatCrc(*entry->crc, ".") : std::to_string(entry->position.value_or(0));
+        std::snprintf(line, sizeof line, "%12lld %12lld %6s %12s  ", static_cast<long long>(entry->expanded),
+                      static_cast<long long>(entry->stored),
+                      RatioText(entry->stored, entry->expanded).c_str(), last.c_str());
+        out += line;
+        out += ListingField(ArchivePathOfNode(frm, node));
+        out += '\n';
+        ++files;
+        expanded += entry->expanded;
+        stored += entry->stored;
+        FlushIfFull(out, sink);
+    });
+    std::snprintf(line, sizeof line, "%12lld %12lld %6s %12s  %lld %s\n", static_cast<long long>(expanded),
+                  static_cast<long long>(stored), RatioText(stored, expanded).c_str(), "",
+                  static_cast<long long>(files), files == 1 ? "file" : "files");
+    out += line;
+    sink(out);
+}
+
+std::string ListLong(const FrmBig& frm)
+{
+    return Collect([&](const ListingSink& sink) { ListLong(frm, sink); });
+}
 
 int FindNodeByArchivePath(const FrmBig& frm, std::string_view path)
 {

@@ -23,6 +23,12 @@ std::string ListOutline(const CatalogueTree& tree);
 void ListTsv(const CatalogueTree& tree, const ListingSink& sink);
 std::string ListTsv(const CatalogueTree& tree);
 
+// One line per file node in the tree's order: expanded size, stored size,
+// ratio, and where its bytes begin (SGA) or its CRC (RBF), then its archive
+// path; a header line first and a line of totals last.
+void ListLong(const FrmBig& frm, const ListingSink& sink);
+std::string ListLong(const FrmBig& frm);
+
 // The index of the first node, in index order, whose archive path equals
 // `path` ("\" or "/" between folders); 0 when none does. A file node's
 // archive path is its folder's path, "\" and its text (the text alone in the

@@ -1,5 +1,6 @@
 #include "cli/console_widgets.h"
 #include "cli/listing.h"
+#include "commands/extract_to.h"
 #include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "platform/text_encoding.h"
@@ -35,8 +36,10 @@ constexpr int kExitEntries = 3;
 struct Options {
     bool debug = false;
     bool tsv = false;
+    bool longList = false;
     std::string archive;
     std::string outputDir;
+    std::string destination;
     std::vector<std::string> paths;
     std::vector<std::string> keys;
 };
@@ -52,23 +55,6 @@ std::string AbsolutePath(const std::string& path)
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(path), error);
     return error ? path : PathToUtf8(absolute.lexically_normal());
-}
-
-// The file nodes a selection stands for: a file node itself; for the root or
-// a folder, every file node below it, in the tree's order.
-void AddFileNodes(const CatalogueTree& tree, int node, std::vector<int>& files)
-{
-    std::vector<int> pending{node};
-    while (!pending.empty()) {
-        const int at = pending.back();
-        pending.pop_back();
-        const CatalogueNode& n = tree.Node(at);
-        const std::optional<SgaNodeKey> key = ParseSgaNodeKey(n.key);
-        if (key && key->kind == SgaNodeKey::Kind::File) {
-            files.push_back(at);
-        }
-        pending.insert(pending.end(), n.children.rbegin(), n.children.rend());
-    }
 }
 
 // "N files written, M failed", and what failed by name (the first twenty).
@@ -112,7 +98,9 @@ int RunList(const Options& options)
     const ListingSink sink = [](std::string_view piece) {
         std::fwrite(piece.data(), 1, piece.size(), stdout);
     };
-    if (options.tsv) {
+    if (options.longList) {
+        ListLong(frm, sink);
+    } else if (options.tsv) {
         ListTsv(frm.tree(), sink);
     } else {
         ListOutline(frm.tree(), sink);
@@ -159,28 +147,64 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
         }
     }
     widgets.SetEcho(true);
-    ExtractReport total;
-    if (nodes.empty()) {
-        total = ExtractAll(frm);
-    } else {
-        // Each selection does its part, in the order typed: a file, or every file below a folder.
-        std::vector<int> files;
-        for (const int node : nodes) {
-            AddFileNodes(frm.tree(), node, files);
-        }
-        for (const int file : files) {
-            ExtractReport report = ExtractSelected(frm, file);
-            total.written += report.written;
-            total.failed += report.failed;
-            total.failedEntries.insert(total.failedEntries.end(), report.failedEntries.begin(),
-                                       report.failedEntries.end());
-        }
+    if (nodes.empty() && options.destination.empty()) {
+        const ExtractReport total = ExtractAll(frm);
+        widgets.EndProgress();
+        std::fflush(stdout);
+        std::fputs(Summary(total).c_str(), stderr);
+        return total.failed > 0 ? kExitEntries : kExitOk;
     }
+    // Selections, or a destination of the user's own: the set extraction.
+    SetDestination where;
+    where.outputRoot = options.destination.empty();
+    where.folder = PathFromUtf8(options.destination);
+    JobControl control;
+    control.progress = [&widgets](const JobProgress& now) {
+        widgets.SetProgressMaximum(static_cast<float>(now.totalFiles));
+        widgets.SetProgressValue(static_cast<float>(now.files));
+    };
+    const SetReport report = ExtractToJob(frm, nodes, where).Run(control);
     widgets.EndProgress();
     std::fflush(stdout);
-    const std::string summary = Summary(total);
+    if (report.refused) {
+        return kExitArchive;
+    }
+    ExtractReport total;
+    total.written = report.written;
+    total.failed = static_cast<int>(report.failed.size());
+    for (const EntryProblem& problem : report.failed) {
+        total.failedEntries.push_back(problem.path);
+    }
+    std::string summary = Summary(total);
+    if (!report.skipped.empty()) {
+        summary.insert(summary.size() - 1, "; " + std::to_string(report.skipped.size()) +
+                                               " skipped: a path an earlier file row has");
+    }
     std::fputs(summary.c_str(), stderr);
-    return total.failed > 0 ? kExitEntries : kExitOk;
+    return report.failed.empty() ? kExitOk : kExitEntries;
+}
+
+int RunTest(const Options& options)
+{
+    ConsoleWidgets widgets(stdout, stderr);
+    widgets.SetShowProgress(ARCHIVE_ISATTY(ARCHIVE_FILENO(stderr)) != 0);
+    FrmBig frm(widgets);
+    frm.Form_Load();
+    if (const int status = Load(frm, options); status != kExitOk) {
+        return status;
+    }
+    widgets.SetEcho(true);
+    JobControl control;
+    control.progress = [&widgets](const JobProgress& now) {
+        widgets.SetProgressMaximum(static_cast<float>(now.totalFiles));
+        widgets.SetProgressValue(static_cast<float>(now.files));
+    };
+    const ArchiveTestReport report = TestArchiveJob(frm).Run(control);
+    widgets.EndProgress();
+    if (report.refused) {
+        return kExitArchive;
+    }
+    return report.failed.empty() ? kExitOk : kExitEntries;
 }
 
 } // namespace
@@ -195,19 +219,24 @@ int main(int argc, char** argv)
         "archive-tool-cli"};
     app.set_version_flag("--version", "archive-tool-cli " + VersionText());
     app.require_subcommand(1);
-    app.footer("Examples:\n"
-               "  archive-tool-cli info game.sga\n"
-               "  archive-tool-cli list --tsv game.sga\n"
-               "  archive-tool-cli --debug extract -C out game.sga art/tex/d.tga --key 'n-1\\f0'\n"
-               "\n"
-               "extract with no PATH or --key writes every file; a PATH or key that names a folder\n"
-               "writes every file below it. Files go below DIR/data, and\n"
-               "below DIR/data/ALIAS when the first TOC's alias is not \"Data\" in any letter case.\n"
-               "--debug writes ARCHIVE.debug.txt (and, for a full extract, ARCHIVE.debug.extract.txt)\n"
-               "next to the archive.\n"
-               "\n"
-               "Exit status: 0 success; 1 usage error; 2 the archive cannot be opened, is rejected or\n"
-               "its load stopped on a failure; 3 an entry failed to extract.");
+    app.footer(
+        "Examples:\n"
+        "  archive-tool-cli info game.sga\n"
+        "  archive-tool-cli list --tsv game.sga\n"
+        "  archive-tool-cli --debug extract -C out game.sga art/tex/d.tga --key 'n-1\\f0'\n"
+        "  archive-tool-cli extract --to ~/mods/game game.sga art\n"
+        "  archive-tool-cli test game.sga\n"
+        "\n"
+        "extract with no PATH or --key writes every file; a PATH or key that names a folder\n"
+        "writes every file below it. Files go below DIR/data, and below DIR/data/ALIAS when the first TOC's\n"
+        "alias is not \"Data\" in any letter case; with --to they go straight below DEST,\n"
+        "at their paths in the archive. A damaged entry named by PATH, --key or --to is\n"
+        "reported and not written.\n"
+        "--debug writes ARCHIVE.debug.txt (and, for a full extract, ARCHIVE.debug.extract.txt)\n"
+        "next to the archive.\n"
+        "\n"
+        "Exit status: 0 success; 1 usage error; 2 the archive cannot be opened, is rejected or\n"
+        "its load stopped on a failure; 3 an entry failed to extract, or failed its test.");
     Options options;
     app.add_flag("--debug", options.debug, "Write the debug files next to the archive");
 
@@ -217,12 +246,19 @@ int main(int argc, char** argv)
 
     CLI::App* list = app.add_subcommand("list", "Print the catalogue tree");
     list->add_flag("--tsv", options.tsv, "One line per node: index, key, parent key, text (TAB-separated)");
+    list->add_flag("--long", options.longList,
+                   "One line per file: size, packed size, ratio, offset (CRC for RBF), path")
+        ->excludes("--tsv");
     list->add_option("ARCHIVE", options.archive, "The archive")->required();
 
     CLI::App* extract =
         app.add_subcommand("extract", "Extract every file, or the files selected by PATH or --key");
     extract->add_option("-C", options.outputDir, "Make the output root below DIR (default: here)")
         ->option_text("DIR");
+    CLI::Option* toOption =
+        extract->add_option("--to", options.destination, "Extract straight below DEST, without data/ALIAS")
+            ->option_text("DEST");
+    extract->get_option("-C")->excludes(toOption);
     extract->add_option("ARCHIVE", options.archive, "The archive")->required();
     CLI::Option* pathOption = extract->add_option(
         "PATH", options.paths, "Archive path of a file or folder (\\ or / between folders)");
@@ -230,7 +266,11 @@ int main(int argc, char** argv)
                                  ->option_text("KEY")
                                  ->allow_extra_args(false);
 
-    for (CLI::App* sub : {info, list, extract}) {
+    CLI::App* test = app.add_subcommand(
+        "test", "Read and inflate every entry, writing nothing: failures on stderr, a summary on stdout");
+    test->add_option("ARCHIVE", options.archive, "The archive")->required();
+
+    for (CLI::App* sub : {info, list, extract, test}) {
         sub->fallthrough();
     }
     try {
@@ -245,6 +285,9 @@ int main(int argc, char** argv)
     }
     if (*list) {
         return RunList(options);
+    }
+    if (*test) {
+        return RunTest(options);
     }
     // Selections in the order they were typed.
     std::vector<Selection> selections;

@@ -103,6 +103,29 @@ class Extractor {
         return true;
     }
 
+    // A destination folder of the user's choosing instead of ".\data": made
+    // when missing, and the boundary no link may lead out of.
+    bool UseDestination(const std::filesystem::path& folder)
+    {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(folder, error).lexically_normal();
+        const std::string shown = PathToUtf8(absolute);
+        std::filesystem::create_directories(absolute, error);
+        if (error) {
+            Error("cannot create the folder " + shown + ": " + error.message());
+            return false;
+        }
+        boundary_ = std::filesystem::canonical(absolute, error);
+        if (error) {
+            Error("cannot resolve the folder " + shown + ": " + error.message());
+            return false;
+        }
+        rootHost_ = absolute;
+        dataHost_ = absolute;
+        rootText_ = shown + std::string(1, std::filesystem::path::preferred_separator);
+        return true;
+    }
+
     const std::string& RootText() const { return rootText_; }
     const std::filesystem::path& RootHost() const { return rootHost_; }
 
@@ -111,12 +134,14 @@ class Extractor {
     {
         frm_.ReportFailure("Error: " + what);
         Failed(item);
+        lastProblem_ = what;
     }
 
     void Unsafe(const std::string& archivePath)
     {
         frm_.sText("Skipped unsafe path: " + archivePath);
         Failed(archivePath);
+        lastProblem_ = "unsafe path";
     }
 
     void Failed(const std::string& item)
@@ -168,6 +193,7 @@ class Extractor {
         }
         if (!inside) {
             frm_.sText("Skipped path through a link out of the output root: " + shown);
+            lastProblem_ = "a folder on its way is a link out of the output root";
         }
         return inside;
     }
@@ -247,13 +273,16 @@ class Extractor {
         std::string error;
         if (!WriteFileReplacing(target, buffer.data(), buffer.size(), error)) {
             entryFailed_ = true;
-            frm_.ReportFailure("Error: cannot write " + shown + ": " + error);
+            lastProblem_ = "cannot write " + shown + ": " + error;
+            frm_.ReportFailure("Error: " + lastProblem_);
             return false;
         }
         ++report_.written;
         return true;
     }
 
+    // What the last failure was, for a job's report.
+    const std::string& LastProblem() const { return lastProblem_; }
     ExtractReport Report() const { return report_; }
     ArchiveFile& archive() { return archive_; }
 
@@ -269,6 +298,7 @@ class Extractor {
     std::unordered_set<std::filesystem::path::string_type> createdFor_;
     ExtractReport report_;
     bool entryFailed_ = false;
+    std::string lastProblem_;
 };
 
 // How a failure names an entry: its path, or its row when the path is empty.
@@ -584,6 +614,292 @@ ExtractReport ExtractAll(FrmBig& frm)
     frm.sText("...Extract finished");
     widgets.SetStatusHostText(frm.ArchivePath);
     return x.Report();
+}
+
+namespace {
+
+// What is wrong with an entry's data, or "" when it is sound: bytes missing at
+// the end of the archive, a refused or failed inflate, a result that is not
+// ExpandedSize bytes long.
+std::string DamageOf(const FetchedEntry& entry, const SgaFile& file)
+{
+    if (entry.got != entry.stored) {
+        return "runs past the end of the archive: " + N(entry.got) + " of " + N(entry.stored) + " bytes read";
+    }
+    if (!entry.refused.empty()) {
+        return "cannot be decompressed: " + entry.refused;
+    }
+    if (entry.compressed && entry.status != 0) {
+        return "failed to inflate: zlib status " + N(entry.status) + ", " + clsZlib::StatusText(entry.status);
+    }
+    if (entry.compressed && static_cast<std::int64_t>(entry.buffer.size()) != file.ExpandedSize) {
+        return "inflates to " + N(static_cast<long long>(entry.buffer.size())) + " bytes, not the " +
+               N(file.ExpandedSize) + " bytes the table gives";
+    }
+    return {};
+}
+
+// The bytes an entry is expected to give: what progress counts.
+std::int64_t ExpectedBytes(const SgaFile& file)
+{
+    return std::max<std::int64_t>(file.StoredSize == file.ExpandedSize ? file.StoredSize : file.ExpandedSize,
+                                  0);
+}
+
+// Fetches the jobs in order: on a second core when there is one and it pays.
+class EntrySource {
+  public:
+    EntrySource(const std::string& archivePath, clsZlib& zlib, ArchiveFile& archive,
+                std::vector<EntryPrefetcher::Job> jobs)
+        : zlib_(zlib), archive_(archive), jobs_(jobs)
+    {
+        if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
+            prefetcher_.emplace(archivePath, std::move(jobs));
+        }
+    }
+
+    FetchedEntry Next()
+    {
+        const EntryPrefetcher::Job& job = jobs_[next_++];
+        return prefetcher_ ? prefetcher_->Next() : FetchEntry(archive_, zlib_, *job.file, job.position);
+    }
+
+  private:
+    clsZlib& zlib_;
+    ArchiveFile& archive_;
+    std::vector<EntryPrefetcher::Job> jobs_;
+    std::size_t next_ = 0;
+    std::optional<EntryPrefetcher> prefetcher_;
+};
+
+std::string ShownBytes(std::int64_t bytes)
+{
+    return N(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::string ShownFiles(std::int64_t files)
+{
+    return N(files) + (files == 1 ? " file" : " files");
+}
+
+} // namespace
+
+SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination& where,
+                     const JobControl& control)
+{
+    SetReport report;
+    report.refused = true;
+    if (frm.Extracting) {
+        return report;
+    }
+    if (frm.CatalogueFormat == ArchiveFormat::Rbf) {
+        frm.ReportFailure("Error: " + frm.ArchivePath +
+                          " is an RBF archive: its files can be listed but not extracted");
+        return report;
+    }
+    ExtractingScope busy(frm);
+    Extractor x(frm);
+    if (!x.OpenArchive()) {
+        return report;
+    }
+    if (where.outputRoot ? !x.PrepareOutputRoot() : !x.UseDestination(where.folder)) {
+        return report;
+    }
+    report.refused = false;
+    std::error_code absoluteError;
+    report.destination = std::filesystem::absolute(x.RootHost(), absoluteError).lexically_normal();
+    const SgaTables& t = frm.Sga;
+
+    std::vector<std::string> folders = set.folders;
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::string& folder : folders) {
+        const auto mapped = MapArchivePath(folder);
+        if (!mapped) {
+            x.Unsafe(folder);
+            report.failed.push_back({folder, x.LastProblem()});
+        } else if (!mapped->empty() && !x.Exists(x.RootHost() / *mapped) &&
+                   !x.CreateFolder(x.RootHost() / *mapped, x.RootText() + folder)) {
+            report.failed.push_back({folder, x.LastProblem()});
+        }
+    }
+
+    // Row order is the archive's data order in practice: reads stay sequential.
+    std::vector<SetFile> files = set.files;
+    std::stable_sort(files.begin(), files.end(),
+                     [](const SetFile& a, const SetFile& b) { return a.row < b.row; });
+    struct Planned {
+        const SetFile* file;
+        std::filesystem::path target;
+    };
+    std::vector<Planned> planned;
+    std::vector<EntryPrefetcher::Job> jobs;
+    std::unordered_map<std::filesystem::path::string_type, int> rowOfTarget;
+    JobProgress progress;
+    for (const SetFile& file : files) {
+        if (file.row < 0 || static_cast<std::size_t>(file.row) >= t.SgaFiles.size()) {
+            x.Error(file.path + ": file row " + N(file.row) + " is outside the file table");
+            report.failed.push_back({file.path, x.LastProblem()});
+            continue;
+        }
+        if (file.path.empty() || file.path.back() == '\\') {
+            x.Error(NameOfEntry(file.row, file.path) +
+                    " has no file name: a folder cannot be written as a file");
+            report.failed.push_back({NameOfEntry(file.row, file.path), x.LastProblem()});
+            continue;
+        }
+        const auto mapped = MapArchivePath(file.path);
+        if (!mapped || mapped->empty()) {
+            x.Unsafe(file.path);
+            report.failed.push_back({file.path, x.LastProblem()});
+            continue;
+        }
+        const auto [at, fresh] = rowOfTarget.emplace(mapped->native(), file.row);
+        if (!fresh) {
+            if (at->second != file.row) { // the same path twice in the table: the first row wins
+                report.skipped.push_back({file.path, "file row " + N(at->second) + " has the same path"});
+            }
+            continue;
+        }
+        const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
+        planned.push_back({&file, *mapped});
+        jobs.push_back({&row, EntryPosition(t, row)});
+        progress.totalBytes += ExpectedBytes(row);
+    }
+    progress.totalFiles = static_cast<std::int64_t>(planned.size());
+    control.Report(progress);
+
+    EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs));
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        // The user's cancel, or Exit and the close box: between two entries, never inside one.
+        if (control.Cancelled() || frm.PendingClose != FrmBig::CloseRequest::None) {
+            report.cancelled = true;
+            report.notReached = static_cast<std::int64_t>(planned.size() - i);
+            break;
+        }
+        const SetFile& file = *planned[i].file;
+        const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
+        FetchedEntry entry = source.Next();
+        frm.sText(N(EntryPosition(t, row)) + ": " + file.path);
+        if (const std::string damage = DamageOf(entry, row); !damage.empty()) {
+            x.Error(file.path + " " + damage + "; not written");
+            report.failed.push_back({file.path, damage});
+        } else if (x.Write(x.RootHost() / planned[i].target, entry.buffer, x.RootText() + file.path)) {
+            ++report.written;
+            report.bytesWritten += static_cast<std::int64_t>(entry.buffer.size());
+        } else {
+            report.failed.push_back({file.path, x.LastProblem()});
+        }
+        x.EndEntry(file.path);
+        ++progress.files;
+        progress.bytes += ExpectedBytes(row);
+        progress.current = file.path;
+        control.Report(progress);
+    }
+
+    const std::string shown = PathToUtf8(report.destination);
+    std::string end = report.cancelled ? "Extraction cancelled: " : "Extracted ";
+    end += ShownFiles(report.written) + " (" + ShownBytes(report.bytesWritten) + ") to " + shown;
+    if (!report.failed.empty()) {
+        end += "; " + N(static_cast<long long>(report.failed.size())) + " failed";
+    }
+    if (!report.skipped.empty()) {
+        end += "; " + N(static_cast<long long>(report.skipped.size())) + " skipped";
+    }
+    if (report.cancelled) {
+        end += "; " + ShownFiles(report.notReached) + " not reached";
+    }
+    frm.sText(end);
+    return report;
+}
+
+ArchiveTestReport TestArchiveEntries(FrmBig& frm, const JobControl& control)
+{
+    ArchiveTestReport report;
+    report.refused = true;
+    if (frm.Extracting) {
+        return report;
+    }
+    if (frm.CatalogueFormat == ArchiveFormat::Rbf) {
+        frm.ReportFailure("Error: " + frm.ArchivePath +
+                          " is an RBF archive: its entries cannot be read, so they cannot be tested");
+        return report;
+    }
+    ExtractingScope busy(frm);
+    Extractor x(frm);
+    if (!x.OpenArchive()) {
+        return report;
+    }
+    const SgaTables& t = frm.Sga;
+    const int numDirectories =
+        std::min<int>(t.SgaDataHeader.NumDirectories,
+                      static_cast<int>(std::min(t.SgaDirNames.size(), t.SgaDirectories.size())));
+    const std::int64_t listed = ListedFiles(t, numDirectories);
+    if (listed > 65536 + 4 * (t.SgaDataHeader.NumFiles + 1)) {
+        x.Error("the directory rows list " + N(listed) + " files for " + N(t.SgaDataHeader.NumFiles) +
+                " file rows; nothing was tested");
+        return report;
+    }
+    report.refused = false;
+
+    // The entries the file pass would write, each row once.
+    struct Planned {
+        int j;
+        std::string m;
+    };
+    std::vector<Planned> planned;
+    std::vector<EntryPrefetcher::Job> jobs;
+    std::unordered_set<int> seen;
+    JobProgress progress;
+    for (const FileStep& step : PlanFilePass(t, numDirectories)) {
+        if (step.kind == FileStep::Kind::OutsideTable) {
+            const std::string what =
+                "directory row " + N(step.d) + " lists file row " + N(step.j) + ", outside the file table";
+            x.Error(what);
+            report.failed.push_back({"file row " + N(step.j), what});
+        } else if (step.kind == FileStep::Kind::Entry && seen.insert(step.j).second) {
+            planned.push_back({step.j, step.m});
+            jobs.push_back({step.file, EntryPosition(t, *step.file)});
+            progress.totalBytes += ExpectedBytes(*step.file);
+        }
+    }
+    progress.totalFiles = static_cast<std::int64_t>(planned.size());
+    control.Report(progress);
+
+    EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs));
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        // The user's cancel, or Exit and the close box: between two entries, never inside one.
+        if (control.Cancelled() || frm.PendingClose != FrmBig::CloseRequest::None) {
+            report.cancelled = true;
+            report.notReached = static_cast<std::int64_t>(planned.size() - i);
+            break;
+        }
+        const SgaFile& file = t.SgaFiles[static_cast<std::size_t>(planned[i].j)];
+        const FetchedEntry entry = source.Next();
+        if (const std::string damage = DamageOf(entry, file); !damage.empty()) {
+            x.Error(planned[i].m + " " + damage);
+            report.failed.push_back({planned[i].m, damage});
+        }
+        ++report.entries;
+        report.bytes += static_cast<std::int64_t>(entry.buffer.size());
+        ++progress.files;
+        progress.bytes += ExpectedBytes(file);
+        progress.current = planned[i].m;
+        control.Report(progress);
+    }
+    std::string summary = report.cancelled ? "Test cancelled: " : "Tested ";
+    summary += N(report.entries) + (report.entries == 1 ? " entry, " : " entries, ") +
+               ShownBytes(report.bytes) + ": " +
+               (report.failed.empty() ? std::string("no failures")
+                                      : N(static_cast<long long>(report.failed.size())) + " failed");
+    if (report.cancelled) {
+        summary += "; " + N(report.notReached) + " not reached";
+    }
+    frm.sText(summary);
+    if (!report.failed.empty()) {
+        frm.widgets().SetStatusText(summary);
+    }
+    return report;
 }
 
 } // namespace archive

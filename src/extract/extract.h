@@ -1,6 +1,9 @@
 #pragma once
 
+#include "extract/job.h"
+
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,5 +28,63 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex);
 // Writes every file of the loaded SGA archive below the output root: the
 // folders first, then each directory row's files.
 ExtractReport ExtractAll(FrmBig& frm);
+
+// One file of a set extraction: its file row and its archive path ("\"
+// between folders), which is also where it goes below the destination.
+struct SetFile {
+    int row = 0;
+    std::string path;
+};
+
+// What a set extraction writes: folders (made even when they hold nothing
+// selected) and files. A row listed twice, or two rows with one path, is
+// written once: the first in row order.
+struct ExtractionSet {
+    std::vector<std::string> folders;
+    std::vector<SetFile> files;
+};
+
+// Where a set extraction writes: below the output root as the toolbar
+// commands do (".\data", and the first TOC's alias, below OutputBase), or
+// straight into a folder of the user's choosing.
+struct SetDestination {
+    bool outputRoot = false;
+    std::filesystem::path folder = {}; // when not outputRoot; made when missing
+};
+
+struct SetReport {
+    int written = 0;
+    std::int64_t bytesWritten = 0;
+    std::vector<EntryProblem> failed;  // not written (unsafe names included): the reason says why
+    std::vector<EntryProblem> skipped; // left out on purpose: a path an earlier row has taken
+    std::int64_t notReached = 0;       // files left when the user cancelled
+    bool cancelled = false;
+    bool refused = false;              // nothing was tried; the log says why
+    std::filesystem::path destination; // absolute: where the archive paths begin
+};
+
+// Extracts the set with the safety of the toolbar commands (host-path
+// mapping, no write through a link out of the destination, a temporary name
+// renamed into place) and their two-core pipeline. An entry whose data is
+// damaged (a failed inflate, a size other than ExpandedSize, bytes past the
+// end of the archive) is reported and not written, so it never replaces a
+// good copy. The cancel is asked before each entry.
+SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination& where,
+                     const JobControl& control);
+
+struct ArchiveTestReport {
+    std::int64_t entries = 0; // entries read (and inflated when compressed)
+    std::int64_t bytes = 0;   // bytes they expand to
+    std::vector<EntryProblem> failed;
+    std::int64_t notReached = 0;
+    bool cancelled = false;
+    bool refused = false;
+};
+
+// Reads and inflates every entry ExtractAll would write, writing nothing:
+// each entry whose inflate fails, whose result is not ExpandedSize bytes, or
+// that runs past the end of the archive, gets an "Error: " line; a summary
+// line ends the log. One entry in memory at a time, as in extraction.
+ArchiveTestReport TestArchiveEntries(FrmBig& frm, const JobControl& control);
 
 } // namespace archive

@@ -7,8 +7,11 @@
 #include "platform/text_encoding.h"
 #include "window/layout.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -18,10 +21,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 
 #include <cmath>
 
@@ -49,6 +55,16 @@ constexpr std::array<ButtonSpec, 6> kButtons = {{{"OpenSV1", "Open SV1 BIG File"
 QString LogText(std::string_view bytes)
 {
     return DisplayText(LfLineEnds(bytes));
+}
+
+QString HostText(const std::filesystem::path& path)
+{
+    return QString::fromStdString(PathToUtf8(path));
+}
+
+QString Megabytes(std::int64_t bytes)
+{
+    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
 }
 
 } // namespace
@@ -86,6 +102,10 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     messageSink = [this](const QString& text) {
         QMessageBox::information(this, DisplayText(kApplicationTitle), text);
     };
+    destinationChooser = [this](const QString& start) {
+        return QFileDialog::getExistingDirectory(this, "Extract To", start);
+    };
+    folderOpener = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
     frm_.DecimalSeparator = QLocale().decimalPoint().toUtf8().toStdString();
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
 
@@ -100,7 +120,14 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     tree_->setModel(model_);
     tree_->setHeaderHidden(true);
     tree_->setUniformRowHeights(true);
-    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ctrl- and Shift-click, and Ctrl+A, select several nodes for Extract To.
+    tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        FillTreeContextMenu(menu);
+        menu.exec(tree_->viewport()->mapToGlobal(at));
+    });
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree_->setGeometry(Pixels(120), Pixels(840), Pixels(3855), Pixels(5895));
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -124,6 +151,13 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     status_ = new QLabel(this);
     status_->setObjectName("StatusBar1");
     statusBar()->addWidget(status_, 1);
+    openFolder_ = new QToolButton(this);
+    openFolder_->setObjectName("openFolder");
+    openFolder_->setText("Open Folder");
+    openFolder_->setAutoRaise(true);
+    openFolder_->setVisible(false);
+    connect(openFolder_, &QToolButton::clicked, this, [this] { folderOpener(lastDestination_); });
+    statusBar()->addPermanentWidget(openFolder_);
     statusBar()->setSizeGripEnabled(true);
 
     tree_->setFocus(); // first in the tab order
@@ -136,6 +170,7 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
 
     frm_.Form_Load();
     setWindowTitle(DisplayText(frm_.Title()));
+    FollowArchiveFolder();
     FlushPending();
 
     // Client area of 633 by 487 pixels, centred.
@@ -157,6 +192,16 @@ void MainWindow::BuildMenus()
     open_ = file->addAction("&Open", this, &MainWindow::mnuFileOpen_Click);
     open_->setObjectName("mnuFileOpen");
     open_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    extractTo_ = file->addAction("Extract &To…", this, &MainWindow::ExtractTo);
+    extractTo_->setObjectName("mnuFileExtractTo");
+    extractTo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    extractTo_->setEnabled(false);
+    test_ = file->addAction("&Test Archive", this, &MainWindow::TestArchive);
+    test_->setObjectName("mnuFileTest");
+    test_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    test_->setEnabled(false);
+    openOutput_ = file->addAction("Open Output &Folder", this, &MainWindow::OpenOutputFolder);
+    openOutput_->setObjectName("mnuFileOpenOutput");
     exit_ = file->addAction("E&xit", this, [this] {
         if (archive::mnuFileExit_Click(frm_)) {
             close();
@@ -207,6 +252,123 @@ void MainWindow::BuildToolbar(QWidget* client)
 void MainWindow::mnuFileOpen_Click()
 {
     archive::mnuFileOpen_Click(frm_, *dialog_, dialogState_);
+    FollowArchiveFolder();
+}
+
+// The toolbar commands write ".\data" beside the archive, not wherever the
+// process happened to start (from a desktop launcher, the home folder); the
+// status bar's tooltip says where.
+void MainWindow::FollowArchiveFolder()
+{
+    if (const std::filesystem::path folder = ArchiveFolder(frm_); !folder.empty()) {
+        frm_.OutputBase = folder;
+    }
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::absolute(frm_.OutputBase, error).lexically_normal();
+    status_->setToolTip("Save Selected and Save All write below " + HostText(base / "data"));
+}
+
+std::vector<int> MainWindow::SelectedNodes() const
+{
+    QModelIndexList rows = tree_->selectionModel()->selectedRows(0);
+    std::sort(rows.begin(), rows.end()); // the view's order, not the order of clicking
+    std::vector<int> nodes;
+    for (QModelIndex index : rows) {
+        while (const auto* proxy = qobject_cast<const QAbstractProxyModel*>(index.model())) {
+            index = proxy->mapToSource(index);
+        }
+        if (index.model() == model_) {
+            nodes.push_back(CatalogueModel::NodeOf(index));
+        }
+    }
+    return nodes;
+}
+
+void MainWindow::FillTreeContextMenu(QMenu& menu)
+{
+    menu.addAction(extractTo_);
+    menu.addAction(test_);
+}
+
+void MainWindow::RunJob(const QString& title, const std::function<void(const JobControl&)>& job)
+{
+    QProgressDialog dialog(title, "Cancel", 0, 1000, this);
+    dialog.setObjectName("jobDialog");
+    dialog.setWindowTitle(title);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumWidth(420);
+    jobDialog_ = &dialog;
+    QElapsedTimer sinceRedraw;
+    JobControl control;
+    control.progress = [&](const JobProgress& now) {
+        if (jobProgressHook) {
+            jobProgressHook(now);
+        }
+        const bool last = now.files == now.totalFiles;
+        if (sinceRedraw.isValid() && sinceRedraw.elapsed() < 40 && !last) {
+            return; // a clock, not every entry: thousands of tiny files must not wait on painting
+        }
+        sinceRedraw.start();
+        dialog.setLabelText(
+            QString("%1 of %2 files, %3 of %4 MB\n%5")
+                .arg(now.files)
+                .arg(now.totalFiles)
+                .arg(Megabytes(now.bytes), Megabytes(now.totalBytes), DisplayText(now.current)));
+        dialog.setValue(now.totalBytes > 0
+                            ? static_cast<int>(now.bytes * 1000 / now.totalBytes)
+                            : (now.totalFiles > 0 ? static_cast<int>(now.files * 1000 / now.totalFiles) : 0));
+        FlushPending();
+        QCoreApplication::processEvents();
+    };
+    control.cancelled = [&dialog] { return dialog.wasCanceled(); };
+    SetCommandsEnabled(false);
+    job(control);
+    SetCommandsEnabled(true);
+    jobDialog_ = nullptr;
+    FlushPending();
+    if (TakePendingClose(frm_)) {
+        close();
+    }
+}
+
+void MainWindow::ExtractTo()
+{
+    if (frm_.Extracting || !extractTo_->isEnabled()) {
+        return;
+    }
+    const std::vector<int> nodes = SelectedNodes();
+    const QString chosen = destinationChooser(HostText(ArchiveFolder(frm_)));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    SetDestination where;
+    where.folder = PathFromUtf8(chosen.toStdString());
+    SetReport report;
+    RunJob("Extracting",
+           [&](const JobControl& control) { report = ExtractToJob(frm_, nodes, where).Run(control); });
+    if (!report.refused) {
+        lastDestination_ = HostText(report.destination);
+        openFolder_->setToolTip("Open " + lastDestination_);
+        openFolder_->setVisible(true);
+    }
+}
+
+void MainWindow::TestArchive()
+{
+    if (frm_.Extracting || !test_->isEnabled()) {
+        return;
+    }
+    RunJob("Testing", [&](const JobControl& control) { TestArchiveJob(frm_).Run(control); });
+}
+
+void MainWindow::OpenOutputFolder()
+{
+    const std::filesystem::path data = frm_.OutputBase / "data";
+    std::error_code error;
+    folderOpener(HostText(std::filesystem::is_directory(data, error) ? data : frm_.OutputBase));
 }
 
 void MainWindow::ToolbarClick(const QString& key)
@@ -218,6 +380,9 @@ void MainWindow::ToolbarClick(const QString& key)
     ToolbarButtonClick(frm_, *dialog_, dialogState_, key.toStdString());
     if (extractAll) {
         SetCommandsEnabled(true);
+    }
+    if (key.startsWith("Open")) {
+        FollowArchiveFolder();
     }
     FlushPending();
     if (TakePendingClose(frm_)) {
@@ -237,6 +402,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::SetCommandsEnabled(bool enabled)
 {
     open_->setEnabled(enabled);
+    extractTo_->setEnabled(enabled && buttonEnabled_[6]);
+    test_->setEnabled(enabled && buttonEnabled_[6]);
     for (int position : {1, 2, 3, 5, 6}) {
         buttons_[static_cast<std::size_t>(position)]->setEnabled(
             enabled && buttonEnabled_[static_cast<std::size_t>(position)]);
@@ -384,6 +551,10 @@ void MainWindow::SetButtonEnabled(int position, bool enabled)
     }
     buttonEnabled_[static_cast<std::size_t>(position)] = enabled;
     buttons_[static_cast<std::size_t>(position)]->setEnabled(enabled && !frm_.Extracting);
+    if (position == 6) { // the new commands need what Save All needs: a loaded SGA catalogue
+        extractTo_->setEnabled(enabled && !frm_.Extracting);
+        test_->setEnabled(enabled && !frm_.Extracting);
+    }
 }
 
 void MainWindow::ShowMessage(std::string_view utf8)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "about/about.h"
+#include "commands/extract_to.h"
 #include "commands/open_command.h"
 #include "gui/about_dialog.h"
 #include "gui/catalogue_model.h"
@@ -17,6 +18,9 @@
 
 class QAction;
 class QLabel;
+class QMenu;
+class QProgressDialog;
+class QToolButton;
 class QPlainTextEdit;
 class QProgressBar;
 class QToolBar;
@@ -47,6 +51,13 @@ class MainWindow : public QMainWindow, public Widgets {
     DialogState& dialogState() { return dialogState_; }
     // Where message boxes go (a modal QMessageBox unless replaced, as tests do).
     std::function<void(const QString&)> messageSink;
+    // Asks for a destination folder, starting in the given one; empty when the
+    // user cancels (a folder dialog unless replaced, as tests do).
+    std::function<QString(const QString& start)> destinationChooser;
+    // Shows a folder in the desktop's file manager (QDesktopServices unless replaced).
+    std::function<void(const QString& folder)> folderOpener;
+    // Called after each entry of Extract To and Test Archive (tests cancel from here).
+    std::function<void(const JobProgress&)> jobProgressHook;
 
     // Widgets
     void ClearLog() override;
@@ -79,11 +90,28 @@ class MainWindow : public QMainWindow, public Widgets {
     QAction* exitAction() const { return exit_; }
     QAction* debugAction() const { return debug_; }
     QAction* aboutAction() const { return about_; }
+    QAction* extractToAction() const { return extractTo_; }
+    QAction* testAction() const { return test_; }
+    QAction* openOutputAction() const { return openOutput_; }
+    QToolButton* openFolderButton() const { return openFolder_; }
+    QProgressDialog* jobDialog() const { return jobDialog_; }
     AboutDialog* aboutDialog() const { return aboutDialog_; }
 
     void mnuFileOpen_Click();
     void ToolbarClick(const QString& key);
     void mnuHelpAbout_Click();
+
+    // The catalogue nodes selected in the tree, in the view's order (through
+    // any proxy model the view shows the catalogue through).
+    std::vector<int> SelectedNodes() const;
+    // Extract To: the selection, or the whole archive when nothing is
+    // selected, into a folder the user chooses.
+    void ExtractTo();
+    void TestArchive();
+    // Opens the toolbar commands' output root (or the archive's folder while it does not exist yet).
+    void OpenOutputFolder();
+    // The right-click menu of the tree; other features add their items to it.
+    void FillTreeContextMenu(QMenu& menu);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -96,6 +124,9 @@ class MainWindow : public QMainWindow, public Widgets {
     void BuildToolbar(QWidget* client);
     void ScheduleFlush();
     void SetCommandsEnabled(bool enabled);
+    void FollowArchiveFolder();
+    // Runs a job under a progress dialog with counts, bytes and Cancel.
+    void RunJob(const QString& title, const std::function<void(const JobControl&)>& job);
 
     FrmBig frm_{*this};
     DialogState dialogState_;
@@ -113,6 +144,12 @@ class MainWindow : public QMainWindow, public Widgets {
     QAction* exit_ = nullptr;
     QAction* debug_ = nullptr;
     QAction* about_ = nullptr;
+    QAction* extractTo_ = nullptr;
+    QAction* test_ = nullptr;
+    QAction* openOutput_ = nullptr;
+    QToolButton* openFolder_ = nullptr;
+    QString lastDestination_;
+    QProgressDialog* jobDialog_ = nullptr; // while a job runs
     QPointer<AboutDialog> aboutDialog_;
 
     QTimer flushTimer_;

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "extract/extract.h"
+
+#include <filesystem>
+#include <vector>
+
+namespace archive {
+
+class FrmBig;
+
+// The set a selection of catalogue nodes stands for: a file node is its file,
+// a folder node every file and folder below it, and no node at all the whole
+// archive. Paths are the archive's own, so the folder structure is kept below
+// the destination (maps\town\plan.dat). Works from an SGA catalogue's keys
+// and tables; other nodes stand for nothing.
+ExtractionSet SetOfNodes(const FrmBig& frm, const std::vector<int>& nodes);
+
+// The folder the archive lies in: where the window puts the toolbar commands'
+// output root, and where it starts the choice of a destination. Empty when no
+// archive has been chosen.
+std::filesystem::path ArchiveFolder(const FrmBig& frm);
+
+// Extract To: a selection of the catalogue into a destination, as a job.
+class ExtractToJob {
+  public:
+    ExtractToJob(FrmBig& frm, std::vector<int> nodes, SetDestination where)
+        : frm_(frm), nodes_(std::move(nodes)), where_(std::move(where))
+    {
+    }
+
+    SetReport Run(const JobControl& control = {});
+
+  private:
+    FrmBig& frm_;
+    std::vector<int> nodes_;
+    SetDestination where_;
+};
+
+// Test Archive: every entry the toolbar's Save All would write, read and
+// inflated, nothing written.
+class TestArchiveJob {
+  public:
+    explicit TestArchiveJob(FrmBig& frm) : frm_(frm) {}
+    ArchiveTestReport Run(const JobControl& control = {}) { return TestArchiveEntries(frm_, control); }
+
+  private:
+    FrmBig& frm_;
+};
+
+} // namespace archive

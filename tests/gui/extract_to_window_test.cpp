@@ -1,0 +1,245 @@
+#include "gui/main_window.h"
+#include "gui/scripted_dialog.h"
+#include "support/archive_builders.h"
+#include "support/temp_dir.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <filesystem>
+
+using namespace archive;
+using namespace archive::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Window {
+    ScriptedDialog* dialog;
+    std::unique_ptr<MainWindow> window;
+    QStringList chooserStarts;
+    QStringList chooserAnswers; // an empty answer is a cancel
+    QStringList opened;
+
+    Window()
+    {
+        auto scripted = std::make_unique<ScriptedDialog>();
+        dialog = scripted.get();
+        window = std::make_unique<MainWindow>(std::move(scripted));
+        window->messageSink = [](const QString&) {};
+        window->destinationChooser = [this](const QString& start) {
+            chooserStarts << start;
+            return chooserAnswers.isEmpty() ? QString() : chooserAnswers.takeFirst();
+        };
+        window->folderOpener = [this](const QString& folder) { opened << folder; };
+    }
+    MainWindow* operator->() { return window.get(); }
+    QString Log() const { return window->logBox()->toPlainText(); }
+    QString LastLine() const { return Log().trimmed().split('\n').last(); }
+    void Open(const std::string& path)
+    {
+        dialog->answers = {path};
+        window->mnuFileOpen_Click();
+    }
+    QModelIndex Index(const QStringList& names)
+    {
+        const QAbstractItemModel* model = window->treeView()->model();
+        QModelIndex at = model->index(0, 0);
+        for (const QString& name : names) {
+            const QModelIndexList found =
+                model->match(model->index(0, 0, at), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+            if (found.isEmpty()) {
+                return {};
+            }
+            at = found.first();
+        }
+        return at;
+    }
+    void Click(const QModelIndex& index, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTreeView* tree = window->treeView();
+        tree->scrollTo(index);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, modifiers, tree->visualRect(index).center());
+    }
+};
+
+std::string Archive(int filesPerFolder = 1)
+{
+    std::vector<SgaLayoutDir> layout = {{"", {{.name = "root.txt", .content = "root", .compress = true}}}};
+    for (const char* folder : {"maps", "maps\\town", "ui"}) {
+        SgaLayoutDir dir{folder, {}};
+        for (int f = 0; f < filesPerFolder; ++f) {
+            dir.files.push_back({.name = "f" + std::to_string(f) + ".txt",
+                                 .content = std::string(3000, static_cast<char>('a' + f)),
+                                 .compress = true});
+        }
+        layout.push_back(dir);
+    }
+    return BuildSga(SgaFromLayout(layout));
+}
+
+QString Host(const fs::path& path)
+{
+    return QString::fromStdString(path.string());
+}
+
+} // namespace
+
+class ExtractToWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void menusAndContextMenu()
+    {
+        Window w;
+        QMenu* file = w->menuBar()->actions()[0]->menu();
+        QStringList texts;
+        for (const QAction* action : file->actions()) {
+            texts << action->text();
+        }
+        QCOMPARE(texts,
+                 (QStringList{"&Open", "Extract &To…", "&Test Archive", "Open Output &Folder", "E&xit"}));
+        QCOMPARE(w->extractToAction()->shortcut(), QKeySequence("Ctrl+E"));
+        QCOMPARE(w->testAction()->shortcut(), QKeySequence("Ctrl+T"));
+        QVERIFY(!w->extractToAction()->isEnabled()); // nothing loaded yet
+        QVERIFY(!w->testAction()->isEnabled());
+        QMenu menu;
+        w->FillTreeContextMenu(menu);
+        QCOMPARE(menu.actions(), (QList<QAction*>{w->extractToAction(), w->testAction()}));
+
+        TempDir dir;
+        RbfSpec rbf;
+        rbf.entries = {{.name = "x\\y.txt"}};
+        WriteBytes(dir.File("old.big"), BuildRbf(rbf));
+        WriteBytes(dir.File("a.sga"), Archive());
+        w.Open(dir.File("a.sga"));
+        QVERIFY(w->extractToAction()->isEnabled());
+        QVERIFY(w->testAction()->isEnabled());
+        w.Open(dir.File("old.big"));
+        QVERIFY(!w->extractToAction()->isEnabled());
+        QVERIFY(!w->testAction()->isEnabled());
+    }
+
+    void extractToWritesTheSelectionWhereTheUserChose()
+    {
+        TempDir dir;
+        WriteBytes(dir.File("a.sga"), Archive());
+        Window w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        w.Open(dir.File("a.sga"));
+        w->treeView()->expandAll();
+
+        // A folder, then Ctrl-click a file in it (selected twice) and a root file.
+        w.Click(w.Index({"maps"}));
+        w.Click(w.Index({"maps", "town", "f0.txt"}), Qt::ControlModifier);
+        w.Click(w.Index({"root.txt"}), Qt::ControlModifier);
+        QCOMPARE(w->SelectedNodes().size(), std::size_t{3});
+
+        // A cancelled folder dialog does nothing.
+        w->extractToAction()->trigger();
+        QCOMPARE(w.chooserStarts, QStringList{Host(dir.path())});
+        QVERIFY(!w->openFolderButton()->isVisible());
+
+        const fs::path dest = dir.path() / "picked";
+        w.chooserAnswers = {Host(dest)};
+        w->extractToAction()->trigger();
+        QCOMPARE(ReadBytes((dest / "maps/f0.txt").string()), std::string(3000, 'a'));
+        QCOMPARE(ReadBytes((dest / "maps/town/f0.txt").string()), std::string(3000, 'a'));
+        QCOMPARE(ReadBytes((dest / "root.txt").string()), std::string("root"));
+        QVERIFY(!fs::exists(dest / "ui"));
+        QCOMPARE(w.LastLine(), "Extracted 3 files (6004 bytes) to " + Host(dest));
+        QVERIFY(w->openFolderButton()->isVisible());
+        w->openFolderButton()->click();
+        QCOMPARE(w.opened, QStringList{Host(dest)});
+        QVERIFY(w->openAction()->isEnabled());
+
+        // Ctrl+A selects every node; Shift-click a range.
+        w->treeView()->setFocus();
+        QTest::keyClick(w->treeView(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(w->SelectedNodes().size(), w->frm().tree().Count());
+        w.Click(w.Index({"maps"}));
+        w.Click(w.Index({"maps", "town"}), Qt::ShiftModifier);
+        QCOMPARE(w->SelectedNodes().size(), std::size_t{2}); // maps and town, next to each other in the view
+    }
+
+    void nothingSelectedIsTheWholeArchiveAndCancelStopsHalfWay()
+    {
+        TempDir dir;
+        WriteBytes(dir.File("a.sga"), Archive(4));
+        Window w;
+        w.Open(dir.File("a.sga"));
+        w->treeView()->clearSelection();
+        const fs::path dest = dir.path() / "all";
+        w.chooserAnswers = {Host(dest)};
+        bool dialogSeen = false;
+        w->jobProgressHook = [&](const JobProgress& now) {
+            if (QProgressDialog* dialog = w->jobDialog(); dialog && now.files == 5) {
+                dialogSeen = dialog->isVisible();
+                dialog->cancel();
+            }
+        };
+        w->extractToAction()->trigger();
+        QVERIFY(dialogSeen);
+        QVERIFY(w.LastLine().startsWith("Extraction cancelled: 5 files ("));
+        QVERIFY(w.LastLine().endsWith("; 8 files not reached"));
+        int files = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(dest)) {
+            if (entry.is_regular_file()) {
+                ++files;
+                QVERIFY(fs::file_size(entry.path()) == 4 || fs::file_size(entry.path()) == 3000);
+            }
+        }
+        QCOMPARE(files, 5);
+        QVERIFY(w->extractToAction()->isEnabled());
+        QVERIFY(!w->frm().Extracting);
+
+        w->jobProgressHook = nullptr;
+        w.chooserAnswers = {Host(dest)};
+        w->extractToAction()->trigger();
+        QCOMPARE(w.LastLine(), "Extracted 13 files (36004 bytes) to " + Host(dest));
+    }
+
+    void testArchiveReportsInTheLog()
+    {
+        TempDir dir;
+        const SgaSpec damaged =
+            SgaFromLayout({{"",
+                            {{.name = "broken.bin", .content = "x", .storedBytes = "not a zlib stream"},
+                             {.name = "ok.txt", .content = "ok"}}}});
+        WriteBytes(dir.File("d.sga"), BuildSga(damaged));
+        Window w;
+        w.Open(dir.File("d.sga"));
+        w->testAction()->trigger();
+        QVERIFY(w.Log().contains("\nError: broken.bin failed to inflate: zlib status -3, data error: the stream is damaged\n"));
+        QCOMPARE(w.LastLine(), QString("Tested 2 entries, 2 bytes: 1 failed"));
+        QCOMPARE(fs::directory_iterator(dir.path())->path().filename().string(), std::string("d.sga"));
+    }
+
+    void toolbarOutputRootIsTheArchivesFolder()
+    {
+        TempDir dir;
+        fs::create_directories(dir.path() / "games");
+        WriteBytes(dir.File("games/a.sga"), Archive());
+        Window w;
+        w.Open(dir.File("games/a.sga"));
+        w->FlushPending();
+        QCOMPARE(w->frm().OutputBase, dir.path() / "games");
+        QCOMPARE(w->statusLabel()->toolTip(),
+                 "Save Selected and Save All write below " + Host(dir.path() / "games" / "data"));
+        QCOMPARE(w->statusLabel()->text(), QString::fromStdString(dir.File("games/a.sga")));
+        w->openOutputAction()->trigger(); // no output yet: the archive's folder
+        w->ToolbarClick("SaveAll");
+        QVERIFY(fs::exists(dir.path() / "games/data/maps/town/f0.txt"));
+        w->openOutputAction()->trigger();
+        QCOMPARE(w.opened, (QStringList{Host(dir.path() / "games"), Host(dir.path() / "games" / "data")}));
+    }
+};
+
+QTEST_MAIN(ExtractToWindowTest)
+#include "extract_to_window_test.moc"
