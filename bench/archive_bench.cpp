@@ -2,12 +2,15 @@
 // same run. Usage:
 //   archive-bench make-catalogue FILE DIRS FILES   SGA catalogue of DIRS directories and FILES files
 //   archive-bench make-mixed FILE MEGABYTES FILES  mixed compressible / semi / stored SGA archive
+//   archive-bench make-realistic FILE MB FILES FOLDERS  a shipped game's mix (media, textures, tables, text)
+//   archive-bench make-tiny FILE FILES FOLDERS     many tiny, mostly deflated files deep in many folders
 //   archive-bench make-rbf FILE ENTRIES            RBF archive with realistic paths
 //   archive-bench load FILE...                     median load time of each archive (in-process)
 //   archive-bench extract FILE OUTDIR RUNS         ExtractAll against a minimal read-inflate-write loop
-//   archive-bench make-small FILE FILES            catalogue-heavy SGA archive of small compressed files
 //   archive-bench make-zip FILE.sga FILE.zip       a zip of the same files, same compression level
-//   archive-bench floor FILE OUTDIR                the minimal loop once (for timing from outside)
+//   archive-bench floor FILE OUTDIR                the minimal loop once, zlib (for timing from outside)
+//   archive-bench floor-libdeflate FILE OUTDIR     the same loop with libdeflate
+//   archive-bench largest FILE                     the largest entry's expanded size, MB
 //   archive-bench claims FILE ENTRIES              entries that claim 2 GB each; extracts, prints peak memory
 #include "commands/open_flow.h"
 #include "extract/extract.h"
@@ -17,12 +20,20 @@
 #include "window/frm_big.h"
 
 #include <zlib.h>
+#ifdef ARCHIVE_BENCH_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <random>
@@ -151,6 +162,142 @@ int MakeMixed(const std::string& path, int megabytes, int files)
     return 0;
 }
 
+// A number near 1 with a long tail above: sizes of game files spread over
+// two orders of magnitude around their kind's average.
+double SizeFactor(std::mt19937& random)
+{
+    double sum = 0;
+    for (int i = 0; i < 4; ++i) {
+        sum += static_cast<double>(random()) / 4294967296.0;
+    }
+    return std::exp((sum - 2.0) * 1.7) / 1.6;
+}
+
+// Texture-like bytes: RGBA pixels of smooth gradients with a little noise;
+// deflate keeps about two thirds of them.
+std::string TextureContent(std::mt19937& random, std::size_t size)
+{
+    std::string content(size, '\0');
+    const unsigned width = 64u << (random() % 4);
+    const unsigned base = random();
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::size_t pixel = i / 4;
+        const unsigned channel = static_cast<unsigned>(i % 4);
+        const unsigned x = static_cast<unsigned>(pixel % width);
+        const unsigned y = static_cast<unsigned>(pixel / width);
+        const unsigned smooth = (base >> (channel * 8)) + x * (channel + 1) / 2 + y * (3 - channel) / 2;
+        content[i] = static_cast<char>(channel == 3 ? 255u : smooth + random() % 24);
+    }
+    return content;
+}
+
+// Record-structured binaries: 32-byte rows of an increasing id, a few small
+// fields and floats that vary freely; deflate keeps about half of them.
+std::string RecordContent(std::mt19937& random, std::size_t size)
+{
+    std::string content(size, '\0');
+    std::uint32_t id = random() % 100000;
+    for (std::size_t at = 0; at < size; at += 32) {
+        unsigned char row[32] = {};
+        id += 1 + random() % 3;
+        std::memcpy(row, &id, 4);
+        row[4] = static_cast<unsigned char>(random() % 6);
+        row[6] = static_cast<unsigned char>(random() % 2);
+        for (int f = 0; f < 4; ++f) {
+            const float value = static_cast<float>(random() % 100000) / 7.0f;
+            std::memcpy(row + 8 + 4 * f, &value, 4);
+        }
+        const std::uint32_t flags = random() % 4 == 0 ? random() : 0;
+        std::memcpy(row + 24, &flags, 4);
+        content.replace(at, std::min<std::size_t>(32, size - at), reinterpret_cast<const char*>(row),
+                        std::min<std::size_t>(32, size - at));
+    }
+    return content;
+}
+
+// A folder tree of `count` folders below the root, 1 to `maxDepth` deep,
+// each under a folder made earlier (parents always come first).
+std::vector<SgaLayoutDir> FolderTree(std::mt19937& random, int count, int maxDepth)
+{
+    std::vector<SgaLayoutDir> layout = {{"", {}}};
+    std::vector<int> depth = {0};
+    for (int d = 1; d <= count; ++d) {
+        std::size_t parent = 0;
+        if (layout.size() > 1 && random() % 6 != 0) {
+            parent = 1 + random() % (layout.size() - 1);
+            if (depth[parent] >= maxDepth) {
+                parent = 0;
+            }
+        }
+        const std::string name = Word(random) + std::to_string(d);
+        layout.push_back({parent == 0 ? name : layout[parent].path + "\\" + name, {}});
+        depth.push_back(depth[parent] + 1);
+    }
+    return layout;
+}
+
+// An entry whose deflated bytes are exactly as long as its content would be
+// read back as stored: grow the content by a byte until they differ.
+SgaFileSpec Deflated(std::string name, std::string content)
+{
+    while (ZlibCompress(content).size() == content.size()) {
+        content += ' ';
+    }
+    return {.name = std::move(name), .content = std::move(content), .compress = true};
+}
+
+// A game archive as shipped: a tenth of the files media already compressed
+// (stored as is), textures and record tables that deflate poorly, six large
+// files of 5 to 30 MB, and text for the rest. The same bytes every run.
+int MakeRealistic(const std::string& path, int megabytes, int files, int folders)
+{
+    std::mt19937 random(17);
+    std::vector<SgaLayoutDir> layout = FolderTree(random, folders, 4);
+    const double scale = megabytes / 441.0;
+    const std::size_t bigSizes[] = {30, 24, 18, 12, 8, 5};
+    for (int f = 0; f < files; ++f) {
+        const int kind = f % 10 == 0 ? 0 : f % 10 <= 3 ? 1 : f % 10 <= 5 ? 2 : 3;
+        const double averageKb[] = {40, 25, 12, 8};
+        std::size_t size = static_cast<std::size_t>(averageKb[kind] * 1024 * scale * SizeFactor(random)) + 16;
+        if (f % 3331 == 7 && f / 3331 < 6) {
+            size = static_cast<std::size_t>(static_cast<double>(bigSizes[f / 3331]) * 1048576 * scale);
+        }
+        SgaLayoutDir& dir = layout[1 + random() % (layout.size() - 1)];
+        const std::string stem = Word(random) + "_" + std::to_string(f);
+        if (kind == 0) {
+            dir.files.push_back({.name = stem + ".ogg", .content = MixedContent(random, size, 2)});
+        } else if (kind == 1) {
+            dir.files.push_back(Deflated(stem + ".tga", TextureContent(random, size)));
+        } else if (kind == 2) {
+            dir.files.push_back(Deflated(stem + ".rgd", RecordContent(random, size)));
+        } else {
+            dir.files.push_back(Deflated(stem + ".lua", MixedContent(random, size, 0)));
+        }
+    }
+    WriteBytes(path, BuildSga(SgaFromLayout(layout)));
+    return 0;
+}
+
+// Many tiny files deep in many folders: FILES files of 16 to 400 bytes, nine
+// in ten deflated, in FOLDERS folders 1 to 5 deep.
+int MakeTiny(const std::string& path, int files, int folders)
+{
+    std::mt19937 random(23);
+    std::vector<SgaLayoutDir> layout = FolderTree(random, folders, 5);
+    for (int f = 0; f < files; ++f) {
+        SgaLayoutDir& dir = layout[static_cast<std::size_t>(f) % layout.size()];
+        std::string content = MixedContent(random, 16 + random() % 385, 0);
+        std::string name = Word(random) + "_" + std::to_string(f) + ".txt";
+        if (f % 10 == 9) {
+            dir.files.push_back({.name = std::move(name), .content = std::move(content)});
+        } else {
+            dir.files.push_back(Deflated(std::move(name), std::move(content)));
+        }
+    }
+    WriteBytes(path, BuildSga(SgaFromLayout(layout)));
+    return 0;
+}
+
 int MakeRbf(const std::string& path, int entries)
 {
     std::mt19937 random(5);
@@ -194,10 +341,14 @@ int Load(const std::vector<std::string>& paths)
     return 0;
 }
 
-// The floor: read each entry, inflate it with zlib, write it; no logging, no temporary names.
-void MinimalLoop(const SgaTables& t, const std::string& archivePath, const fs::path& out)
+// The floor: all folders first, then for each entry one pread, an inflate
+// and one write to the file under its final name; no logging, no temporary
+// names, no checks. `inflater` is zlib's uncompress or libdeflate.
+enum class Inflater { Zlib, Libdeflate };
+
+void MinimalLoop(const SgaTables& t, const std::string& archivePath, const fs::path& out, Inflater inflater)
 {
-    std::FILE* archive = std::fopen(archivePath.c_str(), "rb");
+    const int archive = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
     std::vector<unsigned char> stored;
     std::vector<unsigned char> expanded;
     fs::create_directories(out);
@@ -205,30 +356,54 @@ void MinimalLoop(const SgaTables& t, const std::string& archivePath, const fs::p
     for (int d = 1; d < dirs; ++d) {
         fs::create_directories(out / *MapArchivePath(t.SgaDirNames[static_cast<std::size_t>(d - 1)]));
     }
+#ifdef ARCHIVE_BENCH_LIBDEFLATE
+    libdeflate_decompressor* fast = libdeflate_alloc_decompressor();
+#else
+    if (inflater == Inflater::Libdeflate) {
+        std::fprintf(stderr, "built without libdeflate\n");
+        std::exit(1);
+    }
+#endif
     for (int f = 0; f < t.SgaDataHeader.NumFiles; ++f) {
         const SgaFile& file = t.SgaFiles[static_cast<std::size_t>(f)];
         stored.resize(static_cast<std::size_t>(file.StoredSize));
-        fseeko(archive, t.SgaHeader.DataOffset + file.EntryOffset, SEEK_SET);
-        if (std::fread(stored.data(), 1, stored.size(), archive) != stored.size()) {
+        if (::pread(archive, stored.data(), stored.size(), t.SgaHeader.DataOffset + file.EntryOffset) !=
+            static_cast<ssize_t>(stored.size())) {
             std::abort();
         }
         const unsigned char* data = stored.data();
         std::size_t size = stored.size();
         if (file.StoredSize != file.ExpandedSize) {
             expanded.resize(static_cast<std::size_t>(file.ExpandedSize));
-            uLongf length = static_cast<uLongf>(expanded.size());
-            if (uncompress(expanded.data(), &length, stored.data(), static_cast<uLong>(stored.size())) !=
-                Z_OK) {
+            bool inflated = false;
+            if (inflater == Inflater::Zlib) {
+                uLongf length = static_cast<uLongf>(expanded.size());
+                inflated = uncompress(expanded.data(), &length, stored.data(),
+                                      static_cast<uLong>(stored.size())) == Z_OK;
+                size = length;
+            }
+#ifdef ARCHIVE_BENCH_LIBDEFLATE
+            else {
+                inflated = libdeflate_zlib_decompress(fast, stored.data(), stored.size(), expanded.data(),
+                                                      expanded.size(), &size) == LIBDEFLATE_SUCCESS;
+            }
+#endif
+            if (!inflated) {
                 std::abort();
             }
             data = expanded.data();
-            size = length;
         }
-        std::FILE* target = std::fopen((out / *MapArchivePath(file.Path)).c_str(), "wb");
-        std::fwrite(data, 1, size, target);
-        std::fclose(target);
+        const int target = ::open((out / *MapArchivePath(file.Path)).c_str(),
+                                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (target < 0 || ::write(target, data, size) != static_cast<ssize_t>(size)) {
+            std::abort();
+        }
+        ::close(target);
     }
-    std::fclose(archive);
+#ifdef ARCHIVE_BENCH_LIBDEFLATE
+    libdeflate_free_decompressor(fast);
+#endif
+    ::close(archive);
 }
 
 } // namespace
@@ -271,7 +446,7 @@ int Extract(const std::string& path, const fs::path& outDir, int runs)
         bytes = TreeBytes(outDir / "ours");
         fs::remove_all(outDir);
         start = Clock::now();
-        MinimalLoop(frm.Sga, frm.ArchivePath, outDir / "floor" / "data");
+        MinimalLoop(frm.Sga, frm.ArchivePath, outDir / "floor" / "data", Inflater::Zlib);
         floor.push_back(Seconds(start));
     }
     fs::remove_all(outDir);
@@ -283,25 +458,6 @@ int Extract(const std::string& path, const fs::path& outDir, int runs)
     std::printf("  ExtractAll                      %7.3f s  %7.1f MB/s\n", a, mb / a);
     std::printf("  minimal read-inflate-write loop %7.3f s  %7.1f MB/s\n", b, mb / b);
     std::printf("  ratio ExtractAll / loop         %7.2f\n", a / b);
-    return 0;
-}
-
-int MakeSmall(const std::string& path, int files)
-{
-    std::mt19937 random(3);
-    std::vector<SgaLayoutDir> layout = {{"", {}}};
-    for (int d = 1; d < 500; ++d) {
-        const int top = d - (d - 1) % 10;
-        const std::string name = Word(random) + std::to_string(d);
-        layout.push_back({top == d ? name : layout[static_cast<std::size_t>(top)].path + "\\" + name, {}});
-    }
-    for (int f = 0; f < files; ++f) {
-        layout[static_cast<std::size_t>(f) % layout.size()].files.push_back(
-            {.name = Word(random) + "_" + std::to_string(f) + ".txt",
-             .content = MixedContent(random, 200 + random() % 3000, 0),
-             .compress = true});
-    }
-    WriteBytes(path, BuildSga(SgaFromLayout(layout)));
     return 0;
 }
 
@@ -393,13 +549,13 @@ int MakeZip(const std::string& sgaPath, const std::string& zipPath)
     return 0;
 }
 
-int Floor(const std::string& path, const fs::path& outDir)
+int Floor(const std::string& path, const fs::path& outDir, Inflater inflater)
 {
     BenchWindow window;
     if (!window.Load(path)) {
         return 1;
     }
-    MinimalLoop(window.frm.Sga, window.frm.ArchivePath, outDir / "data");
+    MinimalLoop(window.frm.Sga, window.frm.ArchivePath, outDir / "data", inflater);
     return 0;
 }
 
@@ -442,20 +598,38 @@ int main(int argc, char** argv)
     if (args.size() == 4 && args[0] == "make-mixed") {
         return MakeMixed(args[1], std::stoi(args[2]), std::stoi(args[3]));
     }
+    if (args.size() == 5 && args[0] == "make-realistic") {
+        return MakeRealistic(args[1], std::stoi(args[2]), std::stoi(args[3]), std::stoi(args[4]));
+    }
+    if (args.size() == 4 && args[0] == "make-tiny") {
+        return MakeTiny(args[1], std::stoi(args[2]), std::stoi(args[3]));
+    }
     if (args.size() == 3 && args[0] == "make-rbf") {
         return MakeRbf(args[1], std::stoi(args[2]));
     }
     if (args.size() >= 2 && args[0] == "load") {
         return Load(std::vector<std::string>(args.begin() + 1, args.end()));
     }
-    if (args.size() == 3 && args[0] == "make-small") {
-        return MakeSmall(args[1], std::stoi(args[2]));
-    }
     if (args.size() == 3 && args[0] == "make-zip") {
         return MakeZip(args[1], args[2]);
     }
     if (args.size() == 3 && args[0] == "floor") {
-        return Floor(args[1], args[2]);
+        return Floor(args[1], args[2], Inflater::Zlib);
+    }
+    if (args.size() == 3 && args[0] == "floor-libdeflate") {
+        return Floor(args[1], args[2], Inflater::Libdeflate);
+    }
+    if (args.size() == 2 && args[0] == "largest") {
+        BenchWindow window;
+        if (!window.Load(args[1])) {
+            return 1;
+        }
+        std::int32_t largest = 0;
+        for (const SgaFile& file : window.frm.Sga.SgaFiles) {
+            largest = std::max(largest, file.ExpandedSize);
+        }
+        std::printf("%.0f\n", largest / 1048576.0);
+        return 0;
     }
     if (args.size() == 3 && args[0] == "claims") {
         return Claims(args[1], std::stoi(args[2]));

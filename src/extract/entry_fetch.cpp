@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
 
 namespace archive {
 
@@ -38,8 +39,13 @@ FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file
 }
 
 EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs)
-    : archivePath_(archivePath), jobs_(std::move(jobs)), worker_([this] { Run(); })
+    : archivePath_(archivePath), jobs_(std::move(jobs))
 {
+    try {
+        worker_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        finished_ = true; // no second thread: Next fetches every entry itself
+    }
 }
 
 EntryPrefetcher::~EntryPrefetcher()
@@ -48,39 +54,140 @@ EntryPrefetcher::~EntryPrefetcher()
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
-    worker_.join();
+    fetcherWakes_.notify_one();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+std::size_t EntryPrefetcher::Claim(const Job& job)
+{
+    const std::int64_t stored = std::max<std::int32_t>(job.file->StoredSize, 0);
+    const std::int64_t expanded = std::max<std::int32_t>(job.file->ExpandedSize, 0);
+    return Cost(static_cast<std::size_t>(std::max(stored, expanded)));
 }
 
 void EntryPrefetcher::Run()
 {
+    try {
+        Fetch();
+    } catch (...) {
+        // Whatever it was, the writer fetches the rest itself.
+    }
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    if (writerSleeps_) {
+        writerWakes_.notify_one();
+    }
+}
+
+void EntryPrefetcher::Fetch()
+{
     ArchiveFile archive;
     std::string error;
-    archive.Open(PathFromUtf8(archivePath_), error); // if it fails, every entry comes with no bytes
-    for (const Job& job : jobs_) {
+    if (!archive.Open(PathFromUtf8(archivePath_), error)) {
+        return; // the writer's own handle reads them
+    }
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+        // Room for what the entry claims first, so that what waits stays
+        // bounded even while it is fetched; one entry always gets through.
+        const std::size_t claim = Claim(jobs_[i]);
+        {
+            std::unique_lock lock(mutex_);
+            while (!stop_ && inFlight_ > 0 && inFlight_ + claim > kAheadBytes) {
+                if (writerSleeps_ && !ready_.empty()) {
+                    writerWakes_.notify_one();
+                }
+                fetcherSleeps_ = true;
+                fetcherWakes_.wait(lock);
+                fetcherSleeps_ = false;
+            }
+            if (stop_) {
+                return;
+            }
+            inFlight_ += claim;
+        }
         FetchedEntry entry;
         try {
-            entry = FetchEntry(archive, zlib_, *job.file, job.position);
+            entry = FetchEntry(archive, zlib_, *jobs_[i].file, jobs_[i].position);
         } catch (const std::exception& e) {
+            entry = FetchedEntry{};
             entry.refused = e.what();
         }
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return stop_ || ready_.size() < kAhead; });
-        if (stop_) {
-            return;
-        }
+        const std::size_t cost = Cost(entry.buffer.size());
+        const bool last = i + 1 == jobs_.size();
+        const bool slowNext = !last && Claim(jobs_[i + 1]) >= kBatchBytes;
+        std::lock_guard lock(mutex_);
+        inFlight_ = inFlight_ - claim + cost;
+        readyBytes_ += cost;
         ready_.push_back(std::move(entry));
-        changed_.notify_all();
+        if (writerSleeps_ &&
+            (last || slowNext || ready_.size() >= kBatchEntries || readyBytes_ >= kBatchBytes)) {
+            writerWakes_.notify_one();
+        }
+    }
+}
+
+FetchedEntry EntryPrefetcher::FetchHere()
+{
+    const Job& job = jobs_[delivered_];
+    if (!ownArchive_.IsOpen()) {
+        std::string error;
+        ownArchive_.Open(PathFromUtf8(archivePath_), error); // if it fails, the entry comes with no bytes
+    }
+    try {
+        return FetchEntry(ownArchive_, zlib_, *job.file, job.position);
+    } catch (const std::exception& e) {
+        FetchedEntry entry;
+        entry.refused = e.what();
+        return entry;
+    }
+}
+
+void EntryPrefetcher::GiveBack(std::unique_lock<std::mutex>& lock)
+{
+    (void)lock;
+    inFlight_ -= released_;
+    released_ = 0;
+    if (fetcherSleeps_) {
+        fetcherWakes_.notify_one();
     }
 }
 
 FetchedEntry EntryPrefetcher::Next()
 {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !ready_.empty(); });
-    FetchedEntry entry = std::move(ready_.front());
-    ready_.pop_front();
-    changed_.notify_all();
+    if (delivered_ >= jobs_.size()) {
+        FetchedEntry none;
+        none.refused = "no more entries";
+        return none;
+    }
+    if (taken_.empty()) {
+        std::unique_lock lock(mutex_);
+        GiveBack(lock);
+        while (ready_.empty() && !finished_) {
+            writerSleeps_ = true;
+            writerWakes_.wait(lock);
+            writerSleeps_ = false;
+        }
+        taken_.swap(ready_);
+        readyBytes_ = 0;
+    }
+    if (taken_.empty()) {
+        // The second thread has ended without this entry: fetch it here.
+        FetchedEntry entry = FetchHere();
+        ++delivered_;
+        return entry;
+    }
+    FetchedEntry entry = std::move(taken_.front());
+    taken_.pop_front();
+    ++delivered_;
+    // The entry about to be written no longer counts as waiting; its bytes go
+    // back in bulk, so the threads do not meet per entry.
+    released_ += Cost(entry.buffer.size());
+    if (released_ >= kReleaseBytes) {
+        std::unique_lock lock(mutex_);
+        GiveBack(lock);
+    }
     return entry;
 }
 

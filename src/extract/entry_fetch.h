@@ -30,10 +30,20 @@ struct FetchedEntry {
 // and inflates them when the entry is compressed.
 FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file, std::int64_t position);
 
-// Fetches a list of entries on a second thread, in order, a little ahead of
-// the thread that writes them: inflating the next entries overlaps with
-// writing the earlier ones. At most kAhead fetched entries wait at a time,
-// so memory stays a few entries' worth whatever the archive's size.
+// Fetches a list of entries on a second thread, in order, ahead of the
+// thread that writes them: inflating the next entries overlaps with writing
+// the earlier ones.
+//
+// What waits is bounded by bytes, not entries: the entries fetched and not
+// yet taken never hold more than kAheadBytes, whatever they claim (an entry
+// larger than that waits until it is the only one). The threads meet rarely:
+// the writer takes every waiting entry in one go and gives their bytes back
+// every kReleaseBytes, or at once for an entry larger than that; each wakes the other only when the other
+// sleeps, and the fetcher wakes a sleeping writer once a batch is ready, not per entry.
+//
+// Nothing that goes wrong on the second thread ends the process: an entry
+// whose fetch throws comes with the reason in `refused`, and if the second
+// thread cannot run or stops early, Next fetches the remaining entries itself.
 class EntryPrefetcher {
   public:
     struct Job {
@@ -43,7 +53,8 @@ class EntryPrefetcher {
 
     // The second thread has its own archive handle and its own decompression
     // state: nothing the window's thread frees (Exit releases the window's
-    // Zlib) can be in use on it.
+    // Zlib) can be in use on it. Next uses that state only once the second
+    // thread has ended.
     EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs);
     ~EntryPrefetcher();
     EntryPrefetcher(const EntryPrefetcher&) = delete;
@@ -52,18 +63,44 @@ class EntryPrefetcher {
     // The next entry, in job order (waits for it).
     FetchedEntry Next();
 
+    static constexpr std::size_t kAheadBytes = std::size_t{64} << 20;
+    static constexpr std::size_t kReleaseBytes = kAheadBytes / 4;
+    // A sleeping writer is woken once this many entries or bytes are ready.
+    static constexpr std::size_t kBatchEntries = 64;
+    static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+
   private:
-    // Measured: one waiting entry gains 10 %, two gain 19 % (entry sizes vary).
-    static constexpr std::size_t kAhead = 2;
     void Run();
+    void Fetch();
+    // What an entry is counted as while it waits: its bytes and its bookkeeping.
+    static std::size_t Cost(std::size_t bytes) { return bytes + sizeof(FetchedEntry); }
+    static std::size_t Claim(const Job& job);
+    FetchedEntry FetchHere();
+    // Gives the bytes of the entries handed out back to the bound (the lock is held).
+    void GiveBack(std::unique_lock<std::mutex>& lock);
 
     std::string archivePath_;
     clsZlib zlib_;
     std::vector<Job> jobs_;
+
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable fetcherWakes_;
+    std::condition_variable writerWakes_;
+    // Guarded by mutex_:
     std::deque<FetchedEntry> ready_;
+    std::size_t readyBytes_ = 0; // of ready_, for the batch rule
+    std::size_t inFlight_ = 0;   // bytes fetched (or being fetched) and not given back by the writer
+    bool fetcherSleeps_ = false;
+    bool writerSleeps_ = false;
     bool stop_ = false;
+    bool finished_ = false; // the second thread will put nothing more in ready_
+
+    // The writer's own:
+    std::deque<FetchedEntry> taken_;
+    std::size_t released_ = 0; // bytes handed out since the writer last gave them back
+    std::size_t delivered_ = 0;
+    ArchiveFile ownArchive_; // for fetching here, when the second thread did not finish the list
+
     std::thread worker_;
 };
 

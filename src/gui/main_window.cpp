@@ -136,6 +136,7 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     log_ = new QPlainTextEdit(client);
     log_->setObjectName("txtDebug");
     log_->setReadOnly(true);
+    log_->setUndoRedoEnabled(false); // nobody undoes a log line; keeping each would cost time and memory
     log_->setLineWrapMode(QPlainTextEdit::NoWrap);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -165,7 +166,7 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     setTabOrder(log_, toolbar_);
 
     flushTimer_.setSingleShot(true);
-    flushTimer_.setInterval(0);
+    flushTimer_.setInterval(ViewBatch::kInterval);
     connect(&flushTimer_, &QTimer::timeout, this, &MainWindow::FlushPending);
 
     frm_.Form_Load();
@@ -253,6 +254,7 @@ void MainWindow::mnuFileOpen_Click()
 {
     archive::mnuFileOpen_Click(frm_, *dialog_, dialogState_);
     FollowArchiveFolder();
+    FlushPending();
 }
 
 // The toolbar commands write ".\data" beside the archive, not wherever the
@@ -376,6 +378,7 @@ void MainWindow::ToolbarClick(const QString& key)
     const bool extractAll = key == "SaveAll";
     if (extractAll) {
         SetCommandsEnabled(false); // ExtractAll lets events run: nothing may change what it reads
+        pending_.CommandStarts();
     }
     ToolbarButtonClick(frm_, *dialog_, dialogState_, key.toStdString());
     if (extractAll) {
@@ -472,75 +475,76 @@ void MainWindow::ScheduleFlush()
 
 void MainWindow::FlushPending()
 {
-    if (clearLog_) {
-        log_->clear();
-        clearLog_ = false;
+    flushTimer_.stop();
+    if (!pending_.Pending()) {
+        return;
     }
-    if (!pendingLog_.empty()) {
+    ViewBatch::Changes changes = pending_.Take(ViewBatch::Clock::now());
+    if (changes.clearLog) {
+        log_->clear();
+    }
+    if (!changes.log.empty()) {
         QTextCursor cursor(log_->document());
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(LogText(pendingLog_));
-        pendingLog_.clear();
+        cursor.insertText(LogText(changes.log));
         log_->moveCursor(QTextCursor::End);
     }
-    if (statusDirty_) {
-        status_->setText(pendingStatus_);
-        statusDirty_ = false;
+    if (changes.status) {
+        status_->setText(
+            changes.statusIsHostText
+                ? QString::fromUtf8(changes.status->data(), static_cast<qsizetype>(changes.status->size()))
+                : DisplayText(*changes.status));
     }
-    if (progressDirty_) {
-        const int minimum = static_cast<int>(progressMinimum_);
-        const int maximum = std::max(minimum, static_cast<int>(progressMaximum_));
+    if (changes.progress) {
+        const int minimum = static_cast<int>(changes.progress->minimum);
+        const int maximum = std::max(minimum, static_cast<int>(changes.progress->maximum));
+        // A new value would repaint the bar at once; it waits for the event loop like the rest.
+        progress_->setUpdatesEnabled(false);
         progress_->setRange(minimum, maximum);
-        progress_->setValue(std::clamp(static_cast<int>(progressValue_), minimum, maximum));
-        progressDirty_ = false;
+        progress_->setValue(std::clamp(static_cast<int>(changes.progress->value), minimum, maximum));
+        progress_->setUpdatesEnabled(true);
     }
 }
 
 void MainWindow::ClearLog()
 {
-    pendingLog_.clear();
-    clearLog_ = true;
+    pending_.ClearLog();
     ScheduleFlush();
 }
 
 void MainWindow::AppendLog(std::string_view text, LogKind)
 {
-    pendingLog_.append(text);
+    pending_.AppendLog(text);
     ScheduleFlush();
 }
 
 void MainWindow::SetProgressMinimum(float value)
 {
-    progressMinimum_ = value;
-    progressDirty_ = true;
+    pending_.SetProgressMinimum(value);
     ScheduleFlush();
 }
 
 void MainWindow::SetProgressMaximum(float value)
 {
-    progressMaximum_ = value;
-    progressDirty_ = true;
+    pending_.SetProgressMaximum(value);
     ScheduleFlush();
 }
 
 void MainWindow::SetProgressValue(float value)
 {
-    progressValue_ = value;
-    progressDirty_ = true;
+    pending_.SetProgressValue(value);
     ScheduleFlush();
 }
 
 void MainWindow::SetStatusText(std::string_view text)
 {
-    pendingStatus_ = DisplayText(text);
-    statusDirty_ = true;
+    pending_.SetStatus(text);
     ScheduleFlush();
 }
 
 void MainWindow::SetStatusHostText(std::string_view utf8)
 {
-    pendingStatus_ = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    statusDirty_ = true;
+    pending_.SetHostStatus(utf8);
     ScheduleFlush();
 }
 
@@ -565,8 +569,15 @@ void MainWindow::ShowMessage(std::string_view utf8)
 
 void MainWindow::DoEvents()
 {
-    FlushPending();
-    QCoreApplication::processEvents();
+    // The command asks after every folder; what waits is shown on the clock,
+    // and the event loop runs when the last turn is a millisecond old.
+    const ViewBatch::Clock::time_point now = ViewBatch::Clock::now();
+    if (pending_.Due(now)) {
+        FlushPending();
+    }
+    if (pending_.TurnDue(now)) {
+        QCoreApplication::processEvents();
+    }
 }
 
 void MainWindow::TreeAboutToChange()

@@ -6,6 +6,7 @@
 #include "gui/about_dialog.h"
 #include "gui/catalogue_model.h"
 #include "window/frm_big.h"
+#include "window/view_batch.h"
 #include "window/widgets.h"
 
 #include <QMainWindow>
@@ -76,7 +77,7 @@ class MainWindow : public QMainWindow, public Widgets {
 
     // The resize rule for an outer size in twips; runs at the first show and every resize.
     void ApplyLayout(float width, float height);
-    // Applies the log lines, status text and progress gathered since the last event-loop turn.
+    // Shows the log lines, status text and progress gathered since the window last showed them.
     void FlushPending();
 
     QTreeView* treeView() const { return tree_; }
@@ -152,15 +153,9 @@ class MainWindow : public QMainWindow, public Widgets {
     QProgressDialog* jobDialog_ = nullptr; // while a job runs
     QPointer<AboutDialog> aboutDialog_;
 
+    // Shows what waits when no command lets events run (a load), one clock tick after the change.
     QTimer flushTimer_;
-    std::string pendingLog_;
-    bool clearLog_ = false;
-    QString pendingStatus_;
-    bool statusDirty_ = false;
-    float progressMinimum_ = 0;
-    float progressMaximum_ = 100;
-    float progressValue_ = 0;
-    bool progressDirty_ = false;
+    ViewBatch pending_;
     bool laidOut_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -332,6 +333,54 @@ class MainWindowTest : public QObject {
             QVERIFY(!std::filesystem::exists(dir.File("data/d11/f.bin")));
             QCOMPARE(w->frm().Zlib == nullptr, byExit); // Exit released it, the close box did not
         }
+    }
+
+    // The folder pass logs a line per folder and lets events run after each:
+    // the log box gets every line, in order, while being redrawn only on the
+    // clock, and events posted before the click still run mid-command.
+    void extractAllKeepsEveryFolderLine()
+    {
+        const TempDir dir = TempDir::InMemory();
+        std::vector<SgaLayoutDir> layout = {{"", {{.name = "top.txt", .content = "top"}}}};
+        QStringList expected;
+        for (int d = 1; d <= 16001; ++d) {
+            const std::string name = "f" + std::to_string(d);
+            const int top = d - (d - 1) % 50; // every 50th folder at the top, the 49 after it inside it
+            layout.push_back(
+                {top == d ? name : layout[static_cast<std::size_t>(top)].path + "\\" + name, {}});
+            expected << QString::fromStdString("Creating directory: " + layout.back().path);
+        }
+        layout[16001].files.push_back(
+            {.name = "last.txt", .content = std::string(300, 'z'), .compress = true});
+        WriteBytes(dir.File("many.sga"), BuildSga(SgaFromLayout(layout)));
+        Window w;
+        w->frm().OutputBase = dir.path();
+        w.dialog->answers = {dir.File("many.sga")};
+        w->mnuFileOpen_Click();
+        QVERIFY(w->button(6)->isEnabled());
+
+        int insertions = 0;
+        connect(w->logBox()->document(), &QTextDocument::contentsChange, this,
+                [&insertions](int, int, int added) { insertions += added > 0 ? 1 : 0; });
+        bool ranDuringExtraction = false;
+        QTimer::singleShot(0, this, [&] { ranDuringExtraction = w->frm().Extracting; });
+        w->ToolbarClick("SaveAll");
+
+        QVERIFY(ranDuringExtraction);
+        QStringList folderLines;
+        for (const QString& line : w.Log().split('\n')) {
+            if (line.startsWith("Creating directory: ") && line != "Creating directory: .\\data") {
+                folderLines << line;
+            }
+        }
+        QCOMPARE(folderLines.size(), 16001);
+        QCOMPARE(folderLines, expected);
+        QVERIFY(w.Log().endsWith("\nStarting file extract...\n...Extract finished\n"));
+        QVERIFY2(insertions < 1000, qPrintable(QString::number(insertions))); // not one per line
+        QCOMPARE(w->progressBar()->maximum(), 16001);
+        QCOMPARE(w->progressBar()->value(), 16001);
+        QCOMPARE(w.Status(), QString::fromStdString(dir.File("many.sga")));
+        QCOMPARE(ReadBytes(dir.File("data/f16001/last.txt")), std::string(300, 'z'));
     }
 
     void layoutAfterResize()

@@ -5,16 +5,24 @@
 
 namespace archive::testing {
 
-TempDir::TempDir()
+TempDir::TempDir(const std::filesystem::path& base)
 {
     std::random_device random;
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
     for (;;) {
         path_ = base / ("archive-tool-test-" + std::to_string(random()) + std::to_string(random()));
         if (std::filesystem::create_directory(path_)) {
             break;
         }
     }
+}
+
+TempDir TempDir::InMemory()
+{
+    std::error_code error;
+    if (std::filesystem::is_directory("/dev/shm", error)) {
+        return TempDir("/dev/shm");
+    }
+    return TempDir();
 }
 
 TempDir::~TempDir()

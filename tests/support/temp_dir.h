@@ -8,7 +8,11 @@ namespace archive::testing {
 // A fresh folder, removed with everything in it when the object goes.
 class TempDir {
   public:
-    TempDir();
+    TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+    explicit TempDir(const std::filesystem::path& base);
+    // A folder in memory where the system has one (/dev/shm), for tests that
+    // make tens of thousands of folders and are not about the disk.
+    static TempDir InMemory();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

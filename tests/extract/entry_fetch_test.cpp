@@ -1,0 +1,122 @@
+#include "extract/entry_fetch.h"
+#include "support/archive_builders.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace archive;
+using namespace archive::testing;
+
+namespace {
+
+// An archive of raw entries laid end to end, and the records that find them.
+struct RawArchive {
+    std::string path;
+    std::vector<SgaFile> files;
+    std::vector<std::string> contents;
+
+    RawArchive(const TempDir& dir, const std::vector<std::pair<std::string, bool>>& entries)
+        : path(dir.File("raw.bin"))
+    {
+        std::string bytes;
+        for (auto [content, compress] : entries) {
+            std::string stored = compress ? ZlibCompress(content) : content;
+            while (compress && stored.size() == content.size()) { // would read back as stored
+                content += ' ';
+                stored = ZlibCompress(content);
+            }
+            files.push_back({.EntryOffset = static_cast<std::int32_t>(bytes.size()),
+                             .StoredSize = static_cast<std::int32_t>(stored.size()),
+                             .ExpandedSize = static_cast<std::int32_t>(content.size()),
+                             .Path = {}});
+            contents.push_back(content);
+            bytes += stored;
+        }
+        WriteBytes(path, bytes);
+    }
+
+    std::vector<EntryPrefetcher::Job> Jobs() const
+    {
+        std::vector<EntryPrefetcher::Job> jobs;
+        for (const SgaFile& file : files) {
+            jobs.push_back({&file, file.EntryOffset});
+        }
+        return jobs;
+    }
+};
+
+std::string Text(const ByteArray& buffer)
+{
+    return std::string(reinterpret_cast<const char*>(buffer.data()), buffer.size());
+}
+
+std::string Pattern(std::size_t size, char seed)
+{
+    std::string text(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        text[i] = static_cast<char>(seed + (i * 7 + i / 251) % 53);
+    }
+    return text;
+}
+
+} // namespace
+
+// Thousands of tiny entries and a few larger than the bytes given back at a
+// time: every entry comes out once, in order, with its bytes.
+TEST(EntryPrefetcher, HandsOverEveryEntryInOrder)
+{
+    TempDir dir;
+    std::vector<std::pair<std::string, bool>> entries;
+    for (int i = 0; i < 5000; ++i) {
+        entries.push_back({Pattern(16 + i % 300, static_cast<char>('a' + i % 20)), i % 10 != 9});
+        if (i % 1700 == 5) {
+            entries.push_back({Pattern(EntryPrefetcher::kReleaseBytes + 1000, 'Q'), i % 2 == 0});
+        }
+    }
+    const RawArchive archive(dir, entries);
+    EntryPrefetcher prefetcher(archive.path, archive.Jobs());
+    for (std::size_t i = 0; i < archive.contents.size(); ++i) {
+        const FetchedEntry entry = prefetcher.Next();
+        ASSERT_EQ(entry.status, 0) << i;
+        ASSERT_EQ(Text(entry.buffer), archive.contents[i]) << i;
+    }
+    EXPECT_FALSE(prefetcher.Next().refused.empty()); // asked once too often: an empty entry, not a hang
+}
+
+// Entries that claim 2 GB each but hold a few bytes: each waits until it is
+// the only one ahead, and all of them still come through.
+TEST(EntryPrefetcher, EntriesClaimingMoreThanTheBoundStillPass)
+{
+    TempDir dir;
+    RawArchive archive(dir, {{"one", true}, {"two", true}, {"three", false}, {"four", true}});
+    for (SgaFile& file : archive.files) {
+        if (file.StoredSize != 5) { // "three" stays stored
+            file.ExpandedSize = 2000000000;
+        }
+    }
+    EntryPrefetcher prefetcher(archive.path, archive.Jobs());
+    EXPECT_EQ(Text(prefetcher.Next().buffer), "one");
+    EXPECT_EQ(Text(prefetcher.Next().buffer), "two");
+    EXPECT_EQ(Text(prefetcher.Next().buffer), "three");
+    EXPECT_EQ(Text(prefetcher.Next().buffer), "four");
+}
+
+// When the second thread cannot read the archive, the entries still come,
+// in order, from the calling thread, and going away mid-list ends cleanly.
+TEST(EntryPrefetcher, SurvivesAnArchiveItCannotOpen)
+{
+    TempDir dir;
+    const RawArchive archive(dir, {{"alpha", false}, {"beta", true}});
+    {
+        EntryPrefetcher prefetcher(dir.File("gone.bin"), archive.Jobs());
+        const FetchedEntry first = prefetcher.Next();
+        EXPECT_EQ(first.got, 0);
+        EXPECT_EQ(first.stored, 5);
+        EXPECT_EQ(prefetcher.Next().got, 0);
+    }
+    EntryPrefetcher early(archive.path, archive.Jobs());
+    EXPECT_EQ(Text(early.Next().buffer), "alpha"); // and destroyed with "beta" unread
+}
