@@ -10,6 +10,7 @@
 //   archive-bench make-zip FILE.sga FILE.zip       a zip of the same files, same compression level
 //   archive-bench floor FILE OUTDIR                the minimal loop once, zlib (for timing from outside)
 //   archive-bench floor-libdeflate FILE OUTDIR     the same loop with libdeflate
+//   archive-bench floor-read FILE                  the zlib loop without writing (the floor of a test)
 //   archive-bench largest FILE                     the largest entry's expanded size, MB
 //   archive-bench claims FILE ENTRIES              entries that claim 2 GB each; extracts, prints peak memory
 #include "commands/open_flow.h"
@@ -343,16 +344,20 @@ int Load(const std::vector<std::string>& paths)
 
 // The floor: all folders first, then for each entry one pread, an inflate
 // and one write to the file under its final name; no logging, no temporary
-// names, no checks. `inflater` is zlib's uncompress or libdeflate.
+// names, no checks. `inflater` is zlib's uncompress or libdeflate. Without
+// `write`, nothing is made or written: the floor of a test.
 enum class Inflater { Zlib, Libdeflate };
 
-void MinimalLoop(const SgaTables& t, const std::string& archivePath, const fs::path& out, Inflater inflater)
+void MinimalLoop(const SgaTables& t, const std::string& archivePath, const fs::path& out, Inflater inflater,
+                 bool write = true)
 {
     const int archive = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
     std::vector<unsigned char> stored;
     std::vector<unsigned char> expanded;
-    fs::create_directories(out);
-    const int dirs = t.SgaDataHeader.NumDirectories;
+    const int dirs = write ? t.SgaDataHeader.NumDirectories : 0;
+    if (write) {
+        fs::create_directories(out);
+    }
     for (int d = 1; d < dirs; ++d) {
         fs::create_directories(out / *MapArchivePath(t.SgaDirNames[static_cast<std::size_t>(d - 1)]));
     }
@@ -392,6 +397,9 @@ void MinimalLoop(const SgaTables& t, const std::string& archivePath, const fs::p
                 std::abort();
             }
             data = expanded.data();
+        }
+        if (!write) {
+            continue;
         }
         const int target = ::open((out / *MapArchivePath(file.Path)).c_str(),
                                   O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -549,13 +557,13 @@ int MakeZip(const std::string& sgaPath, const std::string& zipPath)
     return 0;
 }
 
-int Floor(const std::string& path, const fs::path& outDir, Inflater inflater)
+int Floor(const std::string& path, const fs::path& outDir, Inflater inflater, bool write = true)
 {
     BenchWindow window;
     if (!window.Load(path)) {
         return 1;
     }
-    MinimalLoop(window.frm.Sga, window.frm.ArchivePath, outDir / "data", inflater);
+    MinimalLoop(window.frm.Sga, window.frm.ArchivePath, outDir / "data", inflater, write);
     return 0;
 }
 
@@ -615,6 +623,9 @@ int main(int argc, char** argv)
     }
     if (args.size() == 3 && args[0] == "floor") {
         return Floor(args[1], args[2], Inflater::Zlib);
+    }
+    if (args.size() == 2 && args[0] == "floor-read") {
+        return Floor(args[1], ".", Inflater::Zlib, false);
     }
     if (args.size() == 3 && args[0] == "floor-libdeflate") {
         return Floor(args[1], args[2], Inflater::Libdeflate);

@@ -108,12 +108,25 @@ int RunList(const Options& options)
     return status;
 }
 
+// The window on the console for a long command: a progress bar on standard
+// error when it is a terminal, driven by the jobs' progress in files.
+JobControl StartWithProgress(ConsoleWidgets& widgets, FrmBig& frm)
+{
+    widgets.SetShowProgress(ARCHIVE_ISATTY(ARCHIVE_FILENO(stderr)) != 0);
+    frm.Form_Load();
+    JobControl control;
+    control.progress = [&widgets](const JobProgress& now) {
+        widgets.SetProgressMaximum(static_cast<float>(now.totalFiles));
+        widgets.SetProgressValue(static_cast<float>(now.files));
+    };
+    return control;
+}
+
 int RunExtract(const Options& options, const std::vector<Selection>& selections)
 {
     ConsoleWidgets widgets(stdout, stderr);
-    widgets.SetShowProgress(ARCHIVE_ISATTY(ARCHIVE_FILENO(stderr)) != 0);
     FrmBig frm(widgets);
-    frm.Form_Load();
+    const JobControl control = StartWithProgress(widgets, frm);
     if (const int status = Load(frm, options); status != kExitOk) {
         return status;
     }
@@ -158,11 +171,6 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
     SetDestination where;
     where.outputRoot = options.destination.empty();
     where.folder = PathFromUtf8(options.destination);
-    JobControl control;
-    control.progress = [&widgets](const JobProgress& now) {
-        widgets.SetProgressMaximum(static_cast<float>(now.totalFiles));
-        widgets.SetProgressValue(static_cast<float>(now.files));
-    };
     const SetReport report = ExtractToJob(frm, nodes, where).Run(control);
     widgets.EndProgress();
     std::fflush(stdout);
@@ -187,18 +195,12 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
 int RunTest(const Options& options)
 {
     ConsoleWidgets widgets(stdout, stderr);
-    widgets.SetShowProgress(ARCHIVE_ISATTY(ARCHIVE_FILENO(stderr)) != 0);
     FrmBig frm(widgets);
-    frm.Form_Load();
+    const JobControl control = StartWithProgress(widgets, frm);
     if (const int status = Load(frm, options); status != kExitOk) {
         return status;
     }
     widgets.SetEcho(true);
-    JobControl control;
-    control.progress = [&widgets](const JobProgress& now) {
-        widgets.SetProgressMaximum(static_cast<float>(now.totalFiles));
-        widgets.SetProgressValue(static_cast<float>(now.files));
-    };
     const ArchiveTestReport report = TestArchiveJob(frm).Run(control);
     widgets.EndProgress();
     if (report.refused) {

@@ -658,6 +658,9 @@ class EntrySource {
         }
     }
 
+    std::size_t Count() const { return jobs_.size(); }
+    const SgaFile& FileOf(std::size_t i) const { return *jobs_[i].file; }
+
     FetchedEntry Next()
     {
         const EntryPrefetcher::Job& job = jobs_[next_++];
@@ -682,6 +685,43 @@ std::string ShownFiles(std::int64_t files)
     return N(files) + (files == 1 ? " file" : " files");
 }
 
+// A job starts neither while another command extracts nor on an RBF archive,
+// which says why (`rbfRefusal`).
+bool JobMayStart(FrmBig& frm, const std::string& rbfRefusal)
+{
+    if (frm.Extracting) {
+        return false;
+    }
+    if (frm.CatalogueFormat == ArchiveFormat::Rbf) {
+        frm.ReportFailure("Error: " + frm.ArchivePath + " is an RBF archive: " + rbfRefusal);
+        return false;
+    }
+    return true;
+}
+
+// A job's walk over its entries, in order: before each one it asks for a
+// cancel (the user's, or Exit and the close box: between two entries, never
+// inside one), then `done(i, entry)` handles it and returns its archive path,
+// and progress goes out. Returns how many entries were not reached.
+template <typename Done>
+std::int64_t WalkEntries(const FrmBig& frm, const JobControl& control, EntrySource& source,
+                         JobProgress& progress, Done done)
+{
+    progress.totalFiles = static_cast<std::int64_t>(source.Count());
+    control.Report(progress);
+    for (std::size_t i = 0; i < source.Count(); ++i) {
+        if (control.Cancelled() || frm.PendingClose != FrmBig::CloseRequest::None) {
+            return static_cast<std::int64_t>(source.Count() - i);
+        }
+        FetchedEntry entry = source.Next();
+        progress.current = done(i, entry);
+        ++progress.files;
+        progress.bytes += ExpectedBytes(source.FileOf(i));
+        control.Report(progress);
+    }
+    return 0;
+}
+
 } // namespace
 
 SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination& where,
@@ -689,12 +729,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
 {
     SetReport report;
     report.refused = true;
-    if (frm.Extracting) {
-        return report;
-    }
-    if (frm.CatalogueFormat == ArchiveFormat::Rbf) {
-        frm.ReportFailure("Error: " + frm.ArchivePath +
-                          " is an RBF archive: its files can be listed but not extracted");
+    if (!JobMayStart(frm, "its files can be listed but not extracted")) {
         return report;
     }
     ExtractingScope busy(frm);
@@ -766,20 +801,10 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         jobs.push_back({&row, EntryPosition(t, row)});
         progress.totalBytes += ExpectedBytes(row);
     }
-    progress.totalFiles = static_cast<std::int64_t>(planned.size());
-    control.Report(progress);
-
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs));
-    for (std::size_t i = 0; i < planned.size(); ++i) {
-        // The user's cancel, or Exit and the close box: between two entries, never inside one.
-        if (control.Cancelled() || frm.PendingClose != FrmBig::CloseRequest::None) {
-            report.cancelled = true;
-            report.notReached = static_cast<std::int64_t>(planned.size() - i);
-            break;
-        }
+    report.notReached = WalkEntries(frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) {
         const SetFile& file = *planned[i].file;
-        const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
-        FetchedEntry entry = source.Next();
+        const SgaFile& row = source.FileOf(i);
         frm.sText(N(EntryPosition(t, row)) + ": " + file.path);
         if (const std::string damage = DamageOf(entry, row); !damage.empty()) {
             x.Error(file.path + " " + damage + "; not written");
@@ -791,11 +816,9 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             report.failed.push_back({file.path, x.LastProblem()});
         }
         x.EndEntry(file.path);
-        ++progress.files;
-        progress.bytes += ExpectedBytes(row);
-        progress.current = file.path;
-        control.Report(progress);
-    }
+        return file.path;
+    });
+    report.cancelled = report.notReached > 0;
 
     const std::string shown = PathToUtf8(report.destination);
     std::string end = report.cancelled ? "Extraction cancelled: " : "Extracted ";
@@ -817,12 +840,7 @@ ArchiveTestReport TestArchiveEntries(FrmBig& frm, const JobControl& control)
 {
     ArchiveTestReport report;
     report.refused = true;
-    if (frm.Extracting) {
-        return report;
-    }
-    if (frm.CatalogueFormat == ArchiveFormat::Rbf) {
-        frm.ReportFailure("Error: " + frm.ArchivePath +
-                          " is an RBF archive: its entries cannot be read, so they cannot be tested");
+    if (!JobMayStart(frm, "its entries cannot be read, so they cannot be tested")) {
         return report;
     }
     ExtractingScope busy(frm);
@@ -863,30 +881,17 @@ ArchiveTestReport TestArchiveEntries(FrmBig& frm, const JobControl& control)
             progress.totalBytes += ExpectedBytes(*step.file);
         }
     }
-    progress.totalFiles = static_cast<std::int64_t>(planned.size());
-    control.Report(progress);
-
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs));
-    for (std::size_t i = 0; i < planned.size(); ++i) {
-        // The user's cancel, or Exit and the close box: between two entries, never inside one.
-        if (control.Cancelled() || frm.PendingClose != FrmBig::CloseRequest::None) {
-            report.cancelled = true;
-            report.notReached = static_cast<std::int64_t>(planned.size() - i);
-            break;
-        }
-        const SgaFile& file = t.SgaFiles[static_cast<std::size_t>(planned[i].j)];
-        const FetchedEntry entry = source.Next();
-        if (const std::string damage = DamageOf(entry, file); !damage.empty()) {
+    report.notReached = WalkEntries(frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) {
+        if (const std::string damage = DamageOf(entry, source.FileOf(i)); !damage.empty()) {
             x.Error(planned[i].m + " " + damage);
             report.failed.push_back({planned[i].m, damage});
         }
         ++report.entries;
         report.bytes += static_cast<std::int64_t>(entry.buffer.size());
-        ++progress.files;
-        progress.bytes += ExpectedBytes(file);
-        progress.current = planned[i].m;
-        control.Report(progress);
-    }
+        return planned[i].m;
+    });
+    report.cancelled = report.notReached > 0;
     std::string summary = report.cancelled ? "Test cancelled: " : "Tested ";
     summary += N(report.entries) + (report.entries == 1 ? " entry, " : " entries, ") +
                ShownBytes(report.bytes) + ": " +

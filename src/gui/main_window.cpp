@@ -262,8 +262,10 @@ void MainWindow::mnuFileOpen_Click()
 // status bar's tooltip says where.
 void MainWindow::FollowArchiveFolder()
 {
-    if (const std::filesystem::path folder = ArchiveFolder(frm_); !folder.empty()) {
+    if (const std::filesystem::path folder = ArchiveFolder(frm_);
+        !folder.empty() && folder != frm_.OutputBase) {
         frm_.OutputBase = folder;
+        openFolder_->setVisible(false); // it showed where another archive's files went
     }
     std::error_code error;
     const std::filesystem::path base = std::filesystem::absolute(frm_.OutputBase, error).lexically_normal();

@@ -203,6 +203,19 @@ class ExtractToWindowTest : public QObject {
         w.chooserAnswers = {Host(dest)};
         w->extractToAction()->trigger();
         QCOMPARE(w.LastLine(), "Extracted 13 files (36004 bytes) to " + Host(dest));
+
+        // Exit in the middle: the job stops between two entries, then the window closes.
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        w.chooserAnswers = {Host(dir.path() / "exit")};
+        w->jobProgressHook = [&](const JobProgress& now) {
+            if (now.files == 3) {
+                w->exitAction()->trigger();
+            }
+        };
+        w->extractToAction()->trigger();
+        QVERIFY(w.LastLine().startsWith("Extraction cancelled: 3 files ("));
+        QVERIFY(!w->isVisible());
     }
 
     void testArchiveReportsInTheLog()
@@ -216,7 +229,8 @@ class ExtractToWindowTest : public QObject {
         Window w;
         w.Open(dir.File("d.sga"));
         w->testAction()->trigger();
-        QVERIFY(w.Log().contains("\nError: broken.bin failed to inflate: zlib status -3, data error: the stream is damaged\n"));
+        QVERIFY(w.Log().contains(
+            "\nError: broken.bin failed to inflate: zlib status -3, data error: the stream is damaged\n"));
         QCOMPARE(w.LastLine(), QString("Tested 2 entries, 2 bytes: 1 failed"));
         QCOMPARE(fs::directory_iterator(dir.path())->path().filename().string(), std::string("d.sga"));
     }
