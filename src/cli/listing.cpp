@@ -1,9 +1,9 @@
 #include "cli/listing.h"
 
-#include "commands/entry_details.h"
 #include "platform/text_encoding.h"
 #include "rbf/rbf_tables.h"
 #include "sga/sga_node_key.h"
+#include "window/catalogue_details.h"
 #include "window/frm_big.h"
 
 #include <algorithm>
@@ -125,26 +125,27 @@ void ListLong(const FrmBig& frm, const ListingSink& sink)
     std::snprintf(line, sizeof line, "%12s %12s %6s %12s  %s\n", "Size", "Packed", "Ratio",
                   rbf ? "CRC" : "Offset", "Path");
     out += line;
-    const EntryDetailsIndex details(frm);
+    CatalogueDetails details;
+    details.Build(frm);
     std::int64_t files = 0;
     std::int64_t expanded = 0;
     std::int64_t stored = 0;
     frm.tree().Visit([&](const CatalogueNode& node) {
-        const std::optional<EntryDetails> entry = details.Of(node);
-        if (!entry) {
+        const NodeDetails& entry = details.Of(node.index);
+        if (!entry.file) {
             return;
         }
         const std::string last =
-            entry->crc ? FormatCrc(*entry->crc, ".") : std::to_string(entry->position.value_or(0));
-        std::snprintf(line, sizeof line, "%12lld %12lld %6s %12s  ", static_cast<long long>(entry->expanded),
-                      static_cast<long long>(entry->stored),
-                      RatioText(entry->stored, entry->expanded).c_str(), last.c_str());
+            entry.crc ? FormatCrc(*entry.crc, ".") : std::to_string(entry.offset.value_or(0));
+        std::snprintf(line, sizeof line, "%12lld %12lld %6s %12s  ", static_cast<long long>(entry.size),
+                      static_cast<long long>(entry.packed), RatioText(entry.packed, entry.size).c_str(),
+                      last.c_str());
         out += line;
         out += ListingField(ArchivePathOfNode(frm, node));
         out += '\n';
         ++files;
-        expanded += entry->expanded;
-        stored += entry->stored;
+        expanded += entry.size;
+        stored += entry.packed;
         FlushIfFull(out, sink);
     });
     std::snprintf(line, sizeof line, "%12lld %12lld %6s %12s  %lld %s\n", static_cast<long long>(expanded),

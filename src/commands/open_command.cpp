@@ -38,6 +38,17 @@ void mnuFileOpen_Click(FrmBig& frm, OpenFileDialog& dialog, DialogState& state)
     OpenChosenFile(frm, state.fileName);
 }
 
+void OpenNamedFile(FrmBig& frm, DialogState& state, const std::string& path)
+{
+    if (frm.Extracting) {
+        return; // an open would replace the tables the extraction reads
+    }
+    state.fileName = path;
+    state.title.clear();
+    state.filter.clear();
+    OpenChosenFile(frm, path);
+}
+
 void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key)
 {
     if (key == "OpenSV1") {

@@ -33,6 +33,11 @@ inline constexpr std::string_view kGeneralFilter =
 // The open command: asks for an archive and opens it.
 void mnuFileOpen_Click(FrmBig& frm, OpenFileDialog& dialog, DialogState& state);
 
+// Opens a file named outside the dialog (the command line, a drop on the
+// window) as the open command opens a file the dialog returns; the dialog's
+// file-name field then shows it.
+void OpenNamedFile(FrmBig& frm, DialogState& state, const std::string& path);
+
 // The toolbar's click handler: dispatches on the button's key.
 void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key);
 

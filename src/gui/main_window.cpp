@@ -1,6 +1,9 @@
 #include "gui/main_window.h"
 
+#include "commands/drag_extract.h"
+#include "commands/entry_preview.h"
 #include "commands/exit_command.h"
+#include "commands/open_command.h"
 #include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "gui/about_dialog.h"
@@ -11,14 +14,22 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -66,8 +77,40 @@ QString Megabytes(std::int64_t bytes)
 {
     return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
 }
+// The one local file a drop carries, or nothing.
+QString DroppedFile(const QMimeData* mime)
+{
+    if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1 ||
+        !mime->urls().first().isLocalFile()) {
+        return {};
+    }
+    return mime->urls().first().toLocalFile();
+}
+
+// A drag bigger than this shows its progress while the files are extracted.
+constexpr std::int64_t kQuietDragBytes = 16 << 20;
+constexpr int kQuietDragFiles = 200;
+
+constexpr QSize kMinimumClient(480, 340);
 
 } // namespace
+
+void CatalogueView::startDrag(Qt::DropActions supportedActions)
+{
+    if (dragStarter) {
+        dragStarter(supportedActions);
+    }
+}
+
+void CatalogueView::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier && previewRequested) {
+        previewRequested();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
 
 bool QtOpenFileDialog::Show(DialogState& state)
 {
@@ -114,11 +157,11 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     BuildMenus();
     BuildToolbar(client);
 
-    model_ = new CatalogueModel(frm_.tree(), this);
-    tree_ = new QTreeView(client);
+    model_ = new CatalogueModel(frm_.tree(), details_, this);
+    proxy_ = new CatalogueProxy(*model_, details_, this);
+    tree_ = new CatalogueView(client);
     tree_->setObjectName("tvwBIG");
-    tree_->setModel(model_);
-    tree_->setHeaderHidden(true);
+    tree_->setModel(proxy_);
     tree_->setUniformRowHeights(true);
     // Ctrl- and Shift-click, and Ctrl+A, select several nodes for Extract To.
     tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -130,8 +173,28 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     });
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree_->setGeometry(Pixels(120), Pixels(840), Pixels(3855), Pixels(5895));
+    tree_->header()->setStretchLastSection(false);
+    tree_->header()->setSortIndicator(-1,
+                                      Qt::AscendingOrder); // the catalogue's order until a header is clicked
+    tree_->setSortingEnabled(true);
+    tree_->header()->setSortIndicatorShown(true);
+    tree_->setColumnWidth(0, 170);
+    for (int column = 1; column < kDetailsColumns; ++column) {
+        tree_->setColumnWidth(column, 72);
+    }
+    tree_->setDragEnabled(true);
+    tree_->setDragDropMode(QAbstractItemView::DragOnly);
+    tree_->dragStarter = [this](Qt::DropActions actions) { StartDragOut(actions); };
+    tree_->previewRequested = [this] { PreviewNode(NodeOfView(tree_->currentIndex())); };
+    connect(tree_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (!details_.IsFolder(NodeOfView(index))) {
+            PreviewNode(NodeOfView(index));
+        }
+    });
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { frm_.tree().Select(CatalogueModel::NodeOf(current)); });
+            [this](const QModelIndex& current) { frm_.tree().Select(NodeOfView(current)); });
+    ShowColumnsForFormat();
+    setAcceptDrops(true);
 
     log_ = new QPlainTextEdit(client);
     log_->setObjectName("txtDebug");
@@ -164,6 +227,7 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     tree_->setFocus(); // first in the tab order
     setTabOrder(tree_, log_);
     setTabOrder(log_, toolbar_);
+    setTabOrder(toolbar_, filterBox_);
 
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(ViewBatch::kInterval);
@@ -174,7 +238,10 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     FollowArchiveFolder();
     FlushPending();
 
-    // Client area of 633 by 487 pixels, centred.
+    // Client area of 633 by 487 pixels, centred. Below the minimum the
+    // toolbar's buttons and filter box would crowd each other, and the tree
+    // and log box would lose their sizes to the layout rule's refused steps.
+    setMinimumSize(kMinimumClient.width(), menuBar()->sizeHint().height() + kMinimumClient.height());
     resize(633, menuBar()->sizeHint().height() + 487);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
@@ -209,6 +276,25 @@ void MainWindow::BuildMenus()
         }
     });
     exit_->setObjectName("mnuFileExit");
+
+    QMenu* view = menuBar()->addMenu("&View");
+    detailsAction_ = view->addAction("&Details and Icons");
+    detailsAction_->setObjectName("mnuViewDetails");
+    detailsAction_->setCheckable(true);
+    detailsAction_->setChecked(true);
+    connect(detailsAction_, &QAction::toggled, this, &MainWindow::SetDetailsShown);
+    catalogueOrder_ = view->addAction("&Catalogue Order", this, &MainWindow::RestoreCatalogueOrder);
+    catalogueOrder_->setObjectName("mnuViewCatalogueOrder");
+    QAction* find = view->addAction("&Filter", this, [this] {
+        filterBox_->setFocus(Qt::ShortcutFocusReason);
+        filterBox_->selectAll();
+    });
+    find->setObjectName("mnuViewFilter");
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    preview_ = view->addAction("&Preview", this, [this] { PreviewNode(NodeOfView(tree_->currentIndex())); });
+    preview_->setObjectName("mnuViewPreview");
+    preview_->setShortcut(QKeySequence(Qt::Key_Space));
+    preview_->setShortcutContext(Qt::WidgetShortcut); // Space belongs to the tree: the filter box types it
 
     QMenu* options = menuBar()->addMenu("&Options");
     debug_ = options->addAction("&Debug to File");
@@ -248,6 +334,32 @@ void MainWindow::BuildToolbar(QWidget* client)
         buttonEnabled_[i + 1] = i < 3;
         action->setEnabled(buttonEnabled_[i + 1]);
     }
+    BuildFilterBox();
+}
+
+void MainWindow::BuildFilterBox()
+{
+    // At the toolbar's far end, above the tree, clear of the buttons.
+    auto* holder = new QWidget(toolbar_);
+    holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto* row = new QHBoxLayout(holder);
+    row->setContentsMargins(8, 0, 4, 0);
+    row->addStretch(1);
+    filterBox_ = new QLineEdit(holder);
+    filterBox_->setObjectName("txtFilter");
+    filterBox_->setPlaceholderText("Filter (Ctrl+F)");
+    filterBox_->setToolTip("Show the files and folders whose path holds this text; * and ? are wildcards");
+    filterBox_->setClearButtonEnabled(true);
+    filterBox_->setMinimumWidth(120);
+    filterBox_->setMaximumWidth(260);
+    row->addWidget(filterBox_, 2);
+    toolbar_->addWidget(holder);
+    connect(filterBox_, &QLineEdit::textChanged, this, &MainWindow::ApplyFilter);
+    auto* clear = new QAction(filterBox_);
+    clear->setShortcut(QKeySequence(Qt::Key_Escape));
+    clear->setShortcutContext(Qt::WidgetShortcut);
+    connect(clear, &QAction::triggered, filterBox_, &QLineEdit::clear);
+    filterBox_->addAction(clear);
 }
 
 void MainWindow::mnuFileOpen_Click()
@@ -290,6 +402,8 @@ std::vector<int> MainWindow::SelectedNodes() const
 
 void MainWindow::FillTreeContextMenu(QMenu& menu)
 {
+    menu.addAction(preview_);
+    menu.addSeparator();
     menu.addAction(extractTo_);
     menu.addAction(test_);
 }
@@ -423,6 +537,155 @@ void MainWindow::mnuHelpAbout_Click()
     aboutDialog_->show();
     aboutDialog_->raise();
     aboutDialog_->activateWindow();
+}
+
+void MainWindow::OpenFile(const QString& path)
+{
+    FlushPending();
+    OpenNamedFile(frm_, dialogState_, QFileInfo(path).absoluteFilePath().toUtf8().toStdString());
+    FlushPending();
+}
+
+void MainWindow::ApplyFilter(const QString& fragment)
+{
+    if (fragment.isEmpty()) {
+        proxy_->SetKept({});
+        for (int node = 1; node <= static_cast<int>(frm_.tree().Count()); ++node) {
+            if (frm_.tree().Node(node).expanded) {
+                tree_->setExpanded(proxy_->IndexOfNode(node), true);
+            }
+        }
+        tree_->scrollTo(tree_->currentIndex());
+        return;
+    }
+    if (!filterIndexed_) {
+        filter_.Index(frm_.tree());
+        filterIndexed_ = true;
+    }
+    std::string bytes;
+    std::vector<char> kept;
+    if (Utf8ToWindows1252(fragment.toUtf8().toStdString(), bytes)) {
+        kept = filter_.Keep(bytes);
+    } else {
+        kept.assign(frm_.tree().Count() + 1, 0); // no archive name holds a character Windows-1252 lacks
+    }
+    proxy_->SetKept(std::move(kept));
+    tree_->expandAll();
+}
+
+void MainWindow::SetDetailsShown(bool shown)
+{
+    tree_->setHeaderHidden(!shown);
+    model_->SetIconsShown(shown);
+    if (!shown) {
+        RestoreCatalogueOrder();
+    }
+    tree_->setSortingEnabled(shown);
+    catalogueOrder_->setEnabled(shown);
+    ShowColumnsForFormat();
+}
+
+void MainWindow::RestoreCatalogueOrder()
+{
+    tree_->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    proxy_->sort(-1);
+}
+
+void MainWindow::ShowColumnsForFormat()
+{
+    const bool shown = detailsAction_->isChecked();
+    const bool rbf = frm_.LastFormat == ArchiveFormat::Rbf;
+    for (int column = 1; column < kDetailsColumns; ++column) {
+        const auto which = static_cast<DetailsColumn>(column);
+        const bool forFormat = which == DetailsColumn::Offset ? !rbf
+                               : which == DetailsColumn::Crc  ? rbf
+                                                              : true;
+        tree_->setColumnHidden(column, !shown || !forFormat);
+    }
+}
+
+void MainWindow::PreviewNode(int node)
+{
+    if (node == 0 || details_.IsFolder(node)) {
+        return;
+    }
+    if (!previewWindow_) {
+        previewWindow_ = new PreviewWindow(this);
+    }
+    previewWindow_->Show(PreviewEntry(frm_, node));
+}
+
+QStringList MainWindow::ExtractForDragOut(const std::vector<int>& nodes)
+{
+    auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/archive-tool-drag-XXXXXX");
+    if (!folder->isValid()) {
+        ShowMessage("Cannot make a temporary folder for the dragged files: " +
+                    folder->errorString().toStdString());
+        return {};
+    }
+    const DragPlanSize size = MeasureDrag(frm_, nodes);
+    QProgressDialog progress("Extracting the dragged files...", "Cancel", 0, std::max(size.files, 1), this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(size.bytes > kQuietDragBytes || size.files > kQuietDragFiles ? 0 : 1000000);
+    const DragExtractReport report =
+        ExtractForDrag(frm_, nodes, std::filesystem::path(folder->path().toStdString()),
+                       [&progress](int files, std::int64_t) {
+                           progress.setValue(files);
+                           QCoreApplication::processEvents();
+                           return !progress.wasCanceled();
+                       });
+    progress.reset();
+    for (const std::string& failure : report.failures) {
+        frm_.ReportFailure("Error: " + failure);
+    }
+    FlushPending();
+    if (report.cancelled) {
+        return {};
+    }
+    QStringList handed;
+    for (const std::filesystem::path& path : report.handed) {
+        handed << QString::fromStdString(path.string());
+    }
+    dragFolders_.push_back(std::move(folder));
+    return handed;
+}
+
+void MainWindow::StartDragOut(Qt::DropActions)
+{
+    if (frm_.LastFormat != ArchiveFormat::Sga || frm_.Extracting) {
+        return; // RBF entries cannot be extracted
+    }
+    const QStringList files = ExtractForDragOut(SelectedNodes());
+    if (files.isEmpty()) {
+        return;
+    }
+    auto* mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString& file : files) {
+        urls << QUrl::fromLocalFile(file);
+    }
+    mime->setUrls(urls);
+    auto* drag = new QDrag(tree_);
+    drag->setMimeData(mime);
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->source() == nullptr && !DroppedFile(event->mimeData()).isEmpty() && !frm_.Extracting) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString file = DroppedFile(event->mimeData());
+    if (event->source() != nullptr || file.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened once the drop has returned, so the program that gave the file is not kept waiting.
+    QTimer::singleShot(0, this, [this, file] { OpenFile(file); });
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -584,21 +847,27 @@ void MainWindow::DoEvents()
 
 void MainWindow::TreeAboutToChange()
 {
+    const QSignalBlocker quiet(filterBox_);
+    filterBox_->clear(); // a new catalogue shows whole
+    proxy_->SetKept({});
     model_->BeginReset();
 }
 
 void MainWindow::TreeChanged()
 {
+    details_.Build(frm_);
+    filterIndexed_ = false;
     model_->EndReset();
+    ShowColumnsForFormat();
     const CatalogueTree& tree = frm_.tree();
     for (int node = 1; node <= static_cast<int>(tree.Count()); ++node) {
         if (tree.Node(node).expanded) {
-            tree_->setExpanded(model_->IndexOfNode(node), true);
+            tree_->setExpanded(proxy_->IndexOfNode(node), true);
         }
     }
     const int selected = tree.SelectedIndex();
     if (selected != 0) {
-        tree_->setCurrentIndex(model_->IndexOfNode(selected));
+        tree_->setCurrentIndex(proxy_->IndexOfNode(selected));
     }
 }
 

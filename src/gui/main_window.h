@@ -5,13 +5,18 @@
 #include "commands/open_command.h"
 #include "gui/about_dialog.h"
 #include "gui/catalogue_model.h"
+#include "gui/preview_window.h"
+#include "window/catalogue_details.h"
+#include "window/catalogue_filter.h"
 #include "window/frm_big.h"
 #include "window/view_batch.h"
 #include "window/widgets.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 
 #include <array>
 #include <functional>
@@ -22,10 +27,10 @@ class QLabel;
 class QMenu;
 class QProgressDialog;
 class QToolButton;
+class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QToolBar;
-class QTreeView;
 
 namespace archive {
 
@@ -37,6 +42,20 @@ class QtOpenFileDialog : public OpenFileDialog {
 
   private:
     QWidget* parent_;
+};
+
+// The catalogue tree: a drag out of it hands over extracted files, and Space
+// or Enter on a node asks for its preview.
+class CatalogueView : public QTreeView {
+    Q_OBJECT
+  public:
+    using QTreeView::QTreeView;
+    std::function<void(Qt::DropActions)> dragStarter;
+    std::function<void()> previewRequested;
+
+  protected:
+    void startDrag(Qt::DropActions supportedActions) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // The main window frmBIG: the Qt face of the core's Widgets.
@@ -81,6 +100,15 @@ class MainWindow : public QMainWindow, public Widgets {
     void FlushPending();
 
     QTreeView* treeView() const { return tree_; }
+    CatalogueProxy* proxy() const { return proxy_; }
+    const CatalogueDetails& details() const { return details_; }
+    QLineEdit* filterBox() const { return filterBox_; }
+    QAction* detailsAction() const { return detailsAction_; }
+    QAction* catalogueOrderAction() const { return catalogueOrder_; }
+    QAction* previewAction() const { return preview_; }
+    PreviewWindow* previewWindow() const { return previewWindow_; }
+    // The catalogue node of a view index (0 for none).
+    int NodeOfView(const QModelIndex& index) const { return proxy_->NodeOf(index); }
     QPlainTextEdit* logBox() const { return log_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* statusLabel() const { return status_; }
@@ -113,12 +141,27 @@ class MainWindow : public QMainWindow, public Widgets {
     void OpenOutputFolder();
     // The right-click menu of the tree; other features add their items to it.
     void FillTreeContextMenu(QMenu& menu);
+    // Opens a file named on the command line or dropped on the window.
+    void OpenFile(const QString& path);
+    // Narrows the tree to the nodes whose path holds `fragment`.
+    void ApplyFilter(const QString& fragment);
+    // Details columns and icons, or the plain tree.
+    void SetDetailsShown(bool shown);
+    // Back to the catalogue's own order.
+    void RestoreCatalogueOrder();
+    // Shows the entry of a file node in the preview window.
+    void PreviewNode(int node);
+    // Extracts the nodes into a new temporary folder and returns the
+    // top-level files and folders written (empty when cancelled or nothing could be).
+    QStringList ExtractForDragOut(const std::vector<int>& nodes);
 
   protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     // The close box: refused while Save All runs, which then stops and closes the window.
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void BuildMenus();
@@ -128,13 +171,28 @@ class MainWindow : public QMainWindow, public Widgets {
     void FollowArchiveFolder();
     // Runs a job under a progress dialog with counts, bytes and Cancel.
     void RunJob(const QString& title, const std::function<void(const JobControl&)>& job);
+    void BuildFilterBox();
+    void ShowColumnsForFormat();
+    void StartDragOut(Qt::DropActions actions);
 
     FrmBig frm_{*this};
     DialogState dialogState_;
     std::unique_ptr<OpenFileDialog> dialog_;
     std::unique_ptr<RegistryAndLauncher> registry_;
+    CatalogueDetails details_;
+    CatalogueFilter filter_;
+    bool filterIndexed_ = false;
     CatalogueModel* model_ = nullptr;
-    QTreeView* tree_ = nullptr;
+    CatalogueProxy* proxy_ = nullptr;
+    CatalogueView* tree_ = nullptr;
+    QLineEdit* filterBox_ = nullptr;
+    QAction* detailsAction_ = nullptr;
+    QAction* catalogueOrder_ = nullptr;
+    QAction* preview_ = nullptr;
+    QPointer<PreviewWindow> previewWindow_;
+    // Where dragged files were extracted; kept until the window goes, as the
+    // receiving program may copy them after the drop has returned.
+    std::vector<std::unique_ptr<QTemporaryDir>> dragFolders_;
     QPlainTextEdit* log_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* status_ = nullptr;

@@ -118,10 +118,11 @@ class MainWindowTest : public QObject {
         Window w;
         QCOMPARE(w->windowTitle(), QString("Tavrin's SV1 / SV2 / MF Archive Tool v1.6.0"));
         const QList<QAction*> menus = w->menuBar()->actions();
-        QCOMPARE(menus.size(), 3);
+        QCOMPARE(menus.size(), 4);
         QCOMPARE(menus[0]->text(), QString("&File"));
-        QCOMPARE(menus[1]->text(), QString("&Options"));
-        QCOMPARE(menus[2]->text(), QString("&Help"));
+        QCOMPARE(menus[1]->text(), QString("&View"));
+        QCOMPARE(menus[2]->text(), QString("&Options"));
+        QCOMPARE(menus[3]->text(), QString("&Help"));
         QCOMPARE(w->openAction()->text(), QString("&Open"));
         QCOMPARE(w->openAction()->shortcut(), QKeySequence("Ctrl+O"));
         QCOMPARE(w->exitAction()->text(), QString("E&xit"));
@@ -133,7 +134,8 @@ class MainWindowTest : public QObject {
         const QStringList tips = {"Open SV1 BIG File",  "Open SV2 BIG File",        "Open MF SGA File", "",
                                   "Save Selected File", "Save All Files in Archive"};
         const QList<QAction*> actions = w->toolBar()->actions();
-        QCOMPARE(actions.size(), 6);
+        QCOMPARE(actions.size(), 7); // the six buttons, then the filter box
+        QCOMPARE(w->toolBar()->widgetForAction(actions[6])->findChild<QLineEdit*>(), w->filterBox());
         for (int i = 0; i < 6; ++i) {
             QCOMPARE(actions[i], w->button(i + 1));
             if (keys[i].isEmpty()) {

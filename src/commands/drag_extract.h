@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace archive {
+
+class FrmBig;
+
+// What a drag out of the tree hands over: the top-level files and folders
+// written, and what could not be written.
+struct DragExtractReport {
+    std::vector<std::filesystem::path> handed; // one per dragged node that was written
+    int written = 0;
+    std::vector<std::string> failures; // "path: reason"
+    bool cancelled = false;
+};
+
+// Files and bytes a set of dragged nodes will write: the files below them,
+// each counted once.
+struct DragPlanSize {
+    int files = 0;
+    std::int64_t bytes = 0;
+};
+
+// Told the files and bytes done so far; returns false to stop (between entries).
+using DragProgress = std::function<bool(int files, std::int64_t bytes)>;
+
+DragPlanSize MeasureDrag(const FrmBig& frm, const std::vector<int>& nodes);
+
+// Writes each dragged node of the loaded SGA archive into `destination` (a
+// new, empty folder the caller made): a file under its name, a folder as a
+// folder of that name holding everything below it, named as the tree names
+// them. Entries are read and inflated one at a time through the bounded fetch
+// and written through a temporary name. A node inside another dragged node is
+// written once, with its outermost one.
+DragExtractReport ExtractForDrag(const FrmBig& frm, const std::vector<int>& nodes,
+                                 const std::filesystem::path& destination, const DragProgress& progress);
+
+} // namespace archive

@@ -1,0 +1,105 @@
+#include "window/catalogue_filter.h"
+
+#include "window/catalogue_details.h"
+#include "window/catalogue_tree.h"
+
+#include <algorithm>
+
+namespace archive {
+
+namespace {
+
+// Whether `pattern` matches all of `text`; a "*" takes as little as it can
+// and gives more back only when the rest fails.
+bool WholeMatch(std::string_view text, std::string_view pattern)
+{
+    std::size_t t = 0;
+    std::size_t p = 0;
+    std::size_t starP = std::string_view::npos;
+    std::size_t starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+            ++t;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starT = t;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+// A fragment may begin and end anywhere in the text: "*" on either side.
+std::string Anywhere(std::string_view pattern)
+{
+    return "*" + std::string(pattern) + "*";
+}
+
+} // namespace
+
+bool HoldsWildcardMatch(std::string_view text, std::string_view pattern)
+{
+    if (pattern.find_first_of("*?") == std::string_view::npos) {
+        return text.find(pattern) != std::string_view::npos;
+    }
+    return WholeMatch(text, Anywhere(pattern));
+}
+
+void CatalogueFilter::Index(const CatalogueTree& tree)
+{
+    const std::size_t count = tree.Count();
+    paths_.assign(count + 1, std::string());
+    parents_.assign(count + 1, 0);
+    // A parent comes before its children, so its path is ready when theirs is made.
+    for (int i = 1; i <= static_cast<int>(count); ++i) {
+        const CatalogueNode& node = tree.Node(i);
+        parents_[static_cast<std::size_t>(i)] = node.parent;
+        const std::string text = FoldCase(node.text);
+        if (node.parent == 0 || tree.Node(node.parent).parent == 0) {
+            paths_[static_cast<std::size_t>(i)] = text;
+        } else {
+            paths_[static_cast<std::size_t>(i)] = paths_[static_cast<std::size_t>(node.parent)] + "\\" + text;
+        }
+    }
+}
+
+void CatalogueFilter::Clear()
+{
+    paths_.clear();
+    parents_.assign(1, 0);
+}
+
+std::vector<char> CatalogueFilter::Keep(std::string_view fragment) const
+{
+    std::string pattern = FoldCase(fragment);
+    std::replace(pattern.begin(), pattern.end(), '/', '\\');
+    std::vector<char> keep(parents_.size(), pattern.empty() ? 1 : 0);
+    if (pattern.empty()) {
+        return keep;
+    }
+    const bool wildcards = pattern.find_first_of("*?") != std::string::npos;
+    const std::string anywhere = Anywhere(pattern);
+    const auto matches = [&](std::string_view path) {
+        return wildcards ? WholeMatch(path, anywhere) : path.find(pattern) != std::string_view::npos;
+    };
+    for (std::size_t i = parents_.size() - 1; i >= 1; --i) {
+        if (!keep[i] && matches(paths_[i])) {
+            keep[i] = 1;
+        }
+        if (keep[i]) {
+            keep[static_cast<std::size_t>(parents_[i])] = 1;
+        }
+    }
+    keep[0] = 0;
+    return keep;
+}
+
+} // namespace archive

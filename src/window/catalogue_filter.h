@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace archive {
+
+class CatalogueTree;
+
+// Which nodes of the tree a filter keeps. A node matches when its path (the
+// texts from below the top node down to it, "\" between them; a top node's
+// own text) holds the fragment, letters compared without case, "*" standing
+// for any run of characters and "?" for one. Every folder above a matching
+// node is kept, so the match can be reached in the tree.
+class CatalogueFilter {
+  public:
+    // Reads the paths of the tree; once per load.
+    void Index(const CatalogueTree& tree);
+    void Clear();
+
+    // Nodes kept by `fragment` (Windows-1252; "/" counts as "\"), by node
+    // index (element 0 unused). An empty fragment keeps every node.
+    std::vector<char> Keep(std::string_view fragment) const;
+    std::size_t Count() const { return parents_.size() - 1; }
+
+  private:
+    std::vector<std::string> paths_; // folded, by node index
+    std::vector<int> parents_{0};
+};
+
+// True when `text` holds a run that `pattern` matches ("*" any run, "?" any
+// one character).
+bool HoldsWildcardMatch(std::string_view text, std::string_view pattern);
+
+} // namespace archive

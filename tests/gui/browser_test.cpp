@@ -1,0 +1,341 @@
+// The window as an archive browser: details columns, the filter, preview,
+// drops, the command line, and the smallest window.
+#include "gui/main_window.h"
+#include "gui/scripted_dialog.h"
+#include "support/archive_builders.h"
+#include "support/temp_dir.h"
+
+#include <QBuffer>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QUrl>
+
+using namespace archive;
+using namespace archive::testing;
+
+namespace {
+
+struct Browser {
+    ScriptedDialog* dialog;
+    std::unique_ptr<MainWindow> window;
+    QStringList messages;
+    TempDir dir;
+
+    Browser()
+    {
+        auto scripted = std::make_unique<ScriptedDialog>();
+        dialog = scripted.get();
+        window = std::make_unique<MainWindow>(std::move(scripted));
+        window->messageSink = [this](const QString& text) { messages << text; };
+    }
+    MainWindow* operator->() { return window.get(); }
+
+    QString Write(const std::string& name, const std::string& bytes)
+    {
+        WriteBytes(dir.File(name), bytes);
+        return QString::fromStdString(dir.File(name));
+    }
+    QModelIndex Index(const std::string& key)
+    {
+        return window->proxy()->IndexOfNode(window->frm().tree().IndexOfKey(key));
+    }
+    QString Cell(const std::string& key, DetailsColumn column)
+    {
+        return Index(key).siblingAtColumn(static_cast<int>(column)).data().toString();
+    }
+    // The names under a view index, top to bottom.
+    QStringList Names(const QModelIndex& parent)
+    {
+        QStringList names;
+        for (int row = 0; row < window->proxy()->rowCount(parent); ++row) {
+            names << window->proxy()->index(row, 0, parent).data().toString();
+        }
+        return names;
+    }
+};
+
+std::string Mixed()
+{
+    return BuildSga(SgaFromLayout(
+        {{"",
+          {{.name = "readme.txt", .content = "Read me\r\nfirst", .compress = true},
+           {.name = "big.bin", .content = std::string(5000, 'z')}}},
+         {"maps", {{.name = "town.map", .content = std::string(2000, 'm'), .compress = true}}}}));
+}
+
+// A 2 by 1 true-colour TGA: no signature, found by its extension alone.
+std::string Tga()
+{
+    std::string tga(18, '\0');
+    tga[2] = 2;  // uncompressed true colour
+    tga[12] = 2; // width
+    tga[14] = 1; // height
+    tga[16] = 24;
+    tga += std::string("\x00\x00\xff\x00\xff\x00", 6);        // red, green (BGR)
+    tga += std::string(8, '\0') + "TRUEVISION-XFILE." + '\0'; // the footer Qt's reader asks for
+    return tga;
+}
+
+std::string Png()
+{
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+QRect InWindow(QWidget* widget, QWidget* window)
+{
+    return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
+}
+
+} // namespace
+
+class BrowserTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void columnsTotalsSortingAndThePlainTree()
+    {
+        Browser b;
+        b->OpenFile(b.Write("mixed.sga", Mixed()));
+        QCOMPARE(b->proxy()->headerData(1, Qt::Horizontal).toString(), QString("Size"));
+        QCOMPARE(b.Cell("n-1\\f1", DetailsColumn::Size), QLocale().toString(5000));
+        QCOMPARE(b.Cell("n-1\\f1", DetailsColumn::Ratio), QString("100%"));
+        QCOMPARE(b.Cell("n-1", DetailsColumn::Size), QLocale().toString(5000 + 2000 + 14));
+        QVERIFY(!b.Cell("n-1\\f0", DetailsColumn::Offset).isEmpty());
+        QVERIFY(!b->treeView()->isColumnHidden(static_cast<int>(DetailsColumn::Offset)));
+        QVERIFY(b->treeView()->isColumnHidden(static_cast<int>(DetailsColumn::Crc)));
+        QVERIFY(!b.Index("n0").data(Qt::DecorationRole).isNull());
+
+        // Sorted by size, largest first, folders above files; then the catalogue's order again.
+        const QModelIndex root = b.Index("n-1");
+        QCOMPARE(b.Names(root), (QStringList{"maps", "readme.txt", "big.bin"}));
+        b->treeView()->sortByColumn(static_cast<int>(DetailsColumn::Size), Qt::DescendingOrder);
+        QCOMPARE(b.Names(b.Index("n-1")), (QStringList{"maps", "big.bin", "readme.txt"}));
+        b->catalogueOrderAction()->trigger();
+        QCOMPARE(b.Names(b.Index("n-1")), (QStringList{"maps", "readme.txt", "big.bin"}));
+
+        // The plain tree: no header, no columns, no icons; and back.
+        b->detailsAction()->trigger();
+        QVERIFY(b->treeView()->isHeaderHidden());
+        for (int column = 1; column < kDetailsColumns; ++column) {
+            QVERIFY(b->treeView()->isColumnHidden(column));
+        }
+        QVERIFY(b.Index("n0").data(Qt::DecorationRole).isNull());
+        b->detailsAction()->trigger();
+        QVERIFY(!b->treeView()->isHeaderHidden());
+        QVERIFY(!b->treeView()->isColumnHidden(static_cast<int>(DetailsColumn::Size)));
+
+        // An RBF archive shows the CRC column instead of the offset.
+        RbfSpec rbf;
+        rbf.entries = {{.name = "x\\y.txt", .crc = 123456789, .compr = 3, .uncompr = 9}};
+        b->OpenFile(b.Write("sv1.big", BuildRbf(rbf)));
+        QCOMPARE(b.Cell("x\\y.txt", DetailsColumn::Crc),
+                 QString("12345") + QLocale().decimalPoint() + "6789");
+        QVERIFY(b->treeView()->isColumnHidden(static_cast<int>(DetailsColumn::Offset)));
+        QVERIFY(!b->treeView()->isColumnHidden(static_cast<int>(DetailsColumn::Crc)));
+    }
+
+    void filterOnALargeCatalogueAndSelectionThroughIt()
+    {
+        std::vector<SgaLayoutDir> dirs{{"", {}}};
+        for (int d = 0; d < 200; ++d) {
+            SgaLayoutDir dir{"dir" + std::to_string(d), {}};
+            for (int f = 0; f < 50; ++f) {
+                dir.files.push_back({.name = "file" + std::to_string(d * 50 + f) + ".txt"});
+            }
+            dirs.push_back(std::move(dir));
+        }
+        Browser b;
+        b->OpenFile(b.Write("large.sga", BuildSga(SgaFromLayout(dirs))));
+        QCOMPARE(b->frm().tree().Count(), std::size_t{1 + 200 + 10000});
+        b->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
+        b->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(b.window.get()));
+
+        QTest::keyClick(b.window.get(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), b->filterBox());
+        QTest::keyClicks(b->filterBox(), "FILE999?.");
+        const QModelIndex root = b->proxy()->index(0, 0);
+        QCOMPARE(b.Names(root), QStringList{"dir199"});
+        const QModelIndex folder = b->proxy()->index(0, 0, root);
+        QCOMPARE(b->proxy()->rowCount(folder), 10);
+        QVERIFY(b->treeView()->isExpanded(folder)); // matches are in sight
+
+        // Selecting through the filter selects the catalogue's node.
+        const QModelIndex shown = b->proxy()->index(3, 0, folder);
+        b->treeView()->setCurrentIndex(shown);
+        const int node = b->frm().tree().SelectedIndex();
+        QCOMPARE(b->frm().tree().Node(node).text, std::string("file9993.txt"));
+        QCOMPARE(b->frm().tree().Node(node).key, std::string("n199\\f9993"));
+        QCOMPARE(b->NodeOfView(b->treeView()->currentIndex()), node);
+
+        // Escape empties the box, the whole tree comes back and the selection stays.
+        QTest::keyClick(b->filterBox(), Qt::Key_Escape);
+        QVERIFY(b->filterBox()->text().isEmpty());
+        QCOMPARE(b->proxy()->rowCount(b->proxy()->index(0, 0)), 200);
+        QCOMPARE(b->NodeOfView(b->treeView()->currentIndex()), node);
+
+        b->filterBox()->setText("no such name");
+        QCOMPARE(b->proxy()->rowCount(), 0);
+        b->filterBox()->setText(QString::fromUtf8("\xe4\xb8\x80")); // no Windows-1252 form
+        QCOMPARE(b->proxy()->rowCount(), 0);
+        // A new archive shows whole, whatever the box held.
+        b->OpenFile(b.Write("mixed.sga", Mixed()));
+        QVERIFY(b->filterBox()->text().isEmpty());
+        QCOMPARE(b->proxy()->rowCount(b.Index("n-1")), 3);
+    }
+
+    void previewTextImageHexAndDamage()
+    {
+        SgaSpec recipe =
+            SgaFromLayout({{"",
+                            {{.name = "note.txt", .content = "caf\xe9\r\nline two", .compress = true},
+                             {.name = "picture.png", .content = Png(), .compress = true},
+                             {.name = "sprite.TGA", .content = Tga()},
+                             {.name = "data.bin", .content = std::string("\x00\x01\x02xyz", 6)},
+                             {.name = "broken.txt", .content = "will not inflate", .compress = true}}}});
+        std::string damaged = ZlibCompress("will not inflate");
+        damaged[5] = static_cast<char>(damaged[5] ^ 0x5a);
+        recipe.files[4].storedBytes = damaged;
+        Browser b;
+        const QString path = b.Write("p.sga", BuildSga(recipe));
+        b->OpenFile(path);
+
+        b->PreviewNode(b->frm().tree().IndexOfKey("n-1\\f0"));
+        PreviewWindow* preview = b->previewWindow();
+        QVERIFY(preview != nullptr && preview->isVisible());
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Text);
+        QCOMPARE(preview->textView()->toPlainText(), QString::fromUtf8("caf\xc3\xa9\nline two"));
+
+        b->PreviewNode(b->frm().tree().IndexOfKey("n-1\\f1"));
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Image);
+        QCOMPARE(preview->imageView()->pixmap().size(), QSize(3, 2));
+        b->PreviewNode(b->frm().tree().IndexOfKey("n-1\\f2"));
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Image);
+        QCOMPARE(preview->imageView()->pixmap().toImage().pixelColor(0, 0), QColor(Qt::red));
+
+        b->PreviewNode(b->frm().tree().IndexOfKey("n-1\\f3"));
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Hex);
+        QVERIFY(preview->textView()->toPlainText().startsWith("00000000  00 01 02 78 79 7a"));
+
+        b->PreviewNode(b->frm().tree().IndexOfKey("n-1\\f4"));
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Problem);
+        QVERIFY(preview->findChild<QLabel*>("lblPreviewProblem")->text().contains("zlib status -3"));
+
+        // Space on a file in the tree previews it; nothing was written anywhere.
+        preview->hide();
+        b->treeView()->setCurrentIndex(b.Index("n-1\\f0"));
+        QTest::keyClick(b->treeView(), Qt::Key_Space);
+        QVERIFY(preview->isVisible());
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Text);
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(b.dir.path()), {}), 1);
+    }
+
+    void dropOpensOneArchiveAndCommandLineFile()
+    {
+        Browser b;
+        const QString first = b.Write("first.sga", Mixed());
+        RbfSpec rbf;
+        rbf.entries = {{.name = "z.txt"}};
+        const QString second = b.Write("second.big", BuildRbf(rbf));
+        const auto drop = [&](const QList<QUrl>& urls) {
+            QMimeData mime;
+            mime.setUrls(urls);
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(b.window.get(), &enter);
+            if (!enter.isAccepted()) {
+                return false;
+            }
+            QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(b.window.get(), &dropped);
+            QCoreApplication::processEvents();
+            return true;
+        };
+        QVERIFY(drop({QUrl::fromLocalFile(first)}));
+        QCOMPARE(QString::fromStdString(b->frm().ArchivePath), first);
+        QCOMPARE(b->frm().tree().Node(1).text, std::string("Data"));
+        QVERIFY(b->button(6)->isEnabled());
+        QVERIFY(!drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)})); // one file at a time
+        QVERIFY(!drop({QUrl("https://example.invalid/a.sga")}));
+        QVERIFY(drop({QUrl::fromLocalFile(second)})); // replaces the first
+        QCOMPARE(QString::fromStdString(b->frm().ArchivePath), second);
+        QVERIFY(!b->button(6)->isEnabled());
+
+        // A file named as on the command line: relative to the working folder, the
+        // dialog then shows it; a bad one gets the message the dialog's open gives.
+        const QString current = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(b.dir.path().string()));
+        b->OpenFile("first.sga");
+        QDir::setCurrent(current);
+        QCOMPARE(QString::fromStdString(b->frm().ArchivePath), first);
+        QCOMPARE(QString::fromStdString(b->dialogState().fileName), first);
+        b->OpenFile(b.Write("text.sga", "just text"));
+        b.dialog->answers.push_back(b.dir.File("text.sga"));
+        b->mnuFileOpen_Click();
+        QCOMPARE(b.messages.size(), 2);
+        QCOMPARE(b.messages[0], b.messages[1]);
+    }
+
+    void programAnswersOnTheConsole()
+    {
+        QProcess program;
+        program.start(ARCHIVE_TOOL_PROGRAM, {"--version"});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardOutput().trimmed(), QByteArray("archive-tool 1.6.0"));
+        program.start(ARCHIVE_TOOL_PROGRAM, {"--help"});
+        QVERIFY(program.waitForFinished(20000));
+        QVERIFY(program.readAllStandardOutput().contains("[FILE]"));
+        program.start(ARCHIVE_TOOL_PROGRAM, {"a.sga", "b.sga"});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), 2);
+    }
+
+    void smallestWindowOverlapsNothing()
+    {
+        Browser b;
+        b->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
+        b->resize(50, 50);
+        QCoreApplication::processEvents();
+        QCOMPARE(b->size(), b->minimumSize());
+        QWidget* w = b.window.get();
+        const QList<QWidget*> controls = {b->menuBar(), b->toolBar(),     b->treeView(),
+                                          b->logBox(),  b->progressBar(), b->statusBar()};
+        for (int i = 0; i < controls.size(); ++i) {
+            QVERIFY(w->rect().contains(InWindow(controls[i], w)));
+            for (int j = i + 1; j < controls.size(); ++j) {
+                QVERIFY2(!InWindow(controls[i], w).intersects(InWindow(controls[j], w)),
+                         qPrintable(controls[i]->objectName() + " overlaps " + controls[j]->objectName()));
+            }
+        }
+        // The filter box and every button have room in the toolbar.
+        QVERIFY(b->filterBox()->isVisible());
+        const QRect filter = InWindow(b->filterBox(), w);
+        QVERIFY(InWindow(b->toolBar(), w).contains(filter));
+        for (int position : {1, 2, 3, 5, 6}) {
+            QWidget* button = b->toolBar()->widgetForAction(b->button(position));
+            QVERIFY(button->isVisible());
+            QVERIFY(!InWindow(button, w).intersects(filter));
+        }
+        QVERIFY(b->treeView()->width() > 100 && b->treeView()->height() > 100);
+    }
+};
+
+QTEST_MAIN(BrowserTest)
+#include "browser_test.moc"
