@@ -56,8 +56,7 @@ template <typename Visit> void Walk(const CatalogueTree& tree, int top, Visit&& 
 const SgaFile* FileOfNode(const FrmBig& frm, int node)
 {
     const int row = SgaFileRowOfKey(frm.tree().Node(node).key);
-    if (frm.LastFormat != ArchiveFormat::Sga || row < 0 ||
-        static_cast<std::size_t>(row) >= frm.Sga.SgaFiles.size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= frm.Sga.SgaFiles.size()) {
         return nullptr;
     }
     return &frm.Sga.SgaFiles[static_cast<std::size_t>(row)];
@@ -83,8 +82,8 @@ DragExtractReport ExtractForDrag(const FrmBig& frm, const std::vector<int>& node
                                  const std::filesystem::path& destination, const DragProgress& progress)
 {
     DragExtractReport report;
-    if (frm.LastFormat != ArchiveFormat::Sga) {
-        report.failures.push_back("only files of an SGA archive can be extracted");
+    if (!frm.SgaCatalogueShown()) {
+        report.failures.push_back("only files of a whole SGA catalogue can be extracted");
         return report;
     }
     ArchiveFile archive;

@@ -21,13 +21,17 @@ EntryPreview PreviewEntry(const FrmBig& frm, int node)
         return preview;
     }
     preview.name = tree.Node(node).text;
-    if (frm.LastFormat == ArchiveFormat::Rbf) {
+    if (frm.CatalogueFormat == ArchiveFormat::Rbf) {
         preview.problem = "RBF archives do not say where an entry's data lies: there is nothing to show.";
         return preview;
     }
+    if (!frm.SgaCatalogueShown()) {
+        preview.problem =
+            "The tree does not show a whole catalogue of the open archive: nothing is read through it.";
+        return preview;
+    }
     const int row = SgaFileRowOfKey(tree.Node(node).key);
-    if (frm.LastFormat != ArchiveFormat::Sga || row < 0 ||
-        static_cast<std::size_t>(row) >= frm.Sga.SgaFiles.size()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= frm.Sga.SgaFiles.size()) {
         preview.problem = "A folder has no content of its own to show.";
         return preview;
     }

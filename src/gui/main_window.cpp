@@ -652,7 +652,7 @@ QStringList MainWindow::ExtractForDragOut(const std::vector<int>& nodes)
 
 void MainWindow::StartDragOut(Qt::DropActions)
 {
-    if (frm_.LastFormat != ArchiveFormat::Sga || frm_.Extracting) {
+    if (!frm_.SgaCatalogueShown() || frm_.Extracting) {
         return; // RBF entries cannot be extracted
     }
     const QStringList files = ExtractForDragOut(SelectedNodes());
