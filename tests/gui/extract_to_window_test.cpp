@@ -110,7 +110,9 @@ class ExtractToWindowTest : public QObject {
         QVERIFY(!w->testAction()->isEnabled());
         QMenu menu;
         w->FillTreeContextMenu(menu);
-        QCOMPARE(menu.actions(), (QList<QAction*>{w->extractToAction(), w->testAction()}));
+        QCOMPARE(menu.actions().size(), 4); // Preview, a separator, then the two commands
+        QCOMPARE(menu.actions()[0], w->previewAction());
+        QCOMPARE(menu.actions().mid(2), (QList<QAction*>{w->extractToAction(), w->testAction()}));
 
         TempDir dir;
         RbfSpec rbf;
