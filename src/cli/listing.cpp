@@ -119,6 +119,9 @@ std::string ArchivePathOfNode(const FrmBig& frm, const CatalogueNode& node)
 
 void ListLong(const FrmBig& frm, const ListingSink& sink)
 {
+    if (frm.tree().Empty()) {
+        return; // nothing was loaded: no header over nothing
+    }
     const bool rbf = frm.LastFormat == ArchiveFormat::Rbf;
     std::string out;
     char line[96];

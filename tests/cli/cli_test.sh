@@ -120,6 +120,7 @@ Error: maps\\short.bin inflates to 5 bytes, not the 50 bytes the table gives" "$
 
 check "list --long header" "        Size       Packed  Ratio       Offset  Path" "$("$cli" list --long sample.sga | head -n 1)"
 check "list --long: a header, four files, the totals" 6 "$("$cli" list --long sample.sga | wc -l)"
+check "list --long of a rejected file prints nothing" "" "$("$cli" list --long text.txt 2>/dev/null)"
 "$cli" list --long sample-sv1.big | head -n 1 | grep -q "CRC  Path" || { echo "FAIL: list --long RBF"; failures=$((failures + 1)); }
 
 "$cli" extract sample-sv1.big >/dev/null 2>&1; check "extract refuses RBF" 2 $?
