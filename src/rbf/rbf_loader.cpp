@@ -29,6 +29,7 @@ class RbfLoader {
         budget_ = CatalogueBudget(file_->Size());
 
         if (!ReadHeader()) {
+            session.EndTreeChange();
             widgets_.ShowMessage("Invalid Archive File");
             return LoadOutcome::Rejected;
         }

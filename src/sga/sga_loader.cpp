@@ -43,6 +43,7 @@ class SgaLoader {
         budget_ = CatalogueBudget(file_->Size());
 
         if (!ReadHeader()) {
+            session.EndTreeChange();
             widgets_.ShowMessage("Invalid Archive File");
             return LoadOutcome::Rejected;
         }

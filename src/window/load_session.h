@@ -22,6 +22,10 @@ class LoadSession {
     ArchiveFile& archive() { return archive_; }
     // The load has read all it needs: close the archive, then the debug file.
     void CloseFiles();
+    // Tells the window the tree's change is over before the load shows a
+    // message box: the box lets the window paint, and it must paint the tree
+    // as it now is, not the rows of the catalogue just cleared.
+    void EndTreeChange() { tree_.reset(); }
 
   private:
     FrmBig& frm_;
