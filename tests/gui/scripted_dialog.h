@@ -3,6 +3,7 @@
 #include "commands/open_command.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -75,8 +75,9 @@ std::string BuildSga(const SgaSpec& recipe)
     }
     const std::size_t catalogueEnd =
         204 + 138 * recipe.tocs.size() + 12 * recipe.dirs.size() + 17 * recipe.files.size() + names.size();
-    const std::int32_t dataOffset =
-        recipe.dataOffset ? *recipe.dataOffset : static_cast<std::int32_t>(catalogueEnd + recipe.afterNames.size());
+    const std::int32_t dataOffset = recipe.dataOffset
+                                        ? *recipe.dataOffset
+                                        : static_cast<std::int32_t>(catalogueEnd + recipe.afterNames.size());
 
     std::string out;
     PutFixed(out, recipe.identifier, 8);
@@ -200,6 +201,34 @@ std::string BuildRbf(const RbfSpec& recipe)
         }
     }
     return out + names;
+}
+
+std::string ShippedSampleSga()
+{
+    const std::string readme = "A sample archive made by the archive tool's own builders.\r\n";
+    std::string map;
+    for (int i = 0; i < 200; ++i) {
+        map += "tile " + std::to_string(i) + " grass grass water grass\n";
+    }
+    SgaSpec sga =
+        SgaFromLayout({{"", {{.name = "readme.txt", .content = readme}}},
+                       {"maps", {{.name = "index.txt", .content = "town\nforest\n"}}},
+                       {"maps\\town", {{.name = "plan.dat", .content = map, .compress = true}}},
+                       {"art", {{.name = "logo.tga", .content = std::string(512, '\x7f'), .compress = true}}},
+                       {"sounds", {}}},
+                      "Data");
+    sga.archiveType = "Sample archive";
+    return BuildSga(sga);
+}
+
+std::string ShippedSampleRbf()
+{
+    RbfSpec rbf;
+    rbf.sortFlag = 1;
+    for (const char* name : {"readme.txt", "maps\\town\\plan.dat", "maps\\index.txt", "art\\logo.tga"}) {
+        rbf.entries.push_back({.name = name, .crc = 123456789, .compr = 100, .uncompr = 200});
+    }
+    return BuildRbf(rbf);
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes)

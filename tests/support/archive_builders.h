@@ -94,6 +94,11 @@ std::string ScrambleName(std::string_view name);
 
 std::string ZlibCompress(std::string_view content, int level = 6);
 
+// The two sample archives a newcomer can open at once: sample.sga (SGA, with a
+// compressed file, nested folders and an empty one) and sample-sv1.big (RBF).
+std::string ShippedSampleSga();
+std::string ShippedSampleRbf();
+
 // Writes bytes to a file (throws on failure).
 void WriteBytes(const std::string& path, std::string_view bytes);
 std::string ReadBytes(const std::string& path);

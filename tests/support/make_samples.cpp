@@ -26,26 +26,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    const std::string readme = "A sample archive made by the archive tool's own builders.\r\n";
-    std::string map;
-    for (int i = 0; i < 200; ++i) {
-        map += "tile " + std::to_string(i) + " grass grass water grass\n";
-    }
-    SgaSpec sga =
-        SgaFromLayout({{"", {{.name = "readme.txt", .content = readme}}},
-                       {"maps", {{.name = "index.txt", .content = "town\nforest\n"}}},
-                       {"maps\\town", {{.name = "plan.dat", .content = map, .compress = true}}},
-                       {"art", {{.name = "logo.tga", .content = std::string(512, '\x7f'), .compress = true}}},
-                       {"sounds", {}}},
-                      "Data");
-    sga.archiveType = "Sample archive";
-    WriteBytes((folder / "sample.sga").string(), BuildSga(sga));
-
-    RbfSpec rbf;
-    rbf.sortFlag = 1;
-    for (const char* name : {"readme.txt", "maps\\town\\plan.dat", "maps\\index.txt", "art\\logo.tga"}) {
-        rbf.entries.push_back({.name = name, .crc = 123456789, .compr = 100, .uncompr = 200});
-    }
-    WriteBytes((folder / "sample-sv1.big").string(), BuildRbf(rbf));
+    WriteBytes((folder / "sample.sga").string(), ShippedSampleSga());
+    WriteBytes((folder / "sample-sv1.big").string(), ShippedSampleRbf());
     return 0;
 }

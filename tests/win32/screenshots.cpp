@@ -1,0 +1,133 @@
+// Puts the Windows window through the states worth looking at, one after the
+// other, for scripts/screenshots to capture from the X server (Xvfb + Wine):
+//   archive-tool-win32-screenshots.exe OUTDIR SAMPLES
+// At each state it writes OUTDIR\NAME.ready holding the region to capture
+// ("WIDTHxHEIGHT+LEFT+TOP") and waits, with its messages running, until
+// OUTDIR\NAME.done exists.
+#include "gui/scripted_dialog.h"
+#include "platform/text_encoding.h"
+#include "win32/main_window.h"
+#include "win32/open_dialog.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+using namespace archive;
+using namespace archive::win32;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The open dialog: scripted answers, or the real dialog when a test names none.
+class ShotDialog : public OpenFileDialog {
+  public:
+    explicit ShotDialog(const HWND& owner) : real_(owner) {}
+    testing::ScriptedDialog script;
+    bool Show(DialogState& state) override
+    {
+        return script.answers.empty() ? real_.Show(state) : script.Show(state);
+    }
+
+  private:
+    Win32OpenFileDialog real_;
+};
+
+struct Shots {
+    fs::path out;
+    HWND owner = nullptr;
+
+    void Pump() const
+    {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+
+    // Announces a state and lets messages run until it has been captured.
+    void Take(const std::string& name, HWND window) const
+    {
+        for (int i = 0; i < 10; ++i) { // let painting settle
+            Pump();
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        {
+            std::ofstream ready(out / (name + ".ready"));
+            ready << rect.right - rect.left << "x" << rect.bottom - rect.top << "+" << rect.left << "+" << rect.top
+                  << "\n";
+        }
+        const auto start = std::chrono::steady_clock::now();
+        while (!fs::exists(out / (name + ".done")) &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            Pump();
+        }
+    }
+};
+
+// Runs inside the Open dialog's own message loop: captures the dialog, then cancels it.
+void CALLBACK CaptureDialog(HWND owner, UINT, UINT_PTR timer, DWORD)
+{
+    const auto* shots = static_cast<const Shots*>(GetPropW(owner, L"ArchiveToolShots"));
+    const HWND dialog = FindWindowW(L"#32770", nullptr);
+    if (!shots || !dialog) {
+        return;
+    }
+    KillTimer(owner, timer);
+    shots->Take("6-open-dialog", dialog);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 3) {
+        std::cerr << "usage: archive-tool-win32-screenshots OUTDIR SAMPLES\n";
+        return 1;
+    }
+    Shots shots{fs::path(argv[1])};
+    const fs::path samples = fs::absolute(argv[2]);
+    fs::create_directories(shots.out);
+
+    HWND owner = nullptr;
+    auto dialog = std::make_unique<ShotDialog>(owner);
+    ShotDialog& script = *dialog;
+    MainWindow window(std::move(dialog));
+    if (!window.Create(SW_SHOWNORMAL)) {
+        return 1;
+    }
+    owner = window.hwnd();
+    window.frm().OutputBase = fs::temp_directory_path() / "archive-tool-screenshots";
+    const auto command = [&](int id) { SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); };
+    shots.Take("1-start", window.hwnd());
+
+    script.script.answers.push_back(PathToUtf8(samples / "sample.sga"));
+    command(kButtonBase + 3);
+    shots.Take("2-sga-loaded", window.hwnd());
+
+    command(kButtonBase + 6);
+    shots.Take("3-after-extract-all", window.hwnd());
+
+    script.script.answers.push_back(PathToUtf8(samples / "sample-sv1.big"));
+    command(kButtonBase + 1);
+    shots.Take("4-rbf-loaded", window.hwnd());
+
+    command(kCmdAbout);
+    shots.Take("5-about", window.aboutBox());
+    SendMessageW(window.aboutBox(), WM_COMMAND, IDOK, 0);
+
+    // The real dialog, as the SV2 button shows it.
+    SetPropW(window.hwnd(), L"ArchiveToolShots", &shots);
+    SetTimer(window.hwnd(), 77, 500, CaptureDialog);
+    command(kButtonBase + 2);
+    RemovePropW(window.hwnd(), L"ArchiveToolShots");
+    fs::remove_all(window.frm().OutputBase);
+    return 0;
+}

@@ -1,0 +1,285 @@
+// The Windows window, run under Wine by scripts/windows-test: the real
+// window, driven through its own messages and read back from its controls.
+#include "gui/scripted_dialog.h"
+#include "support/archive_builders.h"
+#include "support/temp_dir.h"
+#include "win32/about_box.h"
+#include "win32/main_window.h"
+#include "win32/open_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+using namespace archive;
+using namespace archive::testing;
+using namespace archive::win32;
+namespace fs = std::filesystem;
+
+namespace {
+
+// No registry here: System Info has nothing to start.
+class NoRegistry : public RegistryAndLauncher {
+  public:
+    bool OpenKey(std::int32_t, const std::string&, std::uint32_t, std::uintptr_t&) override { return false; }
+    bool QueryValue(std::uintptr_t, const std::string&, std::size_t, std::uint32_t&, std::string&) override
+    {
+        return false;
+    }
+    void CloseKey(std::uintptr_t) override {}
+    bool FileExists(const std::string&) override { return false; }
+    bool StartProgram(const std::string&) override { return false; }
+};
+
+std::wstring Text(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring ItemText(HWND tree, HTREEITEM item)
+{
+    wchar_t buffer[512] = {};
+    TVITEMW data{};
+    data.mask = TVIF_TEXT;
+    data.hItem = item;
+    data.pszText = buffer;
+    data.cchTextMax = 512;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+    return buffer;
+}
+
+// The texts of an item's children as the tree view holds them.
+std::vector<std::wstring> Children(HWND tree, HTREEITEM item)
+{
+    std::vector<std::wstring> texts;
+    auto child = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+    for (; child; child = reinterpret_cast<HTREEITEM>(
+                      SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)))) {
+        texts.push_back(ItemText(tree, child));
+    }
+    return texts;
+}
+
+HTREEITEM Root(HWND tree)
+{
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+}
+
+std::wstring StatusText(HWND status)
+{
+    wchar_t buffer[1024] = {};
+    SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+}
+
+// A window of its own, hidden, with sample archives and an output folder.
+struct Fixture : ::testing::Test {
+    TempDir dir;
+    ScriptedDialog* dialog = nullptr;
+    MainWindow window{[this] {
+                          auto scripted = std::make_unique<ScriptedDialog>();
+                          dialog = scripted.get();
+                          return scripted;
+                      }(),
+                      std::make_unique<NoRegistry>()};
+    std::vector<std::wstring> messages;
+
+    void SetUp() override
+    {
+        WriteBytes(dir.File("sample.sga"), ShippedSampleSga());
+        WriteBytes(dir.File("sample-sv1.big"), ShippedSampleRbf());
+        ASSERT_TRUE(window.Create(SW_HIDE));
+        window.frm().OutputBase = dir.path();
+        window.messageSink = [this](const std::wstring& text) { messages.push_back(text); };
+    }
+
+    int NodeByText(const std::string& text)
+    {
+        const CatalogueTree& tree = window.frm().tree();
+        for (int node = 1; node <= static_cast<int>(tree.Count()); ++node) {
+            if (tree.Node(node).text == text) {
+                return node;
+            }
+        }
+        return 0;
+    }
+    void Command(int id) { SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void Post(UINT message, int id = 0) { PostMessageW(window.hwnd(), message, MAKEWPARAM(id, 0), 0); }
+    bool ButtonEnabled(int position)
+    {
+        return SendMessageW(window.toolBar(), TB_ISBUTTONENABLED, kButtonBase + position, 0) != 0;
+    }
+    void OpenThroughButton(int position, const std::string& name)
+    {
+        dialog->answers.push_back(dir.File(name));
+        Command(kButtonBase + position);
+    }
+};
+
+} // namespace
+
+TEST_F(Fixture, StartsEmptyWithItsTitleAndLaysItselfOutByTheRule)
+{
+    EXPECT_EQ(Text(window.hwnd()), L"Tavrin's SV1 / SV2 / MF Archive Tool v1.6.0");
+    EXPECT_TRUE(ButtonEnabled(1) && ButtonEnabled(2) && ButtonEnabled(3));
+    EXPECT_FALSE(ButtonEnabled(5) || ButtonEnabled(6));
+    EXPECT_EQ(SendMessageW(window.progressBar(), PBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(Text(window.logBox()), L"");
+    EXPECT_EQ(Root(window.treeView()), nullptr);
+
+    // An outer size of about 9615 by 8140 twips: the tree about 3807.5 twips wide, the log box beside it.
+    const UINT dpi = WindowDpi(window.hwnd());
+    const auto pixels = [dpi](double twips) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
+    const int width = pixels(9615);
+    const int height = pixels(8140);
+    const double w = width * 1440.0 / dpi; // the sizes in twips that the rule sees
+    const double h = height * 1440.0 / dpi;
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOMOVE);
+    RECT tree{}, log{}, progress{};
+    const auto client = [&](HWND control, RECT& rect) {
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+    };
+    client(window.treeView(), tree);
+    client(window.logBox(), log);
+    client(window.progressBar(), progress);
+    EXPECT_EQ(tree.right - tree.left, pixels(w / 2 - 1000));
+    EXPECT_EQ(tree.bottom - tree.top, pixels(h - 2300));
+    EXPECT_EQ(log.left, (tree.right - tree.left) + pixels(150));
+    EXPECT_EQ(log.right - log.left, pixels(w / 2 + 650));
+    EXPECT_EQ(progress.right - progress.left, pixels(w - 150));
+    EXPECT_EQ(progress.top, pixels(h - 1300));
+
+    // Too narrow for the tree: it keeps its width, the log box still follows the rule.
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, pixels(1800), height, SWP_NOZORDER | SWP_NOMOVE);
+    RECT narrow{};
+    client(window.treeView(), narrow);
+    EXPECT_EQ(narrow.right - narrow.left, tree.right - tree.left);
+    client(window.logBox(), log);
+    EXPECT_EQ(log.left, (narrow.right - narrow.left) + pixels(150));
+}
+
+TEST_F(Fixture, EachSampleFillsTheTreeLogAndButtonsAndTheTreeGrowsAsItIsExpanded)
+{
+    OpenThroughButton(2, "sample.sga");
+    ASSERT_EQ(dialog->shown.size(), 1u);
+    EXPECT_EQ(dialog->shown[0].title, "Open Solvane2 .BIG Archive");
+    EXPECT_EQ(dialog->shown[0].filterIndex, 1);
+    const wchar_t fields[] = L"SV2 BIG Files (*.big / *.grm*)\0*.big;*.grm*\0All Files (*.*)\0*.*\0";
+    EXPECT_EQ(OpenDialogFilter(dialog->shown[0].filter), std::wstring(fields, std::size(fields)));
+    EXPECT_EQ(Text(window.logBox()).rfind(L"Identifier=_ARCHIVE\r\nVersion=2\r\n", 0), 0u);
+    EXPECT_EQ(StatusText(window.statusBar()), fs::path(dir.File("sample.sga")).wstring());
+    EXPECT_TRUE(ButtonEnabled(5) && ButtonEnabled(6));
+
+    const HWND tree = window.treeView();
+    const HTREEITEM root = Root(tree);
+    EXPECT_EQ(ItemText(tree, root), L"Data");
+    EXPECT_EQ(Children(tree, root), (std::vector<std::wstring>{L"maps", L"art", L"sounds", L"readme.txt"}));
+    // The root is selected, and the core knows it.
+    EXPECT_EQ(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0), reinterpret_cast<LRESULT>(root));
+    EXPECT_EQ(window.frm().tree().SelectedIndex(), 1);
+    // "maps" has a + box, but its children come only when it is first expanded.
+    const int maps = NodeByText("maps");
+    const HTREEITEM mapsItem = window.ItemOfNode(maps);
+    ASSERT_NE(mapsItem, nullptr);
+    EXPECT_TRUE(Children(tree, mapsItem).empty());
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(mapsItem));
+    EXPECT_EQ(Children(tree, mapsItem), (std::vector<std::wstring>{L"town", L"index.txt"}));
+
+    // The menu's Open: the general title, and the RBF sample disables the extract buttons.
+    dialog->answers.push_back(dir.File("sample-sv1.big"));
+    Command(kCmdOpen);
+    EXPECT_EQ(dialog->shown.back().title, "Open SV1 / SV2 / MF Archive File");
+    EXPECT_EQ(Text(window.logBox()).rfind(L"Identifier=RBF\r\n", 0), 0u) << Text(window.logBox());
+    EXPECT_EQ(ItemText(tree, Root(tree)), L"sample-sv1.big");
+    EXPECT_FALSE(ButtonEnabled(5) || ButtonEnabled(6));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Fixture, BothExtractCommandsWriteFilesAndSaveAllEndsWithTheBarFull)
+{
+    OpenThroughButton(3, "sample.sga");
+    const HTREEITEM readme = window.ItemOfNode(NodeByText("readme.txt"));
+    ASSERT_NE(readme, nullptr);
+    SendMessageW(window.treeView(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(readme));
+    Command(kButtonBase + 5);
+    EXPECT_EQ(ReadBytes((dir.path() / "data" / "readme.txt").string()),
+              "A sample archive made by the archive tool's own builders.\r\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "data" / "maps" / "town" / "plan.dat"));
+
+    Command(kButtonBase + 6);
+    EXPECT_TRUE(fs::exists(dir.path() / "data" / "maps" / "town" / "plan.dat"));
+    EXPECT_EQ(fs::file_size(dir.path() / "data" / "art" / "logo.tga"), 512u);
+    const LRESULT maximum = SendMessageW(window.progressBar(), PBM_GETRANGE, FALSE, 0);
+    EXPECT_GT(maximum, 0);
+    EXPECT_EQ(SendMessageW(window.progressBar(), PBM_GETPOS, 0, 0), maximum);
+    const std::wstring log = Text(window.logBox());
+    EXPECT_NE(log.find(L"Extracting: readme.txt\r\n"), std::wstring::npos);
+    EXPECT_EQ(log.substr(log.size() - 21), L"...Extract finished\r\n");
+}
+
+TEST_F(Fixture, WhileSaveAllRunsOnlyTheAboutBoxAnswers)
+{
+    OpenThroughButton(2, "sample.sga");
+    // Queued before Save All: they arrive while it lets messages run.
+    Post(WM_CLOSE);
+    Post(WM_COMMAND, kCmdExit);
+    Post(WM_COMMAND, kCmdOpen);
+    Post(WM_COMMAND, kButtonBase + 1);
+    Post(WM_COMMAND, kButtonBase + 5);
+    Post(WM_COMMAND, kCmdDebugToFile);
+    Post(WM_COMMAND, kCmdAbout);
+    Command(kButtonBase + 6);
+
+    EXPECT_TRUE(IsWindow(window.hwnd()));
+    EXPECT_EQ(dialog->shown.size(), 1u); // only the first open
+    EXPECT_FALSE(window.frm().DebugToFile);
+    EXPECT_EQ(GetMenuState(window.menu(), kCmdDebugToFile, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    EXPECT_NE(window.aboutBox(), nullptr);
+    const std::wstring log = Text(window.logBox());
+    EXPECT_EQ(log.find(L"Extracting: "), std::wstring::npos); // Save Selected did not run
+    // Afterwards every command works again, Exit included.
+    EXPECT_TRUE(ButtonEnabled(1) && ButtonEnabled(5) && ButtonEnabled(6));
+    EXPECT_EQ(GetMenuState(window.menu(), kCmdExit, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    Command(kCmdExit);
+    EXPECT_FALSE(IsWindow(window.hwnd()));
+    EXPECT_FALSE(window.frm().Zlib);
+    // The About box outlives the main window: the program ends when it closes.
+    MSG quit;
+    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    SendMessageW(window.aboutBox(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(Fixture, TheAboutBoxShowsTheVersionAndCreditsAndSaysWhenSystemInfoIsMissing)
+{
+    Command(kCmdAbout);
+    const HWND about = window.aboutBox();
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(Text(about), L"About Tavrin's SV1 / SV2 / MF Archive Tool");
+    std::vector<std::wstring> texts;
+    for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        texts.push_back(Text(child));
+    }
+    EXPECT_EQ(texts.at(0), L"OK"); // first in the tab order
+    EXPECT_EQ(texts.at(1), L"&System Info...");
+    EXPECT_EQ(texts.at(2), L"Version 1.6.0");
+    EXPECT_NE(texts.at(3).find(L"\r\n\r\n"), std::wstring::npos);
+    EXPECT_EQ(texts.at(5), L"Tavrin's SV1 / SV2 / MF Archive Tool");
+
+    std::vector<std::wstring> aboutMessages;
+    window.aboutBoxObject()->messageSink = [&](const std::wstring& text) { aboutMessages.push_back(text); };
+    SendMessageW(about, WM_COMMAND, AboutBox::kSysInfo, 0);
+    EXPECT_EQ(aboutMessages, std::vector<std::wstring>{L"System Information Is Unavailable At This Time"});
+    EXPECT_TRUE(IsWindow(about));
+    // Choosing About again brings the same box forward; OK closes it.
+    Command(kCmdAbout);
+    EXPECT_EQ(window.aboutBox(), about);
+    SendMessageW(about, WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(IsWindow(about));
+    EXPECT_EQ(window.aboutBox(), nullptr);
+}
