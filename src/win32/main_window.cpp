@@ -1,5 +1,6 @@
 #include "win32/main_window.h"
 
+#include "commands/exit_command.h"
 #include "platform/text_encoding.h"
 #include "version/version_text.h"
 #include "win32/about_box.h"
@@ -433,10 +434,12 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 
 void MainWindow::OnCommand(int id)
 {
-    const bool changesWhatExtractionReads = id == kCmdOpen || id == kCmdExit || id == kCmdDebugToFile ||
-                                            (id > kButtonBase && id <= kButtonBase + 6);
+    // While Save All lets messages run, nothing may change what it reads. Exit
+    // and the close box go through their own rule: they stop it, then close.
+    const bool changesWhatExtractionReads =
+        id == kCmdOpen || id == kCmdDebugToFile || (id > kButtonBase && id <= kButtonBase + 6);
     if (frm_.Extracting && changesWhatExtractionReads) {
-        MessageBeep(MB_ICONWARNING); // refused until Save All has finished
+        MessageBeep(MB_ICONWARNING);
         return;
     }
     switch (id) {
@@ -445,9 +448,10 @@ void MainWindow::OnCommand(int id)
         FlushPending();
         break;
     case kCmdExit:
-        frm_.mnuFileExit_Click();
-        DestroyWindow(hwnd_);
-        break;
+        if (archive::mnuFileExit_Click(frm_)) {
+            DestroyWindow(hwnd_);
+        }
+        return;
     case kCmdDebugToFile:
         frm_.mnuOptionsDebugToFile_Click();
         CheckMenuItem(menu_, kCmdDebugToFile, MF_BYCOMMAND | (frm_.DebugToFile ? MF_CHECKED : MF_UNCHECKED));
@@ -461,15 +465,16 @@ void MainWindow::OnCommand(int id)
         }
         break;
     }
+    if (TakePendingClose(frm_)) {
+        DestroyWindow(hwnd_); // Exit or the close box came while the command ran
+    }
 }
 
 void MainWindow::OnClose()
 {
-    if (frm_.Extracting) {
-        MessageBeep(MB_ICONWARNING); // the close box waits for Save All as Exit does
-        return;
+    if (Form_QueryUnload(frm_)) {
+        DestroyWindow(hwnd_);
     }
-    DestroyWindow(hwnd_);
 }
 
 LRESULT MainWindow::OnNotify(const NMHDR& header)
@@ -512,7 +517,7 @@ void MainWindow::ToolbarClick(int position)
 
 void MainWindow::SetCommandsEnabled(bool enabled)
 {
-    for (const int item : {kCmdOpen, kCmdExit, kCmdDebugToFile}) {
+    for (const int item : {kCmdOpen, kCmdDebugToFile}) {
         EnableMenuItem(menu_, static_cast<UINT>(item), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     }
     for (const int position : {1, 2, 3, 5, 6}) {

@@ -59,8 +59,8 @@ struct Shots {
         GetWindowRect(window, &rect);
         {
             std::ofstream ready(out / (name + ".ready"));
-            ready << rect.right - rect.left << "x" << rect.bottom - rect.top << "+" << rect.left << "+" << rect.top
-                  << "\n";
+            ready << rect.right - rect.left << "x" << rect.bottom - rect.top << "+" << rect.left << "+"
+                  << rect.top << "\n";
         }
         const auto start = std::chrono::steady_clock::now();
         while (!fs::exists(out / (name + ".done")) &&
