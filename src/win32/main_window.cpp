@@ -53,6 +53,17 @@ std::wstring DisplayWide(std::string_view bytes)
     return wide;
 }
 
+// Host text (UTF-8: paths as the host names them, messages that may hold one) for a control.
+std::wstring HostWide(std::string_view utf8)
+{
+    const int size = static_cast<int>(utf8.size());
+    std::wstring wide(
+        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
+    std::replace(wide.begin(), wide.end(), L'\0', L' ');
+    return wide;
+}
+
 int Width(HWND window)
 {
     RECT rect{};
@@ -594,8 +605,7 @@ void MainWindow::FlushPending()
         SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     }
     if (statusDirty_) {
-        SendMessageW(status_, SB_SETTEXTW, SB_SIMPLEID,
-                     reinterpret_cast<LPARAM>(DisplayWide(pendingStatus_).c_str()));
+        SendMessageW(status_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(pendingStatus_.c_str()));
         statusDirty_ = false;
     }
     if (progressDirty_) {
@@ -644,7 +654,14 @@ void MainWindow::SetProgressValue(float value)
 
 void MainWindow::SetStatusText(std::string_view text)
 {
-    pendingStatus_.assign(text);
+    pendingStatus_ = DisplayWide(text);
+    statusDirty_ = true;
+    ScheduleFlush();
+}
+
+void MainWindow::SetStatusHostText(std::string_view utf8)
+{
+    pendingStatus_ = HostWide(utf8);
     statusDirty_ = true;
     ScheduleFlush();
 }
@@ -659,10 +676,10 @@ void MainWindow::SetButtonEnabled(int position, bool enabled)
                  MAKELPARAM(enabled && !frm_.Extracting, 0));
 }
 
-void MainWindow::ShowMessage(std::string_view text)
+void MainWindow::ShowMessage(std::string_view utf8)
 {
     FlushPending();
-    messageSink(DisplayWide(text));
+    messageSink(HostWide(utf8));
 }
 
 void MainWindow::DoEvents()

@@ -77,8 +77,9 @@ class MainWindow : public Widgets {
     void SetProgressMaximum(float value) override;
     void SetProgressValue(float value) override;
     void SetStatusText(std::string_view text) override;
+    void SetStatusHostText(std::string_view utf8) override;
     void SetButtonEnabled(int position, bool enabled) override;
-    void ShowMessage(std::string_view text) override;
+    void ShowMessage(std::string_view utf8) override;
     void DoEvents() override;
     void TreeAboutToChange() override;
     void TreeChanged() override;
@@ -136,7 +137,7 @@ class MainWindow : public Widgets {
 
     std::string pendingLog_;
     bool clearLog_ = false;
-    std::string pendingStatus_;
+    std::wstring pendingStatus_;
     bool statusDirty_ = false;
     float progressMinimum_ = 0;
     float progressMaximum_ = 100;
