@@ -7,6 +7,7 @@
 #include "win32/open_dialog.h"
 #include "win32/resource_ids.h"
 #include "window/layout.h"
+#include "window/view_batch.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,8 +23,6 @@ namespace {
 constexpr const wchar_t* kClassName = L"ArchiveToolMain";
 constexpr COLORREF kLightGrey = RGB(192, 192, 192);
 constexpr UINT_PTR kFlushTimer = 1;
-// Log lines, status text and progress reach the screen at most this often while a command runs.
-constexpr std::chrono::milliseconds kFlushInterval{40};
 
 enum ControlId : int { kIdToolbar = 10, kIdTree, kIdLog, kIdProgress, kIdStatus };
 
@@ -518,6 +517,7 @@ void MainWindow::ToolbarClick(int position)
     const bool extractAll = key == "SaveAll";
     if (extractAll) {
         SetCommandsEnabled(false); // ExtractAll lets messages run: nothing may change what it reads
+        pending_.CommandStarts();
     }
     ToolbarButtonClick(frm_, *dialog_, dialogState_, key);
     if (extractAll) {
@@ -578,7 +578,7 @@ void MainWindow::ScheduleFlush()
 {
     if (!flushScheduled_ && hwnd_ && !closed_) {
         flushScheduled_ =
-            SetTimer(hwnd_, kFlushTimer, static_cast<UINT>(kFlushInterval.count()), nullptr) != 0;
+            SetTimer(hwnd_, kFlushTimer, static_cast<UINT>(ViewBatch::kInterval.count()), nullptr) != 0;
     }
 }
 
@@ -588,81 +588,74 @@ void MainWindow::FlushPending()
         KillTimer(hwnd_, kFlushTimer);
         flushScheduled_ = false;
     }
-    lastFlush_ = std::chrono::steady_clock::now();
-    if (!log_) {
+    if (!log_ || !pending_.Pending()) {
         return;
     }
-    if (clearLog_) {
+    const ViewBatch::Changes changes = pending_.Take(ViewBatch::Clock::now());
+    if (changes.clearLog) {
         SetWindowTextW(log_, L"");
-        clearLog_ = false;
     }
-    if (!pendingLog_.empty()) {
+    if (!changes.log.empty()) {
         // Appended at the end: the text already there is not read or written again.
-        const std::wstring text = DisplayWide(pendingLog_);
-        pendingLog_.clear();
+        const std::wstring text = DisplayWide(changes.log);
         const auto end = static_cast<WPARAM>(GetWindowTextLengthW(log_));
         SendMessageW(log_, EM_SETSEL, end, static_cast<LPARAM>(end));
         SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    if (statusDirty_) {
-        SendMessageW(status_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(pendingStatus_.c_str()));
-        statusDirty_ = false;
+    if (changes.status) {
+        const std::wstring status =
+            changes.statusIsHostText ? HostWide(*changes.status) : DisplayWide(*changes.status);
+        SendMessageW(status_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(status.c_str()));
     }
-    if (progressDirty_) {
-        const int minimum = static_cast<int>(progressMinimum_);
-        const int maximum = std::max(minimum, static_cast<int>(progressMaximum_));
+    if (changes.progress) {
+        const int minimum = static_cast<int>(changes.progress->minimum);
+        const int maximum = std::max(minimum, static_cast<int>(changes.progress->maximum));
         SendMessageW(progress_, PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
-        SendMessageW(progress_, PBM_SETPOS,
-                     static_cast<WPARAM>(std::clamp(static_cast<int>(progressValue_), minimum, maximum)), 0);
-        progressDirty_ = false;
+        SendMessageW(
+            progress_, PBM_SETPOS,
+            static_cast<WPARAM>(std::clamp(static_cast<int>(changes.progress->value), minimum, maximum)), 0);
     }
 }
 
 void MainWindow::ClearLog()
 {
-    pendingLog_.clear();
-    clearLog_ = true;
+    pending_.ClearLog();
     ScheduleFlush();
 }
 
 void MainWindow::AppendLog(std::string_view text, LogKind)
 {
-    pendingLog_.append(text);
+    pending_.AppendLog(text);
     ScheduleFlush();
 }
 
 void MainWindow::SetProgressMinimum(float value)
 {
-    progressMinimum_ = value;
-    progressDirty_ = true;
+    pending_.SetProgressMinimum(value);
     ScheduleFlush();
 }
 
 void MainWindow::SetProgressMaximum(float value)
 {
-    progressMaximum_ = value;
-    progressDirty_ = true;
+    pending_.SetProgressMaximum(value);
     ScheduleFlush();
 }
 
 void MainWindow::SetProgressValue(float value)
 {
-    progressValue_ = value;
-    progressDirty_ = true;
+    pending_.SetProgressValue(value);
     ScheduleFlush();
 }
 
 void MainWindow::SetStatusText(std::string_view text)
 {
-    pendingStatus_ = DisplayWide(text);
-    statusDirty_ = true;
+    pending_.SetStatus(text);
     ScheduleFlush();
 }
 
 void MainWindow::SetStatusHostText(std::string_view utf8)
 {
-    pendingStatus_ = HostWide(utf8);
-    statusDirty_ = true;
+    pending_.SetHostStatus(utf8);
     ScheduleFlush();
 }
 
@@ -684,8 +677,14 @@ void MainWindow::ShowMessage(std::string_view utf8)
 
 void MainWindow::DoEvents()
 {
-    if (std::chrono::steady_clock::now() - lastFlush_ >= kFlushInterval) {
+    // The command asks after every folder; what waits is shown on the clock,
+    // and the messages run when the last turn is a millisecond old.
+    const ViewBatch::Clock::time_point now = ViewBatch::Clock::now();
+    if (pending_.Due(now)) {
         FlushPending();
+    }
+    if (!pending_.TurnDue(now)) {
+        return;
     }
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -3,6 +3,7 @@
 #include "commands/open_command.h"
 #include "platform/registry.h"
 #include "window/frm_big.h"
+#include "window/view_batch.h"
 #include "window/widgets.h"
 
 #include <windows.h>
@@ -10,7 +11,6 @@
 #include <commctrl.h>
 
 #include <array>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -135,16 +135,8 @@ class MainWindow : public Widgets {
     std::vector<char> childrenInserted_; // by node index
     bool updatingTree_ = false;
 
-    std::string pendingLog_;
-    bool clearLog_ = false;
-    std::wstring pendingStatus_;
-    bool statusDirty_ = false;
-    float progressMinimum_ = 0;
-    float progressMaximum_ = 100;
-    float progressValue_ = 0;
-    bool progressDirty_ = false;
+    ViewBatch pending_;
     bool flushScheduled_ = false;
-    std::chrono::steady_clock::time_point lastFlush_{};
 };
 
 // The window's DPI (96 where the system cannot tell per window).
