@@ -151,8 +151,11 @@ CatalogueProxy::CatalogueProxy(CatalogueModel& source, const CatalogueDetails& d
 
 void CatalogueProxy::SetKept(std::vector<char> kept)
 {
+    // One reset, not the filter's row-by-row removal: with thousands of
+    // expanded folders that removal costs the view a relayout per folder.
+    source_.BeginReset();
     kept_ = std::move(kept);
-    invalidateFilter();
+    source_.EndReset();
 }
 
 bool CatalogueProxy::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const

@@ -60,6 +60,8 @@ class CatalogueProxy : public QSortFilterProxyModel {
 
     // By node index, as CatalogueFilter::Keep gives it; empty keeps every node.
     void SetKept(std::vector<char> kept);
+    // Forgets the filter without telling the view: for use inside a reset of the catalogue.
+    void ForgetKept() { kept_.clear(); }
     bool Filtering() const { return !kept_.empty(); }
 
     int NodeOf(const QModelIndex& index) const { return CatalogueModel::NodeOf(mapToSource(index)); }

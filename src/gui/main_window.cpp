@@ -40,6 +40,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace archive {
@@ -92,6 +93,9 @@ constexpr std::int64_t kQuietDragBytes = 16 << 20;
 constexpr int kQuietDragFiles = 200;
 
 constexpr QSize kMinimumClient(480, 340);
+
+// Up to this many matching nodes, a filter opens every folder to show them.
+constexpr std::size_t kExpandAllMatches = 5000;
 
 } // namespace
 
@@ -548,29 +552,48 @@ void MainWindow::OpenFile(const QString& path)
 
 void MainWindow::ApplyFilter(const QString& fragment)
 {
-    if (fragment.isEmpty()) {
-        proxy_->SetKept({});
+    // The filter resets the view: the current and selected nodes are carried across.
+    const int current = NodeOfView(tree_->currentIndex());
+    const std::vector<int> selected = SelectedNodes();
+    std::vector<char> kept;
+    if (!fragment.isEmpty()) {
+        if (!filterIndexed_) {
+            filter_.Index(frm_.tree());
+            filterIndexed_ = true;
+        }
+        std::string bytes;
+        if (Utf8ToWindows1252(fragment.toUtf8().toStdString(), bytes)) {
+            kept = filter_.Keep(bytes);
+        } else {
+            kept.assign(frm_.tree().Count() + 1, 0); // no archive name holds a character Windows-1252 lacks
+        }
+    }
+    const auto shown = static_cast<std::size_t>(std::count(kept.begin(), kept.end(), 1));
+    proxy_->SetKept(std::move(kept));
+    if (proxy_->Filtering() && shown <= kExpandAllMatches) {
+        tree_->expandAll(); // the matches in sight
+    } else if (proxy_->Filtering()) {
+        tree_->expandToDepth(0); // too many to open them all at a keystroke: the user narrows further
+    } else {
         for (int node = 1; node <= static_cast<int>(frm_.tree().Count()); ++node) {
             if (frm_.tree().Node(node).expanded) {
                 tree_->setExpanded(proxy_->IndexOfNode(node), true);
             }
         }
-        tree_->scrollTo(tree_->currentIndex());
-        return;
     }
-    if (!filterIndexed_) {
-        filter_.Index(frm_.tree());
-        filterIndexed_ = true;
+    QItemSelection selection;
+    for (const int node : selected) {
+        const QModelIndex index = proxy_->IndexOfNode(node);
+        if (index.isValid()) {
+            selection.select(index, index);
+        }
     }
-    std::string bytes;
-    std::vector<char> kept;
-    if (Utf8ToWindows1252(fragment.toUtf8().toStdString(), bytes)) {
-        kept = filter_.Keep(bytes);
-    } else {
-        kept.assign(frm_.tree().Count() + 1, 0); // no archive name holds a character Windows-1252 lacks
+    if (const QModelIndex index = proxy_->IndexOfNode(current); index.isValid()) {
+        tree_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        tree_->scrollTo(index);
     }
-    proxy_->SetKept(std::move(kept));
-    tree_->expandAll();
+    tree_->selectionModel()->select(selection,
+                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void MainWindow::SetDetailsShown(bool shown)
@@ -849,7 +872,7 @@ void MainWindow::TreeAboutToChange()
 {
     const QSignalBlocker quiet(filterBox_);
     filterBox_->clear(); // a new catalogue shows whole
-    proxy_->SetKept({});
+    proxy_->ForgetKept();
     model_->BeginReset();
 }
 

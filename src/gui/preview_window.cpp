@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QStackedWidget>
+#include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace archive {
@@ -33,6 +35,9 @@ QImage ReadImage(const ByteArray& content, const QString& name)
             return image;
         }
         buffer.seek(0);
+    }
+    if (LooksLikeText(content.AsText())) {
+        return {}; // asking every image format about megabytes of text costs more than showing it
     }
     QImageReader byContent(&buffer);
     return byContent.read();
@@ -72,8 +77,25 @@ PreviewWindow::PreviewWindow(QWidget* parent) : QDialog(parent)
     layout->addWidget(pages_, 1);
 }
 
+void PreviewWindow::AppendRest()
+{
+    if (rest_.isEmpty()) {
+        return;
+    }
+    const qsizetype cut = rest_.size() <= kFirstPart ? rest_.size() : rest_.lastIndexOf('\n', kFirstPart) + 1;
+    const qsizetype part = cut > 0 ? cut : std::min<qsizetype>(rest_.size(), kFirstPart);
+    QTextCursor end(text_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(rest_.left(part));
+    rest_.remove(0, part);
+    if (!rest_.isEmpty()) {
+        QTimer::singleShot(0, this, &PreviewWindow::AppendRest);
+    }
+}
+
 void PreviewWindow::Show(const EntryPreview& preview)
 {
+    rest_.clear();
     const QString name = DisplayText(preview.name);
     setWindowTitle("Preview - " + name);
     const QString size = QLocale().toString(static_cast<qulonglong>(preview.content.size()));
@@ -99,7 +121,16 @@ void PreviewWindow::Show(const EntryPreview& preview)
         summary_->setText(QString("%1: text, %2 bytes%3")
                               .arg(name, size, cut ? QString(", the first MiB shown") : QString()));
         text_->setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
-        text_->setPlainText(DisplayText(preview.content.AsText().substr(0, kPreviewTextLimit)));
+        // The first part at once, the rest of the first MiB while the user reads:
+        // laying out a MiB of short lines takes the text box far longer than the inflate.
+        rest_ = DisplayText(preview.content.AsText().substr(0, kPreviewTextLimit));
+        const qsizetype first =
+            rest_.size() <= kFirstPart ? rest_.size() : rest_.lastIndexOf('\n', kFirstPart) + 1;
+        text_->setPlainText(rest_.left(first > 0 ? first : kFirstPart));
+        rest_.remove(0, first > 0 ? first : kFirstPart);
+        if (!rest_.isEmpty()) {
+            QTimer::singleShot(0, this, &PreviewWindow::AppendRest);
+        }
         pages_->setCurrentWidget(text_);
     } else {
         shown_ = Shown::Hex;

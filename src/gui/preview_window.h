@@ -28,6 +28,11 @@ class PreviewWindow : public QDialog {
     QLabel* imageView() const { return image_; }
 
   private:
+    // Text shown at once; the rest follows a part per event-loop turn.
+    static constexpr qsizetype kFirstPart = 64 * 1024;
+    void AppendRest();
+
+    QString rest_;
     QLabel* summary_;
     QStackedWidget* pages_;
     QPlainTextEdit* text_;
