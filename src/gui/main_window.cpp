@@ -724,6 +724,10 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
+    if (width() < minimumWidth() || height() < minimumHeight()) {
+        // Without a window manager nothing holds the window to its minimum size.
+        QTimer::singleShot(0, this, [this] { resize(size().expandedTo(minimumSize())); });
+    }
     toolbar_->setGeometry(0, 0, centralWidget()->width(), Pixels(660));
     ApplyLayout(static_cast<float>(frameGeometry().width()) * 15.0f,
                 static_cast<float>(frameGeometry().height()) * 15.0f);
