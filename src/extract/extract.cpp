@@ -213,6 +213,33 @@ class Extractor {
         return true;
     }
 
+    // One folder of the folder pass, made with one mkdir that also answers
+    // whether it exists, once the folder it goes into has passed the link
+    // check. Folders that it makes or finds need no look in the file pass.
+    enum class Made { Created, Existed, Failed };
+    Made MakeFolder(const std::filesystem::path& path, const std::string& shown)
+    {
+        if (!boundary_.empty() && !ResolvesInside(path.parent_path(), shown)) {
+            Failed(shown);
+            return Made::Failed;
+        }
+        std::error_code error;
+        if (std::filesystem::create_directory(path, error)) {
+            resolved_.emplace(path.native(), true); // a folder made just now, not a link
+            createdFor_.insert(path.native());
+            return Made::Created;
+        }
+        if (!error) {
+            createdFor_.insert(path.native()); // a folder (or a link to one: Write still checks it)
+            return Made::Existed;
+        }
+        if (error == std::errc::file_exists) {
+            return Made::Existed; // a file of that name: its files will fail to write, each reported
+        }
+        // Most often a parent that no earlier row made.
+        return CreateFolder(path, shown) ? Made::Created : Made::Failed;
+    }
+
     // The "Error: " lines of one entry, each naming it and the reason; the
     // entry counts once however many there are. Reading comes first: a short
     // entry is reported before its position line.
@@ -532,11 +559,11 @@ ExtractReport ExtractAll(FrmBig& frm)
             x.Unsafe(s);
             continue;
         }
-        const std::filesystem::path host = x.RootHost() / *mapped;
-        if (x.Exists(host)) {
+        const Extractor::Made made = x.MakeFolder(x.RootHost() / *mapped, x.RootText() + s);
+        if (made == Extractor::Made::Existed) {
             continue;
         }
-        if (x.CreateFolder(host, x.RootText() + s)) {
+        if (made == Extractor::Made::Created) {
             frm.sText("Creating directory: " + s);
             widgets.SetStatusText(s);
         }
