@@ -43,4 +43,9 @@ void CheckNothingOutside(const std::filesystem::path& allowed)
     }
 }
 
+std::int32_t FoldClaim(std::int32_t claim)
+{
+    return claim > kClaimCap ? claim % kClaimCap : claim;
+}
+
 } // namespace archive::fuzz

@@ -27,7 +27,9 @@ bool ArchiveFile::Open(const std::filesystem::path& path, std::string& error)
     }
     size_ = size;
     position_ = 0;
-    window_.resize(kWindowSize);
+    // A small archive needs no more window than its own size.
+    window_.resize(
+        static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, std::max<std::uint64_t>(size, 1))));
     windowStart_ = 0;
     windowLength_ = 0;
     deviceError_ = false;
