@@ -3,6 +3,7 @@
 #include "commands/extract_to.h"
 #include "commands/open_flow.h"
 #include "extract/extract.h"
+#include "platform/output_tree.h"
 #include "platform/text_encoding.h"
 #include "sga/sga_node_key.h"
 #include "window/frm_big.h"
@@ -160,6 +161,8 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
         }
     }
     widgets.SetEcho(true);
+    // Ctrl-C or a kill mid-entry leaves no temporary behind and ends as a failed extraction.
+    InstallInterruptCleanup(kExitEntries, "\nInterrupted: the file being written was not kept\n");
     if (nodes.empty() && options.destination.empty()) {
         const ExtractReport total = ExtractAll(frm);
         widgets.EndProgress();
@@ -238,7 +241,8 @@ int main(int argc, char** argv)
         "next to the archive.\n"
         "\n"
         "Exit status: 0 success; 1 usage error; 2 the archive cannot be opened, is rejected or\n"
-        "its load stopped on a failure; 3 an entry failed to extract, or failed its test.");
+        "its load stopped on a failure; 3 an entry failed to extract or failed its test, or\n"
+        "the extraction was interrupted (SIGINT, SIGTERM: the file in hand is not kept).");
     Options options;
     app.add_flag("--debug", options.debug, "Write the debug files next to the archive");
 

@@ -2,6 +2,7 @@
 
 #include "extract/entry_fetch.h"
 #include "extract/host_path.h"
+#include "platform/output_tree.h"
 #include "platform/text_encoding.h"
 #include "sga/sga_node_key.h"
 #include "window/frm_big.h"
@@ -14,8 +15,6 @@
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace archive {
 
@@ -65,23 +64,27 @@ class Extractor {
     }
 
     // The output root: ".\data\", or ".\data\" and the first TOC's alias.
+    // ".\data" itself is the user's to choose and may be a link; below it
+    // every folder is reached through open handles and no link is followed.
     bool PrepareOutputRoot()
     {
         rootText_ = ".\\data";
-        rootHost_ = frm_.OutputBase / "data";
-        if (!Exists(rootHost_)) {
+        const std::filesystem::path dataHost = frm_.OutputBase / "data";
+        std::error_code error;
+        if (!std::filesystem::exists(dataHost, error)) {
             frm_.sText("Creating directory: .\\data");
-            if (!CreateFolder(rootHost_, ".\\data")) {
+            std::filesystem::create_directory(dataHost, error);
+            if (error) {
+                Error("cannot create the folder .\\data: " + error.message());
                 return false;
             }
         }
-        std::error_code error;
-        dataHost_ = rootHost_;
-        boundary_ = std::filesystem::canonical(rootHost_, error);
-        if (error) {
-            Error("cannot resolve the folder .\\data: " + error.message());
+        std::string openError;
+        if (!out_.Open(dataHost, openError)) {
+            Error("cannot open the folder .\\data: " + openError);
             return false;
         }
+        rootHost_ = dataHost;
         rootText_ = ".\\data\\";
         const std::string& alias = t_.SgaTocs[1].Alias;
         if (Upper(alias) != "DATA") {
@@ -90,21 +93,22 @@ class Extractor {
                 Unsafe(alias);
                 return false;
             }
-            const std::filesystem::path aliasHost = rootHost_ / *mapped;
-            if (!Exists(aliasHost)) {
+            if (!out_.Exists(*mapped)) {
                 frm_.sText("Creating directory: .\\data\\" + alias);
-                if (!CreateFolder(aliasHost, ".\\data\\" + alias)) {
+                if (!CreateFolder(*mapped, ".\\data\\" + alias)) {
                     return false;
                 }
             }
             rootText_ = ".\\data\\" + alias + "\\";
-            rootHost_ = aliasHost;
+            alias_ = *mapped;
+            rootHost_ = dataHost / *mapped;
         }
         return true;
     }
 
     // A destination folder of the user's choosing instead of ".\data": made
-    // when missing, and the boundary no link may lead out of.
+    // when missing, followed if it is a link (the user chose it); below it the
+    // same rules as below ".\data".
     bool UseDestination(const std::filesystem::path& folder)
     {
         std::error_code error;
@@ -115,19 +119,21 @@ class Extractor {
             Error("cannot create the folder " + shown + ": " + error.message());
             return false;
         }
-        boundary_ = std::filesystem::canonical(absolute, error);
-        if (error) {
-            Error("cannot resolve the folder " + shown + ": " + error.message());
+        std::string openError;
+        if (!out_.Open(absolute, openError)) {
+            Error("cannot open the folder " + shown + ": " + openError);
             return false;
         }
         rootHost_ = absolute;
-        dataHost_ = absolute;
         rootText_ = shown + std::string(1, std::filesystem::path::preferred_separator);
         return true;
     }
 
     const std::string& RootText() const { return rootText_; }
+    // The output root as the host names it.
     const std::filesystem::path& RootHost() const { return rootHost_; }
+    // Where `mapped`, a path below the output root, lies below ".\data".
+    std::filesystem::path BelowData(const std::filesystem::path& mapped) const { return alias_ / mapped; }
 
     // A failure of the command, counted; `item` names what failed for the summary.
     void Error(const std::string& what, const std::string& item = {})
@@ -152,92 +158,26 @@ class Extractor {
         }
     }
 
-    bool Exists(const std::filesystem::path& path)
-    {
-        std::error_code error;
-        return std::filesystem::exists(path, error);
-    }
+    // Whether something of that name exists below the output root (`mapped` as BelowData takes it).
+    bool Exists(const std::filesystem::path& mapped) { return out_.Exists(BelowData(mapped)); }
 
-    // True when `folder` resolves to a place inside ".\data": a symbolic link
-    // planted below it that leads elsewhere is never followed. Each folder is
-    // looked at once, from the outermost new one down.
-    bool ResolvesInside(const std::filesystem::path& folder, const std::string& shown)
+    // Makes the folder (and those on its way) unless a link stands there.
+    bool CreateFolder(const std::filesystem::path& mapped, const std::string& shown)
     {
-        std::vector<std::filesystem::path> chain;
-        std::filesystem::path at = folder;
-        bool inside = false;
-        for (;;) {
-            if (const auto known = resolved_.find(at.native()); known != resolved_.end()) {
-                inside = known->second;
-                break;
-            }
-            if (at == dataHost_) {
-                inside = true;
-                break;
-            }
-            if (!at.has_relative_path() || at.parent_path() == at) {
-                break; // never met ".\data"
-            }
-            chain.push_back(at);
-            at = at.parent_path();
-        }
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            std::error_code error;
-            if (inside && std::filesystem::is_symlink(std::filesystem::symlink_status(*it, error))) {
-                const std::filesystem::path real = std::filesystem::canonical(*it, error);
-                const auto [ends, _] =
-                    std::mismatch(boundary_.begin(), boundary_.end(), real.begin(), real.end());
-                inside = !error && ends == boundary_.end();
-            }
-            resolved_.emplace(it->native(), inside);
-        }
-        if (!inside) {
-            frm_.sText("Skipped path through a link out of the output root: " + shown);
-            lastProblem_ = "a folder on its way is a link out of the output root";
-        }
-        return inside;
-    }
-
-    bool CreateFolder(const std::filesystem::path& path, const std::string& shown)
-    {
-        if (!boundary_.empty() && !ResolvesInside(path, shown)) {
+        std::string error;
+        switch (out_.Enter(BelowData(mapped), error)) {
+        case OutputTree::Reach::Done:
+            return true;
+        case OutputTree::Reach::Link:
+            frm_.sText("Skipped path through a link below the output root: " + shown);
+            lastProblem_ = "a folder on its way is a link";
             Failed(shown);
             return false;
+        case OutputTree::Reach::Failed:
+            break;
         }
-        std::error_code error;
-        std::filesystem::create_directories(path, error);
-        if (error) {
-            Error("cannot create the folder " + shown + ": " + error.message(), shown);
-            return false;
-        }
-        return true;
-    }
-
-    // One folder of the folder pass, made with one mkdir that also answers
-    // whether it exists, once the folder it goes into has passed the link
-    // check. Folders that it makes or finds need no look in the file pass.
-    enum class Made { Created, Existed, Failed };
-    Made MakeFolder(const std::filesystem::path& path, const std::string& shown)
-    {
-        if (!boundary_.empty() && !ResolvesInside(path.parent_path(), shown)) {
-            Failed(shown);
-            return Made::Failed;
-        }
-        std::error_code error;
-        if (std::filesystem::create_directory(path, error)) {
-            resolved_.emplace(path.native(), true); // a folder made just now, not a link
-            createdFor_.insert(path.native());
-            return Made::Created;
-        }
-        if (!error) {
-            createdFor_.insert(path.native()); // a folder (or a link to one: Write still checks it)
-            return Made::Existed;
-        }
-        if (error == std::errc::file_exists) {
-            return Made::Existed; // a file of that name: its files will fail to write, each reported
-        }
-        // Most often a parent that no earlier row made.
-        return CreateFolder(path, shown) ? Made::Created : Made::Failed;
+        Error("cannot create the folder " + shown + ": " + error, shown);
+        return false;
     }
 
     // The "Error: " lines of one entry, each naming it and the reason; the
@@ -284,28 +224,35 @@ class Extractor {
         return *frm_.Zlib;
     }
 
-    // Writes an entry; a failure is the entry's (EndEntry counts it).
-    bool Write(const std::filesystem::path& target, const ByteArray& buffer, const std::string& shown)
+    // Writes an entry; a failure is the entry's (EndEntry counts it). A folder
+    // that no directory row made (a name with "\\" or "/" inside) is made here.
+    bool Write(const std::filesystem::path& mapped, const ByteArray& buffer, const std::string& shown)
     {
-        const std::filesystem::path folder = target.parent_path();
-        if (!ResolvesInside(folder, shown)) {
-            entryFailed_ = true;
-            return false;
-        }
-        // A name with "\" or "/" inside needs folders that no directory row made.
-        if (createdFor_.insert(folder.native()).second && !Exists(folder)) {
-            std::error_code folderError;
-            std::filesystem::create_directories(folder, folderError);
-        }
         std::string error;
-        if (!WriteFileReplacing(target, buffer.data(), buffer.size(), error)) {
+        switch (out_.Enter(BelowData(mapped.parent_path()), error)) {
+        case OutputTree::Reach::Done:
+            break;
+        case OutputTree::Reach::Link:
             entryFailed_ = true;
-            lastProblem_ = "cannot write " + shown + ": " + error;
-            frm_.ReportFailure("Error: " + lastProblem_);
+            lastProblem_ = "a folder on its way is a link";
+            frm_.sText("Skipped path through a link below the output root: " + shown);
             return false;
+        case OutputTree::Reach::Failed:
+            return WriteFailed(shown, error);
+        }
+        if (!out_.WriteFile(mapped.filename(), buffer.data(), buffer.size(), error)) {
+            return WriteFailed(shown, error);
         }
         ++report_.written;
         return true;
+    }
+
+    bool WriteFailed(const std::string& shown, const std::string& error)
+    {
+        entryFailed_ = true;
+        lastProblem_ = "cannot write " + shown + ": " + error;
+        frm_.ReportFailure("Error: " + lastProblem_);
+        return false;
     }
 
     // What the last failure was, for a job's report.
@@ -317,12 +264,10 @@ class Extractor {
     FrmBig& frm_;
     SgaTables& t_;
     ArchiveFile archive_;
+    OutputTree out_;
     std::string rootText_;
+    std::filesystem::path alias_; // the alias folder below ".\data", or nothing
     std::filesystem::path rootHost_;
-    std::filesystem::path dataHost_; // ".\data" as the host names it
-    std::filesystem::path boundary_; // and resolved
-    std::unordered_map<std::filesystem::path::string_type, bool> resolved_;
-    std::unordered_set<std::filesystem::path::string_type> createdFor_;
     ExtractReport report_;
     bool entryFailed_ = false;
     std::string lastProblem_;
@@ -475,7 +420,7 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
             x.Unsafe(q);
             return x.Report();
         }
-        const std::filesystem::path host = x.RootHost() / *mappedFolder;
+        const std::filesystem::path host = *mappedFolder;
         if (!x.Exists(host)) {
             frm.sText("Creating directory: " + x.RootText() + q);
             if (!x.CreateFolder(host, x.RootText() + q)) {
@@ -508,7 +453,7 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
             x.Error(NameOfEntry(r, file.Path) + " has no file name: a folder cannot be written as a file",
                     NameOfEntry(r, file.Path));
         } else {
-            x.Write(x.RootHost() / *target, entry.buffer, x.RootText() + file.Path);
+            x.Write(*target, entry.buffer, x.RootText() + file.Path);
         }
         x.EndEntry(file.Path);
         break;
@@ -559,11 +504,10 @@ ExtractReport ExtractAll(FrmBig& frm)
             x.Unsafe(s);
             continue;
         }
-        const Extractor::Made made = x.MakeFolder(x.RootHost() / *mapped, x.RootText() + s);
-        if (made == Extractor::Made::Existed) {
+        if (x.Exists(*mapped)) {
             continue;
         }
-        if (made == Extractor::Made::Created) {
+        if (x.CreateFolder(*mapped, x.RootText() + s)) {
             frm.sText("Creating directory: " + s);
             widgets.SetStatusText(s);
         }
@@ -626,7 +570,7 @@ ExtractReport ExtractAll(FrmBig& frm)
                 frm.dText(failureLine);
             }
             x.ReportInflate(entry, step.m);
-            x.Write(x.RootHost() / step.target, entry.buffer, x.RootText() + step.m);
+            x.Write(step.target, entry.buffer, x.RootText() + step.m);
             // A row of the output root itself without subdirectories repeats the
             // failure line after the write. The debug file keeps that form line
             // for line, so debug files of every version compare equal.
@@ -780,8 +724,8 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         if (!mapped) {
             x.Unsafe(folder);
             report.failed.push_back({folder, x.LastProblem()});
-        } else if (!mapped->empty() && !x.Exists(x.RootHost() / *mapped) &&
-                   !x.CreateFolder(x.RootHost() / *mapped, x.RootText() + folder)) {
+        } else if (!mapped->empty() && !x.Exists(*mapped) &&
+                   !x.CreateFolder(*mapped, x.RootText() + folder)) {
             report.failed.push_back({folder, x.LastProblem()});
         }
     }
@@ -836,7 +780,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         if (const std::string damage = DamageOf(entry, row); !damage.empty()) {
             x.Error(file.path + " " + damage + "; not written");
             report.failed.push_back({file.path, damage});
-        } else if (x.Write(x.RootHost() / planned[i].target, entry.buffer, x.RootText() + file.path)) {
+        } else if (x.Write(planned[i].target, entry.buffer, x.RootText() + file.path)) {
             ++report.written;
             report.bytesWritten += static_cast<std::int64_t>(entry.buffer.size());
         } else {

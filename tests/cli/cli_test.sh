@@ -131,4 +131,34 @@ check "non-ASCII archive name as the root" "café ünï.big" "$("$cli" list 'caf
 out=$("$cli" info sample-sv1.big); check "rbf info" "Identifier=RBF" "$(head -n 1 <<<"$out")"
 check "rbf list" "$(printf '1\tRoot\t\tsample-sv1.big')" "$("$cli" list --tsv sample-sv1.big | head -n 1)"
 
+# Interrupted in the middle of an entry: nothing is left under any name, the status is 3,
+# and a re-run writes the file whatever temporaries an earlier run may have left.
+if [ -d /proc/self/fd ]; then
+    "$make_samples" "$work" big || exit 1
+    for signal in INT TERM KILL; do
+        rm -rf kill; mkdir kill
+        "$cli" extract -C kill big.sga >/dev/null 2>kill.err & pid=$!
+        writing=""
+        for _ in $(seq 1 1000); do # until the file is open for writing, 10 s at most
+            writing=$(ls -l /proc/$pid/fd 2>/dev/null | grep -E '/kill/data/big/(#|\.at-)' || true)
+            [ -n "$writing" ] && break
+            sleep 0.01
+        done
+        kill -s $signal $pid; wait $pid; status=$?
+        [ -n "$writing" ] || { echo "FAIL: SIG$signal: never saw big.bin being written"; failures=$((failures + 1)); }
+        if [ $signal != KILL ]; then
+            check "SIG$signal status" 3 $status
+            grep -q "^Interrupted: " kill.err || { echo "FAIL: SIG$signal message"; failures=$((failures + 1)); }
+        fi
+        check "SIG$signal leaves nothing behind" "" "$(ls -A kill/data/big)"
+    done
+    : > kill/data/big/big.bin.part # temporaries of the old kind, and one of ours
+    : > kill/data/big/.at-0123456789abcdef.part
+    "$cli" extract -C kill big.sga >/dev/null 2>&1; check "re-run after the kills" 0 $?
+    check "re-run wrote the whole file" 268435456 "$(stat -c %s kill/data/big/big.bin)"
+    "$cli" extract -C kill big.sga >/dev/null 2>&1; check "re-run over the file" 0 $?
+    check "no temporaries of the two runs" "$(printf '.at-0123456789abcdef.part\nbig.bin\nbig.bin.part')" \
+        "$(ls -A kill/data/big)"
+fi
+
 if [ $failures -eq 0 ]; then echo "cli: all checks passed"; else echo "cli: $failures checks failed"; exit 1; fi

@@ -104,20 +104,20 @@ TEST(Hostile, NamesNeverLeaveTheOutputRoot)
         longPath += "deep\\";
     }
     SgaSpec recipe = SgaFromLayout({{"",
-                                   {{.name = "..", .content = "a"},
-                                    {.name = "..\\..\\x", .content = "b"},
-                                    {.name = "/etc/x", .content = "c"},
-                                    {.name = "\\x", .content = "d"},
-                                    {.name = "C:\\x", .content = "e"},
-                                    {.name = "in/side", .content = "f"},
-                                    {.name = longComponent, .content = "g"},
-                                    {.name = "CON", .content = "h"},
-                                    {.name = "trailing. ", .content = "i"},
-                                    {.name = "fine.txt", .content = "fine"}}},
-                                  {"a", {}},
-                                  {"a\\..\\..\\x", {{.name = "y", .content = "j"}}},
-                                  {longPath + "end", {{.name = "z", .content = "k"}}},
-                                  {"ok", {{.name = "kept.txt", .content = "kept"}}}});
+                                     {{.name = "..", .content = "a"},
+                                      {.name = "..\\..\\x", .content = "b"},
+                                      {.name = "/etc/x", .content = "c"},
+                                      {.name = "\\x", .content = "d"},
+                                      {.name = "C:\\x", .content = "e"},
+                                      {.name = "in/side", .content = "f"},
+                                      {.name = longComponent, .content = "g"},
+                                      {.name = "CON", .content = "h"},
+                                      {.name = "trailing. ", .content = "i"},
+                                      {.name = "fine.txt", .content = "fine"}}},
+                                    {"a", {}},
+                                    {"a\\..\\..\\x", {{.name = "y", .content = "j"}}},
+                                    {longPath + "end", {{.name = "z", .content = "k"}}},
+                                    {"ok", {{.name = "kept.txt", .content = "kept"}}}});
     TestWindow w;
     ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded) << w.widgets.statusText;
     const ExtractReport report = ExtractAll(w.frm);
@@ -157,12 +157,12 @@ TEST(Hostile, NamesNeverLeaveTheOutputRoot)
 }
 
 #ifndef _WIN32
-TEST(Hostile, PlantedLinksAreNotFollowedOutOfTheRoot)
+TEST(Hostile, NoLinkBelowTheOutputRootIsFollowed)
 {
     TempDir outside;
     SgaSpec recipe = SgaFromLayout({{"", {{.name = "top.txt", .content = "top"}}},
-                                  {"x", {{.name = "f.txt", .content = "through the link"}}},
-                                  {"x\\sub", {{.name = "g.txt", .content = "deeper"}}}});
+                                    {"x", {{.name = "f.txt", .content = "through the link"}}},
+                                    {"x\\sub", {{.name = "g.txt", .content = "deeper"}}}});
     TestWindow w;
     ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     fs::create_directories(w.dir.path() / "data");
@@ -173,19 +173,84 @@ TEST(Hostile, PlantedLinksAreNotFollowedOutOfTheRoot)
     EXPECT_EQ(report.failed, 3); // the folder x\sub and the two files below the link
     const Lines log = w.widgets.LogLines();
     EXPECT_NE(std::find(log.begin(), log.end(),
-                        "Skipped path through a link out of the output root: .\\data\\x\\sub"),
+                        "Skipped path through a link below the output root: .\\data\\x\\sub"),
               log.end());
 
     ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n0\\f1"));
     EXPECT_TRUE(fs::is_empty(outside.path()));
     EXPECT_EQ(w.widgets.LogLines().back(),
-              "Skipped path through a link out of the output root: .\\data\\x\\f.txt");
+              "Skipped path through a link below the output root: .\\data\\x\\f.txt");
 
-    // A link to a place inside the root is fine.
+    // Not even a link that stays inside: following one would mean resolving it, and a link
+    // can change between the look and the write.
     fs::remove(w.dir.path() / "data" / "x");
     fs::create_directories(w.dir.path() / "data" / "real");
-    fs::create_directory_symlink(w.dir.path() / "data" / "real", w.dir.path() / "data" / "x");
+    fs::create_directory_symlink("real", w.dir.path() / "data" / "x");
+    EXPECT_EQ(ExtractAll(w.frm).failed, 3);
+    EXPECT_TRUE(fs::is_empty(w.dir.path() / "data" / "real"));
+
+    // A link planted under a file's name is replaced, never written through.
+    fs::remove(w.dir.path() / "data" / "x");
+    WriteBytes((outside.path() / "victim").string(), "keep");
+    fs::remove(w.dir.path() / "data" / "top.txt");
+    fs::create_symlink(outside.path() / "victim", w.dir.path() / "data" / "top.txt");
     EXPECT_EQ(ExtractAll(w.frm).failed, 0);
-    EXPECT_EQ(ReadBytes(w.dir.File("data/real/f.txt")), "through the link");
+    EXPECT_FALSE(fs::is_symlink(w.dir.path() / "data" / "top.txt"));
+    EXPECT_EQ(ReadBytes(w.dir.File("data/top.txt")), "top");
+    EXPECT_EQ(ReadBytes((outside.path() / "victim").string()), "keep");
+}
+
+TEST(Hostile, AFolderSwappedForALinkDuringTheRunCannotRedirectWrites)
+{
+    TempDir outside;
+    std::vector<SgaFileSpec> town;
+    for (int i = 0; i < 6; ++i) {
+        town.push_back({.name = "r" + std::to_string(i) + ".bin", .content = "town " + std::to_string(i)});
+    }
+    SgaSpec recipe = SgaFromLayout({{"", {}},
+                                    {"maps", {{.name = "r0500.bin", .content = "first"}}},
+                                    {"maps\\town", town},
+                                    {"maps\\zz", {{.name = "late.bin", .content = "late"}}}});
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    int late = 0;
+    for (int node = 1; node <= static_cast<int>(w.frm.tree().Count()); ++node) {
+        late = w.frm.tree().Node(node).text == "late.bin" ? node : late;
+    }
+    ASSERT_NE(late, 0);
+    const fs::path maps = w.dir.path() / "data" / "maps";
+    // Between two files of maps\town, and again before a later folder: the folder becomes a link.
+    int swaps = 0;
+    w.widgets.onStatusText = [&](const std::string& status) {
+        if (status == "maps\\town\\r2.bin" || status == "maps\\zz\\late.bin") {
+            const fs::path folder = status == "maps\\town\\r2.bin" ? maps / "town" : maps;
+            fs::rename(folder, fs::path(folder.string() + ".real"));
+            fs::create_directory_symlink(outside.path(), folder);
+            ++swaps;
+        }
+    };
+    EXPECT_EQ(ExtractAll(w.frm).failed, 0);
+    EXPECT_EQ(swaps, 2);
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+    // The writes went on into the folders they had open, wherever those were moved.
+    EXPECT_EQ(ReadBytes(maps.string() + ".real/town.real/r5.bin"), "town 5");
+    EXPECT_EQ(ReadBytes(maps.string() + ".real/zz/late.bin"), "late");
+    // A later run meets the link and refuses it.
+    w.widgets.onStatusText = nullptr;
+    ExtractSelected(w.frm, late);
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+    EXPECT_EQ(w.widgets.LogLines().back(),
+              "Skipped path through a link below the output root: .\\data\\maps\\zz");
+}
+
+TEST(Hostile, TheDataFolderMayBeALinkTheUserMade)
+{
+    TempDir elsewhere;
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(SgaFromLayout({{"", {}}, {"a", {{.name = "f.txt", .content = "f"}}}}))),
+              LoadOutcome::Loaded);
+    fs::create_directory_symlink(elsewhere.path(), w.dir.path() / "data");
+    EXPECT_EQ(ExtractAll(w.frm).failed, 0);
+    EXPECT_EQ(ReadBytes((elsewhere.path() / "a" / "f.txt").string()), "f");
 }
 #endif

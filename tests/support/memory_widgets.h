@@ -3,6 +3,7 @@
 #include "window/widgets.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,14 @@ class MemoryWidgets : public Widgets {
     void SetProgressMinimum(float value) override { progressMinimum = value; }
     void SetProgressMaximum(float value) override { progressMaximum = value; }
     void SetProgressValue(float value) override { progressValue = value; }
-    void SetStatusText(std::string_view text) override { statusText.assign(text); }
-    void SetStatusHostText(std::string_view utf8) override { statusText.assign(utf8); }
+    void SetStatusText(std::string_view text) override
+    {
+        statusText.assign(text);
+        if (onStatusText) {
+            onStatusText(statusText);
+        }
+    }
+    void SetStatusHostText(std::string_view utf8) override { SetStatusText(utf8); }
     void SetButtonEnabled(int position, bool enabled) override
     {
         if (position >= 0 && position < static_cast<int>(buttons.size())) {
@@ -44,6 +51,8 @@ class MemoryWidgets : public Widgets {
     float progressMaximum = 100;
     float progressValue = 0;
     std::string statusText;
+    // Runs at every status text: extraction sets it to an entry's name just before writing it.
+    std::function<void(const std::string&)> onStatusText;
     // Indexed by toolbar position 1 to 6; 5 and 6 start disabled.
     std::array<bool, 7> buttons = {false, true, true, true, false, false, false};
     std::vector<std::string> messages;

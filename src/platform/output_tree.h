@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace archive {
+
+// Writes below one folder, the output root, and never outside it. Every
+// folder below the root is reached relative to the open handle of its parent,
+// one name at a time, and a symbolic link (on Windows any reparse point) met
+// on the way is refused: a folder swapped for a link while an extraction runs
+// cannot redirect a write. The handles of the folders in use stay open across
+// their files, so a run of files in one folder costs no lookups.
+//
+// Files appear under their names only when complete. On Linux a file is made
+// without a name (O_TMPFILE) and linked in when written; elsewhere, or where
+// the file system refuses that, it is written under a fresh random temporary
+// name, created exclusively, and renamed into place. While a named temporary
+// exists it is registered for InterruptCleanup.
+class OutputTree {
+  public:
+    enum class Reach {
+        Done,
+        Link,   // a component is a symbolic link or reparse point
+        Failed, // the reason is in `error`
+    };
+
+    OutputTree() = default;
+    ~OutputTree();
+    OutputTree(const OutputTree&) = delete;
+    OutputTree& operator=(const OutputTree&) = delete;
+
+    // Opens `root`, following a link there: the user chose it.
+    bool Open(const std::filesystem::path& root, std::string& error);
+    bool IsOpen() const;
+
+    // True when `relative` names something below the root, a link included;
+    // false for anything below a link.
+    bool Exists(const std::filesystem::path& relative);
+    // Makes the folder `relative` (empty: the root) the current folder,
+    // creating the folders that are missing.
+    Reach Enter(const std::filesystem::path& relative, std::string& error);
+    // Writes `size` bytes as the whole content of `name` in the current
+    // folder, replacing a file (or a link) of that name only once complete.
+    bool WriteFile(const std::filesystem::path& name, const void* data, std::size_t size, std::string& error);
+
+  private:
+#ifdef _WIN32
+    using Handle = void*;
+#else
+    using Handle = int;
+#endif
+    struct Level {
+        std::filesystem::path name;
+        Handle handle;
+    };
+    Handle Current() const;
+    Reach Descend(const std::filesystem::path& name, bool create, std::string& error);
+    Reach Walk(const std::filesystem::path& relative, bool create, std::string& error);
+    void CloseFrom(std::size_t depth);
+    bool WriteNamed(const std::filesystem::path& name, const void* data, std::size_t size,
+                    std::string& error);
+
+#ifdef _WIN32
+    std::filesystem::path FullPath() const;
+    std::filesystem::path rootPath_;
+#endif
+    Handle root_{};
+    bool open_ = false;
+    bool unnamedFiles_ = true; // until the file system refuses them
+    std::vector<Level> levels_;
+};
+
+// Makes SIGINT and SIGTERM (Ctrl-C and Ctrl-Break, closing the console on
+// Windows) remove the named temporary of the file being written, if any, and
+// end the process with `exitStatus` after writing `message` to the error stream.
+void InstallInterruptCleanup(int exitStatus, const char* message);
+
+} // namespace archive
