@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <system_error>
 
@@ -209,7 +210,9 @@ void OutputTree::CloseFrom(std::size_t depth)
 OutputTree::Reach OutputTree::Walk(const std::filesystem::path& relative, bool create, std::string& error)
 {
     std::size_t depth = 0;
-    for (const std::filesystem::path& name : relative) {
+    const bool lastMissing = create && !missing_.empty() && relative == missing_;
+    for (auto it = relative.begin(); it != relative.end(); ++it) {
+        const std::filesystem::path& name = *it;
         if (name.empty() || name == ".") {
             continue;
         }
@@ -218,7 +221,8 @@ OutputTree::Reach OutputTree::Walk(const std::filesystem::path& relative, bool c
             continue;
         }
         CloseFrom(depth);
-        if (const Reach reach = Descend(name, create, error); reach != Reach::Done) {
+        const bool missing = lastMissing && std::next(it) == relative.end();
+        if (const Reach reach = Descend(name, create, missing, error); reach != Reach::Done) {
             return reach;
         }
         ++depth;
@@ -233,7 +237,9 @@ OutputTree::Reach OutputTree::Enter(const std::filesystem::path& relative, std::
         error = "the output root is not open";
         return Reach::Failed;
     }
-    return Walk(relative, true, error);
+    const Reach reach = Walk(relative, true, error);
+    missing_.clear();
+    return reach;
 }
 
 bool OutputTree::Exists(const std::filesystem::path& relative)
@@ -253,7 +259,11 @@ bool OutputTree::Exists(const std::filesystem::path& relative)
     return GetFileAttributesW((FullPath() / relative.filename()).c_str()) != INVALID_FILE_ATTRIBUTES;
 #else
     struct stat info;
-    return fstatat(Current(), relative.filename().c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    if (fstatat(Current(), relative.filename().c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        return true;
+    }
+    missing_ = errno == ENOENT ? relative : std::filesystem::path();
+    return false;
 #endif
 }
 
@@ -276,10 +286,16 @@ bool OutputTree::Open(const std::filesystem::path& root, std::string& error)
     return true;
 }
 
-OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool create, std::string& error)
+OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool create, bool missing,
+                                      std::string& error)
 {
     const int parent = Current();
-    int fd = openat(parent, name.c_str(), kFolderFlags);
+    int fd = -1;
+    if (missing) {
+        errno = ENOENT;
+    } else {
+        fd = openat(parent, name.c_str(), kFolderFlags);
+    }
     if (fd < 0 && errno == ENOENT && create) {
         if (mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
             error = ErrnoText(errno);
@@ -442,7 +458,8 @@ bool OutputTree::Open(const std::filesystem::path& root, std::string& error)
 
 // Each folder is opened without FILE_SHARE_DELETE and kept open while it is in
 // use: nobody can rename it or swap it for a link until we let go of it.
-OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool create, std::string& error)
+OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool create, bool,
+                                      std::string& error)
 {
     const std::filesystem::path path = FullPath() / name;
     auto openFolder = [&] {

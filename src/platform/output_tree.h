@@ -57,7 +57,8 @@ class OutputTree {
         Handle handle;
     };
     Handle Current() const;
-    Reach Descend(const std::filesystem::path& name, bool create, std::string& error);
+    // `missing`: the caller has just seen that the folder does not exist.
+    Reach Descend(const std::filesystem::path& name, bool create, bool missing, std::string& error);
     Reach Walk(const std::filesystem::path& relative, bool create, std::string& error);
     void CloseFrom(std::size_t depth);
     bool WriteNamed(const std::filesystem::path& name, const void* data, std::size_t size,
@@ -71,6 +72,7 @@ class OutputTree {
     bool open_ = false;
     bool unnamedFiles_ = true; // until the file system refuses them
     std::vector<Level> levels_;
+    std::filesystem::path missing_; // what Exists last found missing: Enter creates it without a look
 };
 
 // Makes SIGINT and SIGTERM (Ctrl-C and Ctrl-Break, closing the console on
