@@ -14,10 +14,13 @@ constexpr std::size_t kWindowSize = 256 * 1024;
 bool ArchiveFile::Open(const std::filesystem::path& path, std::string& error)
 {
     Close();
-    std::FILE* raw = OpenHostFile(path, "rb", error);
-    if (raw == nullptr) {
-        return false;
-    }
+    std::FILE* raw = OpenRegularFile(path, error);
+    return raw != nullptr && Adopt(raw, error);
+}
+
+bool ArchiveFile::Adopt(std::FILE* raw, std::string& error)
+{
+    Close();
     file_.reset(raw);
     std::uint64_t size = 0;
     if (!HostFileSize(raw, size)) {
@@ -58,6 +61,7 @@ bool ArchiveFile::Seek(std::uint64_t position)
 bool ArchiveFile::FillWindow(std::uint64_t position)
 {
     if (!HostSeek(file_.get(), position)) {
+        windowLength_ = 0; // what the window held may no longer be what the caller wants
         deviceError_ = true;
         return false;
     }
@@ -99,8 +103,8 @@ std::size_t ArchiveFile::ReadSome(void* destination, std::size_t count)
                 }
                 break;
             }
-            FillWindow(position_);
-            if (windowLength_ == 0) {
+            // A failed refill ends the read: the window may not cover the position.
+            if (!FillWindow(position_) || windowLength_ == 0) {
                 break;
             }
         }

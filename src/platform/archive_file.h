@@ -22,9 +22,11 @@ class ArchiveFile {
     ArchiveFile& operator=(ArchiveFile&&) noexcept = default;
     ~ArchiveFile() = default;
 
-    // Opens the file for reading. On failure returns false and leaves the
-    // system's reason in `error`.
+    // Opens the file for reading; only a regular file is accepted. On failure
+    // returns false and leaves the reason in `error`.
     bool Open(const std::filesystem::path& path, std::string& error);
+    // Reads from a stream opened elsewhere, which it now owns (closed on failure too).
+    bool Adopt(std::FILE* stream, std::string& error);
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
 

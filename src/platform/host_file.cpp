@@ -5,10 +5,12 @@
 #include <system_error>
 
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace archive {
@@ -30,6 +32,56 @@ std::FILE* OpenHostFile(const std::filesystem::path& path, const char* mode, std
         error = LastSystemError();
     }
     return file;
+}
+
+std::FILE* OpenRegularFile(const std::filesystem::path& path, std::string& error)
+{
+#ifdef _WIN32
+    std::FILE* file = OpenHostFile(path, "rb", error);
+    if (file != nullptr) {
+        const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+        if (GetFileType(handle) != FILE_TYPE_DISK) {
+            std::fclose(file);
+            error = "not a regular file (a device or a pipe)";
+            return nullptr;
+        }
+    }
+    return file;
+#else
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = LastSystemError();
+        return nullptr;
+    }
+    struct stat info;
+    const char* kind = nullptr;
+    if (fstat(fd, &info) != 0) {
+        error = LastSystemError();
+    } else if (S_ISDIR(info.st_mode)) {
+        kind = "a folder";
+    } else if (S_ISFIFO(info.st_mode)) {
+        kind = "a FIFO";
+    } else if (S_ISSOCK(info.st_mode)) {
+        kind = "a socket";
+    } else if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+        kind = "a device";
+    } else if (!S_ISREG(info.st_mode)) {
+        kind = "a special file";
+    } else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
+        if (std::FILE* file = fdopen(fd, "rb")) {
+            return file;
+        }
+        error = LastSystemError();
+    } else {
+        error = LastSystemError();
+    }
+    if (kind != nullptr) {
+        error = std::string("not a regular file (") + kind + ")";
+    }
+    close(fd);
+    return nullptr;
+#endif
 }
 
 bool HostSeek(std::FILE* file, std::uint64_t position)

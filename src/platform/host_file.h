@@ -13,6 +13,9 @@
 namespace archive {
 
 std::FILE* OpenHostFile(const std::filesystem::path& path, const char* mode, std::string& error);
+// Opens a regular file for reading. A FIFO, socket, device or folder is
+// refused at once with its kind in `error`: the open never blocks.
+std::FILE* OpenRegularFile(const std::filesystem::path& path, std::string& error);
 bool HostFileSize(std::FILE* file, std::uint64_t& size);
 bool HostSeek(std::FILE* file, std::uint64_t position);
 

@@ -47,6 +47,9 @@ check "rejected status" 2 $status
 check "rejected message on stderr" "Invalid Archive File" "$(cat err.txt)"
 check "nothing on stdout when rejected" "" "$(cat out.txt)"
 "$cli" info missing.sga >/dev/null 2>&1; check "missing file status" 2 $?
+mkfifo fifo.sga # with no writer: opening it for reading would wait forever
+timeout 10 "$cli" info fifo.sga >/dev/null 2>err.txt; check "a FIFO is refused at once" 2 $?
+check "FIFO message" "Cannot open $work/fifo.sga: not a regular file (a FIFO)" "$(cat err.txt)"
 
 head -c 300 sample.sga > cut.sga
 "$cli" info cut.sga >out.txt 2>err.txt; status=$?
