@@ -9,7 +9,17 @@ namespace archive {
 
 std::string ConsoleText(std::string_view text)
 {
-    return Windows1252ToUtf8(LfLineEnds(text));
+    // One call is one line: its end stays a line end, and whatever else is a
+    // control character came from an archive (a CR LF inside a name included).
+    std::string_view end;
+    for (const std::string_view lineEnd : {"\r\n", "\n"}) {
+        if (text.ends_with(lineEnd)) {
+            text.remove_suffix(lineEnd.size());
+            end = "\n";
+            break;
+        }
+    }
+    return Windows1252ToUtf8Escaped(text).append(end);
 }
 
 void ConsoleWidgets::Write(std::FILE* stream, std::string_view text)

@@ -46,7 +46,8 @@ class ConsoleWidgets : public Widgets {
     std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
-// A console line for archive text: Windows-1252 to UTF-8, CR LF to LF.
+// One console line of archive text: Windows-1252 to UTF-8, its CR LF end to
+// LF, every other control character escaped as \xHH.
 std::string ConsoleText(std::string_view text);
 
 } // namespace archive

@@ -13,19 +13,7 @@ namespace archive {
 
 std::string ListingField(std::string_view text)
 {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 32) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            escaped += hex;
-        } else {
-            escaped += ch;
-        }
-    }
-    return Windows1252ToUtf8(escaped);
+    return Windows1252ToUtf8Escaped(text);
 }
 
 namespace {

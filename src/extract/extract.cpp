@@ -517,7 +517,8 @@ ExtractReport ExtractAll(FrmBig& frm)
     widgets.SetProgressMinimum(0);
     widgets.SetProgressMaximum(static_cast<float>(t.SgaDataHeader.NumDirectories - 1));
     widgets.SetProgressValue(0);
-    frm.sText("\r\nStarting file extract...");
+    frm.sText(""); // the log shows an empty line, then the start line
+    frm.sText("Starting file extract...");
 
     // File pass: first the plan of the walk, then the walk.
     const std::vector<FileStep> plan = PlanFilePass(t, numDirectories);

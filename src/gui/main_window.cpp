@@ -64,9 +64,26 @@ constexpr std::array<ButtonSpec, 6> kButtons = {{{"OpenSV1", "Open SV1 BIG File"
                                                  {"SaveSelected", "Save Selected File"},
                                                  {"SaveAll", "Save All Files in Archive"}}};
 
+// The log box's text: CR LF ends a line; any other control character came
+// from an archive and is shown as a visible symbol, never obeyed.
 QString LogText(std::string_view bytes)
 {
-    return DisplayText(LfLineEnds(bytes));
+    std::u32string text;
+    text.reserve(bytes.size());
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find("\r\n", start);
+        const bool lineEnd = end != std::string_view::npos;
+        if (!lineEnd) {
+            end = bytes.size();
+        }
+        text += Windows1252ToVisibleCodePoints(bytes.substr(start, end - start));
+        if (lineEnd) {
+            text += U'\n';
+        }
+        start = lineEnd ? end + 2 : end;
+    }
+    return QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QString HostText(const std::filesystem::path& path)

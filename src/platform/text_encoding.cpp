@@ -37,7 +37,48 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
+// What a terminal or a text box would take as a control rather than a
+// character: C0, DEL, and the C1 controls that the five unassigned bytes become.
+bool IsControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
 } // namespace
+
+std::string Windows1252ToUtf8Escaped(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char ch : bytes) {
+        const auto byte = static_cast<unsigned char>(ch);
+        const char32_t c = CodePointOf(byte);
+        if (IsControl(c)) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+std::u32string Windows1252ToVisibleCodePoints(std::string_view bytes)
+{
+    std::u32string out = Windows1252ToCodePoints(bytes);
+    for (char32_t& c : out) {
+        if (c < 0x20) {
+            c = 0x2400 + c; // the Control Pictures: NUL, SOH... as one visible symbol each
+        } else if (c == 0x7F) {
+            c = 0x2421;
+        } else if (IsControl(c)) {
+            c = 0xFFFD;
+        }
+    }
+    return out;
+}
 
 std::u32string Windows1252ToCodePoints(std::string_view bytes)
 {

@@ -12,6 +12,13 @@ namespace archive {
 std::u32string Windows1252ToCodePoints(std::string_view bytes);
 std::string Windows1252ToUtf8(std::string_view bytes);
 std::wstring Windows1252ToWide(std::string_view bytes);
+// For a terminal: every control character (below 32, 127, and the C1
+// controls of the five unassigned bytes) as \xHH with its byte in hex, so a
+// name can never move the cursor, recolour or retitle the terminal.
+std::string Windows1252ToUtf8Escaped(std::string_view bytes);
+// For a window's text: control characters as visible symbols (U+2400 to
+// U+2421; U+FFFD for the C1 controls), never as line breaks or tabs.
+std::u32string Windows1252ToVisibleCodePoints(std::string_view bytes);
 
 // UTF-8 to Windows-1252; false when the text is not valid UTF-8 or holds a
 // character Windows-1252 does not have.

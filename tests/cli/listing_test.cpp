@@ -1,7 +1,11 @@
+#include "cli/console_widgets.h"
 #include "cli/listing.h"
+#include "extract/extract.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace archive;
 using namespace archive::testing;
@@ -33,4 +37,45 @@ TEST(Listing, NodesByArchivePath)
     EXPECT_EQ(tree.Node(FindNodeByArchivePath(w.frm, "a.txt")).key, "n-1\\f0");
     EXPECT_EQ(FindNodeByArchivePath(w.frm, "nothing"), 0);
     EXPECT_EQ(FindNodeByArchivePath(w.frm, ""), 0);
+}
+
+TEST(Console, NoControlCharacterFromAnArchiveReachesTheTerminal)
+{
+    EXPECT_EQ(ConsoleText("Creating directory: a\x1b[2Jb\r\n"), "Creating directory: a\\x1B[2Jb\n");
+    EXPECT_EQ(ConsoleText(std::string("\x07\x7f\x9d\x81\xe9\0x\r\ny\r\n", 12)),
+              "\\x07\\x7F\\x9D\\x81\xC3\xA9\\x00x\\x0D\\x0Ay\n");
+    EXPECT_EQ(ConsoleText("Invalid Archive File\n"), "Invalid Archive File\n");
+
+    // Names, alias and archive type through info, extract and the failure lines.
+    const std::string hostile = "\x1b]0;owned\x07\x1b[31m\rX\x9d";
+    SgaSpec recipe = SgaFromLayout({{"", {{.name = "f" + hostile, .content = "f"}}},
+                                    {"d" + hostile, {{.name = "g", .content = "g"}}},
+                                    {"..\\" + hostile, {{.name = "h", .content = "h"}}}},
+                                   "A" + hostile);
+    recipe.archiveType = "T" + hostile;
+    TestWindow w;
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    {
+        ConsoleWidgets console(out, out);
+        console.SetEcho(true);
+        FrmBig frm(console);
+        frm.Form_Load();
+        frm.OutputBase = w.dir.path();
+        WriteBytes(w.dir.File("hostile.sga"), BuildSga(recipe));
+        ASSERT_EQ(OpenChosenFile(frm, w.dir.File("hostile.sga")), LoadOutcome::Loaded);
+        ExtractAll(frm);
+        frm.ReportFailure("Error: cannot write " + hostile);
+    }
+    std::string printed(1 << 16, '\0');
+    std::rewind(out);
+    printed.resize(std::fread(printed.data(), 1, printed.size(), out));
+    std::fclose(out);
+    ASSERT_NE(printed.find("Archive Type=T\\x1B]0;owned\\x07\\x1B[31m\\x0DX\\x9D"), std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("Creating directory: .\\data\\A\\x1B]0;owned"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("Skipped unsafe path: ..\\\\x1B]0;owned"), std::string::npos) << printed;
+    for (const char c : printed) {
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n') << static_cast<int>(c);
+    }
 }
