@@ -129,6 +129,8 @@ class RbfLoader {
             throw LoadFailure("the file ends inside the name of " + entry + " (" + N(e.NameSize) +
                               " bytes at offset " + N(e.Offset) + ")");
         }
+        // The name and the file name cut from it; records may all point at the same bytes.
+        budget_.ChargeText(2 * static_cast<std::uint64_t>(e.NameSize));
         buffer_.resize(static_cast<std::size_t>(e.NameSize));
         if (!file_->Seek(static_cast<std::uint64_t>(e.Offset)) ||
             !file_->Read(buffer_.data(), buffer_.size())) {

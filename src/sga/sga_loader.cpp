@@ -299,6 +299,9 @@ class SgaLoader {
                 AddNode(dirKey, SgaFileKey(dirKey, f), name,
                         "file row " + N(f) + " of directory row " + N(k));
                 SgaFile& file = t_.SgaFiles[static_cast<std::size_t>(f)];
+                // Every file of a row repeats the row's path, which may be 32 KB long.
+                budget_.ChargeText(name.size() +
+                                   (k == 0 ? 0 : t_.SgaDirNames[static_cast<std::size_t>(k - 1)].size() + 1));
                 file.Path = k == 0 ? name : t_.SgaDirNames[static_cast<std::size_t>(k - 1)] + "\\" + name;
                 frm_.dText(file.Path);
             }

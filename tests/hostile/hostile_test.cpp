@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace archive;
 using namespace archive::testing;
@@ -252,5 +253,71 @@ TEST(Hostile, TheDataFolderMayBeALinkTheUserMade)
     fs::create_directory_symlink(elsewhere.path(), w.dir.path() / "data");
     EXPECT_EQ(ExtractAll(w.frm).failed, 0);
     EXPECT_EQ(ReadBytes((elsewhere.path() / "a" / "f.txt").string()), "f");
+}
+#endif
+
+#ifdef __linux__
+namespace {
+
+// The process's resident memory now and at its peak, in bytes (from /proc/self/status).
+std::uint64_t StatusBytes(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::stoull(line.substr(field.size() + 1)) * 1024;
+        }
+    }
+    return 0;
+}
+
+// Starts a new peak: the kernel resets VmHWM to the current size.
+bool ResetPeak()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return clear.good();
+}
+
+} // namespace
+
+TEST(Hostile, RecordsSharingNameBytesStayWithinTheLoadBudget)
+{
+    TestWindow w;
+    // Every record names the same `shared` bytes; sound archives of the same shape load.
+    struct Case {
+        int records;
+        std::int32_t shared;
+        bool loads;
+    };
+    for (const Case c : {Case{30000, 1 << 20, false}, Case{3000, 1 << 20, false}, Case{30000, 4096, false},
+                         Case{20, 1 << 20, true}, Case{30000, 40, true}}) {
+        RbfSpec recipe;
+        recipe.entries.push_back({.name = std::string(static_cast<std::size_t>(c.shared), 'n')});
+        const std::int32_t at = 15 + 32 * c.records;
+        for (int i = 1; i < c.records; ++i) {
+            recipe.entries.push_back({.nameSize = c.shared, .offset = at});
+        }
+        const std::string bytes = BuildRbf(recipe);
+        const std::string what = std::to_string(c.records) + " records naming " + std::to_string(c.shared) +
+                                 " bytes in a file of " + std::to_string(bytes.size());
+        if (!ResetPeak()) {
+            GTEST_SKIP() << "the peak memory cannot be reset here";
+        }
+        const std::uint64_t before = StatusBytes("VmRSS");
+        const LoadOutcome outcome = w.Open(bytes, "shared.big");
+        const std::uint64_t peak = StatusBytes("VmHWM") - before;
+        EXPECT_EQ(outcome, c.loads ? LoadOutcome::Loaded : LoadOutcome::Failed) << what;
+        if (!c.loads) {
+            EXPECT_NE(w.widgets.LogLines().back().find("Load failed: the catalogue would take more than"),
+                      std::string::npos)
+                << what;
+        }
+        // The budget: 32 bytes of catalogue per archive byte, plus 32 MiB; the file itself and
+        // the test's own copies of it come on top.
+        EXPECT_LT(peak, 32 * bytes.size() + (32u << 20) + 4 * bytes.size() + (16u << 20)) << what;
+    }
 }
 #endif
