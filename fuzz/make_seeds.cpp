@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using namespace archive::testing;
 
@@ -45,6 +46,33 @@ int main(int argc, char** argv)
     put(archives, BuildRbf(rbf));
     rbf.entries.push_back({.name = "shared", .nameSize = 9, .offset = 15});
     put(archives, BuildRbf(rbf));
+
+    // The attacks of the hostile-input work: records that all name the same bytes, names and
+    // aliases full of terminal escapes, unsafe and deep paths, a long folder path that every
+    // file of its row repeats.
+    RbfSpec shared;
+    shared.entries.push_back({.name = std::string(2000, 'n')});
+    for (int i = 0; i < 64; ++i) {
+        shared.entries.push_back({.nameSize = 2000, .offset = 15 + 32 * 65});
+    }
+    put(archives, BuildRbf(shared));
+    const std::string escapes = "\x1b]0;t\x07\x1b[2J\r\n\x7f\x9d";
+    SgaSpec hostile =
+        SgaFromLayout({{"", {{.name = "a" + escapes, .content = "a"}, {.name = "..", .content = "b"}}},
+                       {"d" + escapes, {{.name = "in/side", .content = "c", .compress = true}}},
+                       {"..\\x", {{.name = "y", .content = "d"}}}},
+                      "Al" + escapes);
+    hostile.archiveType = "T" + escapes;
+    put(archives, BuildSga(hostile));
+    std::string longPath;
+    while (longPath.size() < 3000) {
+        longPath += "deep\\";
+    }
+    std::vector<SgaFileSpec> many;
+    for (int i = 0; i < 40; ++i) {
+        many.push_back({.name = std::to_string(i), .content = "x"});
+    }
+    put(archives, BuildSga(SgaFromLayout({{"", {}}, {longPath + "end", many}})));
 
     for (const std::string& content :
          {std::string("hello hello hello"), std::string(1000, 'z'), std::string()}) {
