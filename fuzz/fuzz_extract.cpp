@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
             ExtractAll(frm);
         }
         const int count = static_cast<int>(frm.tree().Count());
-        for (int node = 1; node <= count && node <= 8; ++node) {
+        for (int node = 1; node <= count && node <= 3; ++node) {
             ExtractSelected(frm, node);
         }
         ExtractSelected(frm, count);

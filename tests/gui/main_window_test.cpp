@@ -20,6 +20,10 @@
 #include <map>
 #include <set>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace archive;
 using namespace archive::testing;
 
@@ -178,6 +182,29 @@ class MainWindowTest : public QObject {
         QCOMPARE(filters.size(), std::size_t{4});
         QCOMPARE(filters[1], std::string("SV2 BIG Files (*.big / *.grm*) (*.big *.grm*)"));
         QCOMPARE(filters[3], std::string("All Files (*.*) (*.*)"));
+    }
+
+    void hostileTextAndSpecialFiles()
+    {
+        TempDir dir;
+        SgaSpec recipe = SgaFromLayout({{"", {{.name = "a.txt", .content = "alpha"}}}});
+        recipe.archiveType = "T\x1b[2J\n\r\t\x7f\x9d.";
+        WriteBytes(dir.File("a.sga"), BuildSga(recipe));
+        Window w;
+        w.dialog->answers = {dir.File("a.sga")};
+        w->ToolbarClick("OpenSGA");
+        // Every control character of the archive's text is a visible symbol, never a line break.
+        QVERIFY2(
+            w.Log().contains(QString::fromUtf8("Archive Type=T\u241B[2J\u240A\u240D\u2409\u2421\uFFFD.\n")),
+            qPrintable(w.Log()));
+
+#ifndef _WIN32
+        QCOMPARE(mkfifo(dir.File("fifo.sga").c_str(), 0600), 0);
+        w.dialog->answers = {dir.File("fifo.sga")};
+        w->ToolbarClick("OpenSGA"); // would wait forever for a writer if it opened the FIFO
+        QVERIFY(!w.messages.isEmpty());
+        QVERIFY(w.messages.last().endsWith("not a regular file (a FIFO)"));
+#endif
     }
 
     void openSgaThenRbf()
