@@ -15,6 +15,8 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace archive {
 

@@ -40,7 +40,8 @@ std::FILE* OpenRegularFile(const std::filesystem::path& path, std::string& error
     std::FILE* file = OpenHostFile(path, "rb", error);
     if (file != nullptr) {
         const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-        if (GetFileType(handle) != FILE_TYPE_DISK) {
+        const DWORD type = GetFileType(handle);
+        if (type == FILE_TYPE_PIPE || type == FILE_TYPE_CHAR) {
             std::fclose(file);
             error = "not a regular file (a device or a pipe)";
             return nullptr;

@@ -142,7 +142,7 @@ if [ -d /proc/self/fd ]; then
         rm -rf kill; mkdir kill
         "$cli" extract -C kill big.sga >/dev/null 2>kill.err & pid=$!
         writing=""
-        for _ in $(seq 1 1000); do # until the file is open for writing, 10 s at most
+        for _ in $(seq 1 3000); do # until the file is open for writing, 30 s at most
             writing=$(ls -l /proc/$pid/fd 2>/dev/null | grep -E '/kill/data/big/(#|\.at-)' || true)
             [ -n "$writing" ] && break
             sleep 0.01

@@ -73,8 +73,10 @@ TEST(Console, NoControlCharacterFromAnArchiveReachesTheTerminal)
     std::fclose(out);
     ASSERT_NE(printed.find("Archive Type=T\\x1B]0;owned\\x07\\x1B[31m\\x0DX\\x9D"), std::string::npos)
         << printed;
+#ifndef _WIN32 // Windows names cannot hold control characters: there the alias itself is unsafe
     EXPECT_NE(printed.find("Creating directory: .\\data\\A\\x1B]0;owned"), std::string::npos) << printed;
     EXPECT_NE(printed.find("Skipped unsafe path: ..\\\\x1B]0;owned"), std::string::npos) << printed;
+#endif
     for (const char c : printed) {
         EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n') << static_cast<int>(c);
     }
