@@ -22,6 +22,11 @@ bool HostSeek(std::FILE* file, std::uint64_t position);
 // The system's reason for the last failed call, as text.
 std::string LastSystemError();
 
+// Writes `size` bytes as the whole content of `target`, which appears under
+// its name only once complete (through OutputTree, in `target`'s folder).
+bool WriteFileReplacing(const std::filesystem::path& target, const void* data, std::size_t size,
+                        std::string& error);
+
 // A text file written as raw bytes (the debug files). Lines are buffered;
 // the file is closed by the destructor.
 class TextFileWriter {

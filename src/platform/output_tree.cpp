@@ -1,5 +1,7 @@
 #include "platform/output_tree.h"
 
+#include "platform/host_file.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -172,6 +174,15 @@ BOOL WINAPI OnInterrupt(DWORD type)
 #endif
 
 } // namespace
+
+bool WriteFileReplacing(const std::filesystem::path& target, const void* data, std::size_t size,
+                        std::string& error)
+{
+    OutputTree folder;
+    const std::filesystem::path parent = target.parent_path();
+    return folder.Open(parent.empty() ? std::filesystem::path(".") : parent, error) &&
+           folder.WriteFile(target.filename(), data, size, error);
+}
 
 OutputTree::~OutputTree()
 {
