@@ -128,7 +128,27 @@ void AboutBox::CreateControls()
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     font_ = MakeMessageFont(dpi_);
-    titleFont_ = MakeMessageFont(dpi_, FW_BOLD, 13.5, L"MS Sans Serif");
+    // Bold 13.5-point "MS Sans Serif", a little smaller where the system's
+    // stand-in for that face is wider than the title's box.
+    const std::wstring titleText = Windows1252ToWide(kApplicationTitle);
+    const int titleWidth = Pixels(5535) - 4;
+    const HDC dc = GetDC(hwnd_);
+    for (double points = 13.5; points >= 8; points -= 0.5) {
+        titleFont_ = MakeMessageFont(dpi_, FW_BOLD, points, L"MS Sans Serif");
+        const HGDIOBJ old = SelectObject(dc, titleFont_);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, titleText.c_str(), static_cast<int>(titleText.size()), &size);
+        SelectObject(dc, old);
+        if (size.cx <= titleWidth) {
+            break;
+        }
+        DeleteObject(titleFont_);
+        titleFont_ = nullptr;
+    }
+    ReleaseDC(hwnd_, dc);
+    if (!titleFont_) {
+        titleFont_ = MakeMessageFont(dpi_, FW_BOLD, 8, L"MS Sans Serif");
+    }
 
     // Created in tab order: the two buttons first, then the texts.
     const std::wstring version = Windows1252ToWide(AboutVersionLine());
