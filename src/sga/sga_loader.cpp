@@ -263,7 +263,7 @@ class SgaLoader {
             std::string parentKey(kSgaRootKey);
             std::string text = path;
             if (depth != 0) {
-                parentKey = SgaDirectoryKey(FindDirectoryIndex(t_, ParentPath(path)));
+                parentKey = NodeKeyOfDirectory(FindDirectoryIndex(t_, ParentPath(path)));
                 text = std::string(AfterLast(path, '\\'));
             }
             const std::string key = SgaDirectoryKey(i);
@@ -281,6 +281,15 @@ class SgaLoader {
         }
     }
 
+    // A directory named "." is the archive's root folder under another name: it gets no node
+    // of its own, and what it holds hangs from the root. Its files keep their keys (the
+    // directory row's), so every command finds their row; they land in the output root.
+    std::string NodeKeyOfDirectory(int idx) const
+    {
+        return t_.SgaDirNames[static_cast<std::size_t>(idx)] == "." ? std::string(kSgaRootKey)
+                                                                    : SgaDirectoryKey(idx);
+    }
+
     void AddFileNodes()
     {
         const int numFiles = t_.SgaDataHeader.NumFiles;
@@ -290,13 +299,14 @@ class SgaLoader {
                 continue;
             }
             const std::string dirKey = k == 0 ? std::string(kSgaRootKey) : SgaDirectoryKey(k - 1);
+            const std::string parentKey = k == 0 ? dirKey : NodeKeyOfDirectory(k - 1);
             for (int f = dir.FirstFile; f < dir.NextFile; ++f) {
                 if (f < 0 || f > numFiles) {
                     throw LoadFailure("directory row " + N(k) + " lists file row " + N(f) +
                                       ", outside the file table (0 to " + N(numFiles) + ")");
                 }
                 const std::string& name = t_.SgaFileNames[static_cast<std::size_t>(f)];
-                AddNode(dirKey, SgaFileKey(dirKey, f), name,
+                AddNode(parentKey, SgaFileKey(dirKey, f), name,
                         "file row " + N(f) + " of directory row " + N(k));
                 SgaFile& file = t_.SgaFiles[static_cast<std::size_t>(f)];
                 // Every file of a row repeats the row's path, which may be 32 KB long.

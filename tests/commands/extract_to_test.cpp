@@ -166,14 +166,17 @@ TEST(ExtractTo, DamagedEntriesAreReportedAndNeverReplaceAGoodCopy)
     EXPECT_EQ(report.written, 1);
     ASSERT_EQ(report.failed.size(), 4u);
     EXPECT_EQ(report.failed[0].path, "bad.bin");
-    EXPECT_EQ(report.failed[0].reason, "failed to inflate: zlib status -3, data error: the stream is damaged");
-    EXPECT_EQ(report.failed[1].reason, "failed to inflate: zlib status -5, buffer error: the stream is cut short or inflates to more than the expanded size");
+    EXPECT_EQ(report.failed[0].reason,
+              "failed to inflate: zlib status -3, data error: the stream is damaged");
+    EXPECT_EQ(report.failed[1].reason, "failed to inflate: zlib status -5, buffer error: the stream is cut "
+                                       "short or inflates to more than the expanded size");
     EXPECT_EQ(report.failed[2].reason, "inflates to 200 bytes, not the 400 bytes the table gives");
     EXPECT_EQ(report.failed[3].reason, "runs past the end of the archive: 4 of 10 bytes read");
     EXPECT_EQ(FilesBelow(dest), (Lines{"bad.bin", "fine.txt"}));
     EXPECT_EQ(ReadBytes((dest / "bad.bin").string()), "good earlier copy");
-    EXPECT_TRUE(
-        HasLine(w.widgets, "Error: bad.bin failed to inflate: zlib status -3, data error: the stream is damaged; not written"));
+    EXPECT_TRUE(HasLine(
+        w.widgets,
+        "Error: bad.bin failed to inflate: zlib status -3, data error: the stream is damaged; not written"));
 }
 
 TEST(ExtractTo, RefusesRbfUnsafeNamesAndLinksOutOfTheDestination)
@@ -198,7 +201,11 @@ TEST(ExtractTo, RefusesRbfUnsafeNamesAndLinksOutOfTheDestination)
     const fs::path outside = w.dir.path() / "outside";
     fs::create_directories(dest);
     fs::create_directories(outside);
-    fs::create_directory_symlink(outside, dest / "inside");
+    std::error_code noLinks;
+    fs::create_directory_symlink(outside, dest / "inside", noLinks);
+    if (noLinks) {
+        GTEST_SKIP() << "this system makes no symbolic links: " << noLinks.message();
+    }
     const SetReport report = ExtractToJob(w.frm, {}, {.folder = dest}).Run();
     EXPECT_EQ(report.written, 1);
     ASSERT_EQ(report.failed.size(), 2u);
@@ -242,10 +249,13 @@ TEST(TestArchive, DamagedStreamsShortEntriesAndWrongSizesAreEachReported)
     ASSERT_EQ(report.failed.size(), 4u);
     const Lines log = w.widgets.LogLines();
     const Lines tail(log.end() - 5, log.end());
-    EXPECT_EQ(tail, (Lines{"Error: maps\\bad.bin failed to inflate: zlib status -3, data error: the stream is damaged",
-                           "Error: maps\\small.bin failed to inflate: zlib status -5, buffer error: the stream is cut short or inflates to more than the expanded size",
-                           "Error: maps\\big.bin inflates to 200 bytes, not the 400 bytes the table gives",
-                           "Error: maps\\cut.bin runs past the end of the archive: 4 of 10 bytes read",
-                           "Tested 5 entries, " + std::to_string(report.bytes) + " bytes: 4 failed"}));
+    EXPECT_EQ(
+        tail,
+        (Lines{"Error: maps\\bad.bin failed to inflate: zlib status -3, data error: the stream is damaged",
+               "Error: maps\\small.bin failed to inflate: zlib status -5, buffer error: the stream is cut "
+               "short or inflates to more than the expanded size",
+               "Error: maps\\big.bin inflates to 200 bytes, not the 400 bytes the table gives",
+               "Error: maps\\cut.bin runs past the end of the archive: 4 of 10 bytes read",
+               "Tested 5 entries, " + std::to_string(report.bytes) + " bytes: 4 failed"}));
     EXPECT_EQ(w.widgets.statusText, tail.back());
 }

@@ -161,8 +161,7 @@ TEST(ExtractAll, PlacementCasesAndSkippedRows)
     recipe.dirs[3].nextDir = 1;
     TestWindow w;
     ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
-    // A directory named "." gets no node, and the load of its files stops; the walk works from
-    // the tables alone.
+    // A directory named "." writes into the output root; the walk works from the tables alone.
     w.frm.Sga.SgaDirNames[0] = ".";
     const ExtractReport report = ExtractAll(w.frm);
     EXPECT_EQ(report.written, 3);

@@ -1,3 +1,4 @@
+#include "extract/extract.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
@@ -222,6 +223,31 @@ TEST(SgaLoad, FileRangesAndTheirRules)
     EXPECT_EQ(w2.Text("n-1\\f1"), "");
 }
 
+// A directory named "." is the root under another name: its files and subfolders hang from
+// the root, keep their rows' keys, and every extract command puts them in the output root.
+TEST(SgaLoad, TheDotDirectoryHangsFromTheRoot)
+{
+    SgaSpec recipe = SgaFromLayout({{"", {{.name = "top", .content = "t"}}},
+                                    {".", {{.name = "dot", .content = "d"}}},
+                                    {"x", {{.name = "in-x", .content = "x"}}}});
+    recipe.dirs[2].name = ".\\x";
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    EXPECT_EQ(w.frm.tree().IndexOfKey("n0"), 0);
+    EXPECT_EQ(w.ParentKey("n0\\f1"), "n-1");
+    EXPECT_EQ(w.ParentKey("n1"), "n-1");
+    EXPECT_EQ(w.Text("n0\\f1"), "dot");
+    EXPECT_TRUE(w.frm.SgaCatalogueShown());
+
+    EXPECT_EQ(ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n0\\f1")).written, 1);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/dot")), "d");
+    const ExtractReport all = ExtractAll(w.frm);
+    EXPECT_EQ(all.written, 3);
+    EXPECT_EQ(all.failed, 0);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/top")), "t");
+    EXPECT_EQ(ReadBytes(w.dir.File("data/x/in-x")), "x");
+}
+
 TEST(SgaLoad, RejectsWhatIsNoArchive)
 {
     TestWindow w;
@@ -262,8 +288,6 @@ TEST(SgaLoad, FailuresEndTheLoadAndSayWhere)
     outside.dirs[2].nextFile = 6; // NumFiles + 2
     SgaSpec negativeFirst = WorkedExampleSga();
     negativeFirst.dirs[1].firstFile = -1;
-    SgaSpec dotParent = SgaFromLayout({{"", {}}, {".", {}}, {"b", {{.name = "f"}}}});
-    dotParent.dirs[2].name = ".\\x"; // its parent "." has no node
     SgaSpec firstHasParent = SgaFromLayout({{"", {}}, {"a\\b", {}}});
     const Case cases[] = {
         {"no TOC", noTocs, "Load failed: Num TOCs is 0: the TOC table cannot be dimensioned"},
@@ -277,7 +301,6 @@ TEST(SgaLoad, FailuresEndTheLoadAndSayWhere)
          "Load failed: directory row 2 lists file row 5, outside the file table (0 to 4)"},
         {"negative first file", negativeFirst,
          "Load failed: directory row 1 lists file row -1, outside the file table (0 to 4)"},
-        {"parent is \".\"", dotParent, "Load failed: directory row 2: its parent node n0 is not in the tree"},
         {"first row with a parent", firstHasParent,
          "Load failed: directory row 1: its parent node n0 is not in the tree"},
     };

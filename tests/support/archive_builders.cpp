@@ -1,5 +1,7 @@
 #include "support/archive_builders.h"
 
+#include "platform/text_encoding.h"
+
 #include <zlib.h>
 
 #include <fstream>
@@ -233,7 +235,7 @@ std::string ShippedSampleRbf()
 
 void WriteBytes(const std::string& path, std::string_view bytes)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!file) {
         throw std::runtime_error("cannot write " + path);
@@ -242,7 +244,7 @@ void WriteBytes(const std::string& path, std::string_view bytes)
 
 std::string ReadBytes(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
     if (!file) {
         throw std::runtime_error("cannot read " + path);
     }

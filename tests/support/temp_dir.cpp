@@ -1,5 +1,7 @@
 #include "support/temp_dir.h"
 
+#include "platform/text_encoding.h"
+
 #include <random>
 #include <system_error>
 
@@ -14,6 +16,11 @@ TempDir::TempDir(const std::filesystem::path& base)
             break;
         }
     }
+}
+
+std::string TempDir::File(const std::string& name) const
+{
+    return PathToUtf8(path_ / PathFromUtf8(name));
 }
 
 TempDir TempDir::InMemory()

@@ -18,7 +18,8 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // A file's path in the folder, as UTF-8 like every host path the core takes.
+    std::string File(const std::string& name) const;
 
   private:
     std::filesystem::path path_;
