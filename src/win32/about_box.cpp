@@ -156,7 +156,7 @@ void AboutBox::CreateControls()
     const std::wstring author = Windows1252ToWide(AboutAuthorLine());
     const std::wstring title = Windows1252ToWide(kApplicationTitle);
     struct Control {
-        ControlSpec spec;
+        ControlSpec place;
         const std::wstring text;
     };
     const Control controls[] = {
@@ -168,12 +168,12 @@ void AboutBox::CreateControls()
         {{L"EDIT", kTitleId, ES_READONLY | ES_AUTOHSCROLL, 1080, 240, 5535, 495}, title},
     };
     for (const Control& control : controls) {
-        const ControlSpec& spec = control.spec;
-        const HWND child =
-            CreateWindowExW(0, spec.kind, control.text.c_str(), WS_CHILD | WS_VISIBLE | spec.style,
-                            Pixels(spec.left), Pixels(spec.top), Pixels(spec.width), Pixels(spec.height),
-                            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(spec.id == kTitleId ? titleFont_ : font_),
+        const ControlSpec& place = control.place;
+        const HWND child = CreateWindowExW(
+            0, place.kind, control.text.c_str(), WS_CHILD | WS_VISIBLE | place.style, Pixels(place.left),
+            Pixels(place.top), Pixels(place.width), Pixels(place.height), hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)), instance, nullptr);
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(place.id == kTitleId ? titleFont_ : font_),
                      FALSE);
     }
 }

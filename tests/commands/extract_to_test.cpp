@@ -182,9 +182,9 @@ TEST(ExtractTo, DamagedEntriesAreReportedAndNeverReplaceAGoodCopy)
 TEST(ExtractTo, RefusesRbfUnsafeNamesAndLinksOutOfTheDestination)
 {
     TestWindow rbf;
-    RbfSpec spec;
-    spec.entries = {{.name = "a\\b.txt", .compr = 3, .uncompr = 3}};
-    ASSERT_EQ(rbf.Open(BuildRbf(spec), "old.big"), LoadOutcome::Loaded);
+    RbfSpec rbfRecipe;
+    rbfRecipe.entries = {{.name = "a\\b.txt", .compr = 3, .uncompr = 3}};
+    ASSERT_EQ(rbf.Open(BuildRbf(rbfRecipe), "old.big"), LoadOutcome::Loaded);
     const SetReport refused = ExtractToJob(rbf.frm, {}, {.folder = rbf.dir.path() / "out"}).Run();
     EXPECT_TRUE(refused.refused);
     EXPECT_FALSE(fs::exists(rbf.dir.path() / "out"));
