@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     ByteArray array = ByteArray::FromBytes(data + 4, size - 4);
     try {
         const std::int32_t status = zlib.DecompressByteArray(array, origSize);
-        // The fast path must give exactly what zlib alone gives: status and bytes.
+        // Exactly what uncompress gives into the computed buffer: status and bytes.
         const std::int32_t bufferSize = clsZlib::BufferSize(origSize);
         ByteArray reference(static_cast<std::size_t>(bufferSize) +
                             1); // calloc'd: untouched pages cost nothing

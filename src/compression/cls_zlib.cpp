@@ -5,9 +5,6 @@
 #include "platform/text_encoding.h"
 
 #include <zlib.h>
-#ifdef ARCHIVE_HAVE_LIBDEFLATE
-#include <libdeflate.h>
-#endif
 
 #include <algorithm>
 #include <cmath>
@@ -68,21 +65,6 @@ int Inflate(ByteArray& work, std::int32_t bufferSize, const std::uint8_t* source
             uLongf& length)
 {
     work = ByteArray(bufferSize == 0 ? 1 : static_cast<std::size_t>(bufferSize));
-#ifdef ARCHIVE_HAVE_LIBDEFLATE
-    // The fast path for sound streams. Whenever it does not succeed, zlib does
-    // the work again from the start, so every failure keeps zlib's status and
-    // partial output: the bytes kept afterwards are all zlib's own.
-    if (libdeflate_decompressor* fast = libdeflate_alloc_decompressor()) {
-        std::size_t produced = 0;
-        const libdeflate_result result = libdeflate_zlib_decompress(
-            fast, source, sourceLength, work.data(), static_cast<std::size_t>(bufferSize), &produced);
-        libdeflate_free_decompressor(fast);
-        if (result == LIBDEFLATE_SUCCESS) {
-            length = static_cast<uLongf>(produced);
-            return Z_OK;
-        }
-    }
-#endif
     length = static_cast<uLongf>(bufferSize);
     return uncompress(work.data(), &length, source, static_cast<uLong>(sourceLength));
 }
