@@ -38,13 +38,23 @@ FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file
     return entry;
 }
 
-EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs)
+unsigned EntryPrefetcher::DefaultThreads()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+}
+
+EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs, unsigned threads)
     : archivePath_(archivePath), jobs_(std::move(jobs))
 {
-    try {
-        worker_ = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        finished_ = true; // no second thread: Next fetches every entry itself
+    // No thread at all is fine too: Next then fetches every entry itself.
+    for (unsigned i = 0; i < threads && i < jobs_.size(); ++i) {
+        std::lock_guard lock(mutex_);
+        try {
+            workers_.emplace_back([this] { Run(); });
+            ++fetchersRunning_;
+        } catch (const std::system_error&) {
+            break;
+        }
     }
 }
 
@@ -54,9 +64,9 @@ EntryPrefetcher::~EntryPrefetcher()
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    fetcherWakes_.notify_one();
-    if (worker_.joinable()) {
-        worker_.join();
+    fetcherWakes_.notify_all();
+    for (std::thread& worker : workers_) {
+        worker.join();
     }
 }
 
@@ -72,13 +82,22 @@ void EntryPrefetcher::Run()
     try {
         Fetch();
     } catch (...) {
-        // Whatever it was, the writer fetches the rest itself.
+        // Whatever it was, the writer fetches what this thread left.
     }
     std::lock_guard lock(mutex_);
-    finished_ = true;
+    --fetchersRunning_;
     if (writerSleeps_) {
         writerWakes_.notify_one();
     }
+}
+
+bool EntryPrefetcher::BatchReady() const
+{
+    if (slots_.empty() || !slots_.front()) {
+        return false; // the writer waits for the entry at the front
+    }
+    return readyCount_ >= kBatchEntries || readyBytes_ >= kBatchBytes || claimed_ == jobs_.size() ||
+           Claim(jobs_[claimed_]) >= kBatchBytes || fetchersAsleep_ > 0;
 }
 
 void EntryPrefetcher::Fetch()
@@ -86,43 +105,55 @@ void EntryPrefetcher::Fetch()
     ArchiveFile archive;
     std::string error;
     if (!archive.Open(PathFromUtf8(archivePath_), error)) {
-        return; // the writer's own handle reads them
+        return; // the others, or the writer's own handle, read them
     }
-    for (std::size_t i = 0; i < jobs_.size(); ++i) {
-        // Room for what the entry claims first, so that what waits stays
-        // bounded even while it is fetched; one entry always gets through.
-        const std::size_t claim = Claim(jobs_[i]);
+    clsZlib zlib;
+    for (;;) {
+        std::size_t index = 0;
+        std::size_t claim = 0;
         {
+            // Room for what the entry claims first, so that what waits stays
+            // bounded even while it is fetched; one entry always gets through.
             std::unique_lock lock(mutex_);
-            while (!stop_ && inFlight_ > 0 && inFlight_ + claim > kAheadBytes) {
-                if (writerSleeps_ && !ready_.empty()) {
+            for (;;) {
+                if (stop_ || claimed_ >= jobs_.size()) {
+                    return;
+                }
+                claim = Claim(jobs_[claimed_]);
+                if (inFlight_ == 0 || inFlight_ + claim <= kAheadBytes) {
+                    break;
+                }
+                ++fetchersAsleep_;
+                if (writerSleeps_ && BatchReady()) {
                     writerWakes_.notify_one();
                 }
-                fetcherSleeps_ = true;
                 fetcherWakes_.wait(lock);
-                fetcherSleeps_ = false;
+                --fetchersAsleep_;
             }
-            if (stop_) {
-                return;
-            }
+            slots_.emplace_back();
+            index = claimed_++;
             inFlight_ += claim;
         }
         FetchedEntry entry;
         try {
-            entry = FetchEntry(archive, zlib_, *jobs_[i].file, jobs_[i].position);
+            entry = FetchEntry(archive, zlib, *jobs_[index].file, jobs_[index].position);
         } catch (const std::exception& e) {
+            // The claimed slot must be filled whatever happens: the writer
+            // waits for it while another thread is running.
             entry = FetchedEntry{};
-            entry.refused = e.what();
+            try {
+                entry.refused = e.what();
+            } catch (const std::bad_alloc&) {
+                entry.refused = "out of memory"; // short enough to need no allocation
+            }
         }
         const std::size_t cost = Cost(entry.buffer.size());
-        const bool last = i + 1 == jobs_.size();
-        const bool slowNext = !last && Claim(jobs_[i + 1]) >= kBatchBytes;
         std::lock_guard lock(mutex_);
         inFlight_ = inFlight_ - claim + cost;
         readyBytes_ += cost;
-        ready_.push_back(std::move(entry));
-        if (writerSleeps_ &&
-            (last || slowNext || ready_.size() >= kBatchEntries || readyBytes_ >= kBatchBytes)) {
+        ++readyCount_;
+        slots_[index - (claimed_ - slots_.size())] = std::move(entry);
+        if (writerSleeps_ && BatchReady()) {
             writerWakes_.notify_one();
         }
     }
@@ -149,8 +180,8 @@ void EntryPrefetcher::GiveBack(std::unique_lock<std::mutex>& lock)
     (void)lock;
     inFlight_ -= released_;
     released_ = 0;
-    if (fetcherSleeps_) {
-        fetcherWakes_.notify_one();
+    if (fetchersAsleep_ > 0) {
+        fetcherWakes_.notify_all();
     }
 }
 
@@ -164,19 +195,30 @@ FetchedEntry EntryPrefetcher::Next()
     if (taken_.empty()) {
         std::unique_lock lock(mutex_);
         GiveBack(lock);
-        while (ready_.empty() && !finished_) {
+        while ((slots_.empty() || !slots_.front()) && fetchersRunning_ > 0) {
             writerSleeps_ = true;
             writerWakes_.wait(lock);
             writerSleeps_ = false;
         }
-        taken_.swap(ready_);
-        readyBytes_ = 0;
-    }
-    if (taken_.empty()) {
-        // The second thread has ended without this entry: fetch it here.
-        FetchedEntry entry = FetchHere();
-        ++delivered_;
-        return entry;
+        while (!slots_.empty() && slots_.front()) {
+            FetchedEntry& ready = *slots_.front();
+            readyBytes_ -= Cost(ready.buffer.size());
+            --readyCount_;
+            taken_.push_back(std::move(ready));
+            slots_.pop_front();
+        }
+        if (taken_.empty()) {
+            // No thread is left to fetch this entry: it is the writer's now.
+            if (slots_.empty()) {
+                ++claimed_;
+            } else {
+                slots_.pop_front();
+            }
+            lock.unlock();
+            FetchedEntry entry = FetchHere();
+            ++delivered_;
+            return entry;
+        }
     }
     FetchedEntry entry = std::move(taken_.front());
     taken_.pop_front();

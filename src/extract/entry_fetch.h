@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,20 +31,22 @@ struct FetchedEntry {
 // and inflates them when the entry is compressed.
 FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file, std::int64_t position);
 
-// Fetches a list of entries on a second thread, in order, ahead of the
-// thread that writes them: inflating the next entries overlaps with writing
-// the earlier ones.
+// Fetches a list of entries on other threads, ahead of the thread that
+// writes them, and hands them over in order: inflating the next entries
+// overlaps with writing the earlier ones, and with two or more cores several
+// entries inflate at once (zlib's inflate is the slow part of an extraction).
 //
 // What waits is bounded by bytes, not entries: the entries fetched and not
 // yet taken never hold more than kAheadBytes, whatever they claim (an entry
 // larger than that waits until it is the only one). The threads meet rarely:
 // the writer takes every waiting entry in one go and gives their bytes back
-// every kReleaseBytes, or at once for an entry larger than that; each wakes the other only when the other
-// sleeps, and the fetcher wakes a sleeping writer once a batch is ready, not per entry.
+// every kReleaseBytes, or at once for an entry larger than that; each wakes
+// another only when that one sleeps, and a sleeping writer is woken once a
+// batch is ready, not per entry.
 //
-// Nothing that goes wrong on the second thread ends the process: an entry
-// whose fetch throws comes with the reason in `refused`, and if the second
-// thread cannot run or stops early, Next fetches the remaining entries itself.
+// Nothing that goes wrong on a fetching thread ends the process: an entry
+// whose fetch throws comes with the reason in `refused`, and if the threads
+// cannot run or stop early, Next fetches the missing entries itself.
 class EntryPrefetcher {
   public:
     struct Job {
@@ -51,17 +54,21 @@ class EntryPrefetcher {
         std::int64_t position;
     };
 
-    // The second thread has its own archive handle and its own decompression
-    // state: nothing the window's thread frees (Exit releases the window's
-    // Zlib) can be in use on it. Next uses that state only once the second
-    // thread has ended.
-    EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs);
+    // Each fetching thread has its own archive handle and its own
+    // decompression state: nothing the window's thread frees (Exit releases
+    // the window's Zlib) can be in use on it. Next uses the prefetcher's own
+    // state only for the entries that no thread fetched.
+    EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs,
+                    unsigned threads = DefaultThreads());
     ~EntryPrefetcher();
     EntryPrefetcher(const EntryPrefetcher&) = delete;
     EntryPrefetcher& operator=(const EntryPrefetcher&) = delete;
 
     // The next entry, in job order (waits for it).
     FetchedEntry Next();
+
+    // One fetching thread per core, at most four.
+    static unsigned DefaultThreads();
 
     static constexpr std::size_t kAheadBytes = std::size_t{64} << 20;
     static constexpr std::size_t kReleaseBytes = kAheadBytes / 4;
@@ -78,6 +85,8 @@ class EntryPrefetcher {
     FetchedEntry FetchHere();
     // Gives the bytes of the entries handed out back to the bound (the lock is held).
     void GiveBack(std::unique_lock<std::mutex>& lock);
+    // Whether the writer, asleep, should be woken now (the lock is held).
+    bool BatchReady() const;
 
     std::string archivePath_;
     clsZlib zlib_;
@@ -87,21 +96,25 @@ class EntryPrefetcher {
     std::condition_variable fetcherWakes_;
     std::condition_variable writerWakes_;
     // Guarded by mutex_:
-    std::deque<FetchedEntry> ready_;
-    std::size_t readyBytes_ = 0; // of ready_, for the batch rule
+    std::size_t claimed_ = 0; // jobs before this one belong to a thread or the writer
+    // The entries from delivered_ + taken_.size() up to claimed_, in job
+    // order; an entry still being fetched is empty.
+    std::deque<std::optional<FetchedEntry>> slots_;
+    std::size_t readyCount_ = 0; // filled slots
+    std::size_t readyBytes_ = 0; // of filled slots, for the batch rule
     std::size_t inFlight_ = 0;   // bytes fetched (or being fetched) and not given back by the writer
-    bool fetcherSleeps_ = false;
+    unsigned fetchersAsleep_ = 0;
+    unsigned fetchersRunning_ = 0;
     bool writerSleeps_ = false;
     bool stop_ = false;
-    bool finished_ = false; // the second thread will put nothing more in ready_
 
     // The writer's own:
     std::deque<FetchedEntry> taken_;
     std::size_t released_ = 0; // bytes handed out since the writer last gave them back
     std::size_t delivered_ = 0;
-    ArchiveFile ownArchive_; // for fetching here, when the second thread did not finish the list
+    ArchiveFile ownArchive_; // for fetching here, when no thread fetched an entry
 
-    std::thread worker_;
+    std::vector<std::thread> workers_;
 };
 
 } // namespace archive

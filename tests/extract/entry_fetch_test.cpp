@@ -65,7 +65,8 @@ std::string Pattern(std::size_t size, char seed)
 } // namespace
 
 // Thousands of tiny entries and a few larger than the bytes given back at a
-// time: every entry comes out once, in order, with its bytes.
+// time: every entry comes out once, in order, with its bytes, however many
+// threads fetch them (none: the caller fetches each itself).
 TEST(EntryPrefetcher, HandsOverEveryEntryInOrder)
 {
     TempDir dir;
@@ -77,13 +78,16 @@ TEST(EntryPrefetcher, HandsOverEveryEntryInOrder)
         }
     }
     const RawArchive archive(dir, entries);
-    EntryPrefetcher prefetcher(archive.path, archive.Jobs());
-    for (std::size_t i = 0; i < archive.contents.size(); ++i) {
-        const FetchedEntry entry = prefetcher.Next();
-        ASSERT_EQ(entry.status, 0) << i;
-        ASSERT_EQ(Text(entry.buffer), archive.contents[i]) << i;
+    for (const unsigned threads : {0u, 1u, 2u, 4u}) {
+        EntryPrefetcher prefetcher(archive.path, archive.Jobs(), threads);
+        for (std::size_t i = 0; i < archive.contents.size(); ++i) {
+            const FetchedEntry entry = prefetcher.Next();
+            ASSERT_EQ(entry.status, 0) << i << " with " << threads << " threads";
+            ASSERT_EQ(Text(entry.buffer), archive.contents[i]) << i << " with " << threads << " threads";
+        }
+        // Asked once too often: an empty entry, not a hang.
+        EXPECT_FALSE(prefetcher.Next().refused.empty());
     }
-    EXPECT_FALSE(prefetcher.Next().refused.empty()); // asked once too often: an empty entry, not a hang
 }
 
 // Entries that claim 2 GB each but hold a few bytes: each waits until it is
@@ -97,7 +101,7 @@ TEST(EntryPrefetcher, EntriesClaimingMoreThanTheBoundStillPass)
             file.ExpandedSize = 2000000000;
         }
     }
-    EntryPrefetcher prefetcher(archive.path, archive.Jobs());
+    EntryPrefetcher prefetcher(archive.path, archive.Jobs(), 3);
     EXPECT_EQ(Text(prefetcher.Next().buffer), "one");
     EXPECT_EQ(Text(prefetcher.Next().buffer), "two");
     EXPECT_EQ(Text(prefetcher.Next().buffer), "three");
