@@ -22,7 +22,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/openat2.h>
+#endif
 #endif
 
 namespace archive {
@@ -209,36 +213,45 @@ OutputTree::Handle OutputTree::Current() const
 void OutputTree::CloseFrom(std::size_t depth)
 {
     while (levels_.size() > depth) {
+        if (levels_.back().opened) {
 #ifdef _WIN32
-        CloseHandle(levels_.back().handle);
+            CloseHandle(levels_.back().handle);
 #else
-        close(levels_.back().handle);
+            close(levels_.back().handle);
 #endif
+        }
         levels_.pop_back();
     }
 }
 
 OutputTree::Reach OutputTree::Walk(const std::filesystem::path& relative, bool create, std::string& error)
 {
+    std::vector<std::filesystem::path> names;
+    for (const std::filesystem::path& name : relative) {
+        if (!name.empty() && name != ".") {
+            names.push_back(name);
+        }
+    }
+    // The folders already open that lead the way are kept; a walk goes on
+    // only from a folder that has a handle of its own.
     std::size_t depth = 0;
-    const bool lastMissing = create && !missing_.empty() && relative == missing_;
-    for (auto it = relative.begin(); it != relative.end(); ++it) {
-        const std::filesystem::path& name = *it;
-        if (name.empty() || name == ".") {
-            continue;
-        }
-        if (depth < levels_.size() && levels_[depth].name == name) {
-            ++depth;
-            continue;
-        }
-        CloseFrom(depth);
-        const bool missing = lastMissing && std::next(it) == relative.end();
-        if (const Reach reach = Descend(name, create, missing, error); reach != Reach::Done) {
-            return reach;
-        }
+    while (depth < names.size() && depth < levels_.size() && levels_[depth].name == names[depth]) {
         ++depth;
     }
+    while (depth > 0 && !levels_[depth - 1].opened) {
+        --depth;
+    }
     CloseFrom(depth);
+    const bool lastMissing = create && !missing_.empty() && relative == missing_;
+    if (names.size() - depth >= 2 && !lastMissing && OpenBeneath(names, depth)) {
+        return Reach::Done;
+    }
+    for (; depth < names.size(); ++depth) {
+        const bool missing = lastMissing && depth + 1 == names.size();
+        if (const Reach reach = Descend(names[depth], create, missing, error); reach != Reach::Done) {
+            return reach;
+        }
+    }
     return Reach::Done;
 }
 
@@ -325,6 +338,38 @@ OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool cr
     }
     levels_.push_back({name, fd});
     return Reach::Done;
+}
+
+bool OutputTree::OpenBeneath(const std::vector<std::filesystem::path>& names, std::size_t from)
+{
+#if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+    if (!openBeneath_) {
+        return false;
+    }
+    std::filesystem::path rest;
+    for (std::size_t i = from; i < names.size(); ++i) {
+        rest /= names[i];
+    }
+    open_how how{};
+    how.flags = kFolderFlags & ~O_NOFOLLOW; // a link at the end fails too: RESOLVE_NO_SYMLINKS
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
+    const long fd = syscall(SYS_openat2, Current(), rest.c_str(), &how, sizeof how);
+    if (fd < 0) {
+        if (errno == ENOSYS || errno == EPERM) {
+            openBeneath_ = false; // an older kernel, or a sandbox that filters the call
+        }
+        return false;
+    }
+    for (std::size_t i = from; i + 1 < names.size(); ++i) {
+        levels_.push_back({names[i], -1, false});
+    }
+    levels_.push_back({names.back(), static_cast<int>(fd)});
+    return true;
+#else
+    (void)names;
+    (void)from;
+    return false;
+#endif
 }
 
 bool OutputTree::WriteFile(const std::filesystem::path& name, const void* data, std::size_t size,
@@ -433,6 +478,11 @@ void InstallInterruptCleanup(int exitStatus, const char* message)
 }
 
 #else // _WIN32
+
+bool OutputTree::OpenBeneath(const std::vector<std::filesystem::path>&, std::size_t)
+{
+    return false; // each folder is checked for reparse points as it is opened
+}
 
 std::filesystem::path OutputTree::FullPath() const
 {

@@ -55,11 +55,17 @@ class OutputTree {
     struct Level {
         std::filesystem::path name;
         Handle handle;
+        bool opened = true; // false: passed through by a one-call open of a deeper folder
     };
     Handle Current() const;
     // `missing`: the caller has just seen that the folder does not exist.
     Reach Descend(const std::filesystem::path& name, bool create, bool missing, std::string& error);
     Reach Walk(const std::filesystem::path& relative, bool create, std::string& error);
+    // Opens the folders `names[from..]` below the current folder in one call
+    // that refuses every link and any way out; false when it cannot (a
+    // folder missing, a link, or no such call here): the walk then goes a
+    // name at a time and finds out which.
+    bool OpenBeneath(const std::vector<std::filesystem::path>& names, std::size_t from);
     void CloseFrom(std::size_t depth);
     bool WriteNamed(const std::filesystem::path& name, const void* data, std::size_t size,
                     std::string& error);
@@ -71,6 +77,7 @@ class OutputTree {
     Handle root_{};
     bool open_ = false;
     bool unnamedFiles_ = true; // until the file system refuses them
+    bool openBeneath_ = true;  // until the kernel turns out not to have the call
     std::vector<Level> levels_;
     std::filesystem::path missing_; // what Exists last found missing: Enter creates it without a look
 };
