@@ -355,7 +355,7 @@ bool OutputTree::OpenBeneath(const std::vector<std::filesystem::path>& names, st
     how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
     const long fd = syscall(SYS_openat2, Current(), rest.c_str(), &how, sizeof how);
     if (fd < 0) {
-        if (errno == ENOSYS || errno == EPERM) {
+        if (errno == ENOSYS || errno == EPERM || errno == EINVAL || errno == E2BIG) {
             openBeneath_ = false; // an older kernel, or a sandbox that filters the call
         }
         return false;
