@@ -3,6 +3,7 @@
 #include "platform/text_encoding.h"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 #include <system_error>
 
@@ -43,8 +44,10 @@ unsigned EntryPrefetcher::DefaultThreads()
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
 }
 
-EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs, unsigned threads)
-    : archivePath_(archivePath), jobs_(std::move(jobs))
+EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs, unsigned threads,
+                                 Prepare prepare)
+    : archivePath_(archivePath), jobs_(std::move(jobs)), prepare_(std::move(prepare)),
+      aheadEntries_(prepare_ ? kAheadPrepared : std::numeric_limits<std::size_t>::max())
 {
     // No thread at all is fine too: Next then fetches every entry itself.
     for (unsigned i = 0; i < threads && i < jobs_.size(); ++i) {
@@ -120,7 +123,8 @@ void EntryPrefetcher::Fetch()
                     return;
                 }
                 claim = Claim(jobs_[claimed_]);
-                if (inFlight_ == 0 || inFlight_ + claim <= kAheadBytes) {
+                if (inFlight_ == 0 ||
+                    (inFlight_ + claim <= kAheadBytes && inFlightEntries_ < aheadEntries_)) {
                     break;
                 }
                 ++fetchersAsleep_;
@@ -133,10 +137,14 @@ void EntryPrefetcher::Fetch()
             slots_.emplace_back();
             index = claimed_++;
             inFlight_ += claim;
+            ++inFlightEntries_;
         }
         FetchedEntry entry;
         try {
             entry = FetchEntry(archive, zlib, *jobs_[index].file, jobs_[index].position);
+            if (prepare_) {
+                prepare_(entry);
+            }
         } catch (const std::exception& e) {
             // The claimed slot must be filled whatever happens: the writer
             // waits for it while another thread is running.
@@ -179,7 +187,9 @@ void EntryPrefetcher::GiveBack(std::unique_lock<std::mutex>& lock)
 {
     (void)lock;
     inFlight_ -= released_;
+    inFlightEntries_ -= releasedEntries_;
     released_ = 0;
+    releasedEntries_ = 0;
     if (fetchersAsleep_ > 0) {
         fetcherWakes_.notify_all();
     }
@@ -226,7 +236,8 @@ FetchedEntry EntryPrefetcher::Next()
     // The entry about to be written no longer counts as waiting; its bytes go
     // back in bulk, so the threads do not meet per entry.
     released_ += Cost(entry.buffer.size());
-    if (released_ >= kReleaseBytes) {
+    ++releasedEntries_;
+    if (released_ >= kReleaseBytes || releasedEntries_ >= aheadEntries_ / 4) {
         std::unique_lock lock(mutex_);
         GiveBack(lock);
     }

@@ -2,11 +2,13 @@
 
 #include "compression/cls_zlib.h"
 #include "platform/archive_file.h"
+#include "platform/output_tree.h"
 #include "sga/sga_tables.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,6 +26,7 @@ struct FetchedEntry {
     bool compressed = false;
     std::int32_t status = 0; // zlib's, when compressed
     std::string refused;     // why the compression class refused the input, if it did
+    PreparedFile prepared;   // the buffer's bytes already written under no name, if they were
 };
 
 // Reads the stored bytes of `file` at `position` as far as the archive holds
@@ -58,8 +61,14 @@ class EntryPrefetcher {
     // decompression state: nothing the window's thread frees (Exit releases
     // the window's Zlib) can be in use on it. Next uses the prefetcher's own
     // state only for the entries that no thread fetched.
+    //
+    // `prepare`, when given, runs on the fetching thread after each fetch:
+    // an extraction writes the entry's file there, under no name yet. While
+    // it is given, no more than kAheadPrepared entries wait at a time (each
+    // may hold a file descriptor).
+    using Prepare = std::function<void(FetchedEntry&)>;
     EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs,
-                    unsigned threads = DefaultThreads());
+                    unsigned threads = DefaultThreads(), Prepare prepare = {});
     ~EntryPrefetcher();
     EntryPrefetcher(const EntryPrefetcher&) = delete;
     EntryPrefetcher& operator=(const EntryPrefetcher&) = delete;
@@ -75,6 +84,7 @@ class EntryPrefetcher {
     // A sleeping writer is woken once this many entries or bytes are ready.
     static constexpr std::size_t kBatchEntries = 64;
     static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+    static constexpr std::size_t kAheadPrepared = 256;
 
   private:
     void Run();
@@ -91,6 +101,8 @@ class EntryPrefetcher {
     std::string archivePath_;
     clsZlib zlib_;
     std::vector<Job> jobs_;
+    Prepare prepare_;
+    std::size_t aheadEntries_; // how many entries may wait at most
 
     std::mutex mutex_;
     std::condition_variable fetcherWakes_;
@@ -100,9 +112,10 @@ class EntryPrefetcher {
     // The entries from delivered_ + taken_.size() up to claimed_, in job
     // order; an entry still being fetched is empty.
     std::deque<std::optional<FetchedEntry>> slots_;
-    std::size_t readyCount_ = 0; // filled slots
-    std::size_t readyBytes_ = 0; // of filled slots, for the batch rule
-    std::size_t inFlight_ = 0;   // bytes fetched (or being fetched) and not given back by the writer
+    std::size_t readyCount_ = 0;      // filled slots
+    std::size_t readyBytes_ = 0;      // of filled slots, for the batch rule
+    std::size_t inFlight_ = 0;        // bytes fetched (or being fetched) and not given back by the writer
+    std::size_t inFlightEntries_ = 0; // the entries those bytes belong to
     unsigned fetchersAsleep_ = 0;
     unsigned fetchersRunning_ = 0;
     bool writerSleeps_ = false;
@@ -111,6 +124,7 @@ class EntryPrefetcher {
     // The writer's own:
     std::deque<FetchedEntry> taken_;
     std::size_t released_ = 0; // bytes handed out since the writer last gave them back
+    std::size_t releasedEntries_ = 0;
     std::size_t delivered_ = 0;
     ArchiveFile ownArchive_; // for fetching here, when no thread fetched an entry
 

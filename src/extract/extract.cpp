@@ -228,7 +228,7 @@ class Extractor {
 
     // Writes an entry; a failure is the entry's (EndEntry counts it). A folder
     // that no directory row made (a name with "\\" or "/" inside) is made here.
-    bool Write(const std::filesystem::path& mapped, const ByteArray& buffer, const std::string& shown)
+    bool Write(const std::filesystem::path& mapped, FetchedEntry& entry, const std::string& shown)
     {
         std::string error;
         switch (out_.Enter(BelowData(mapped.parent_path()), error)) {
@@ -242,7 +242,8 @@ class Extractor {
         case OutputTree::Reach::Failed:
             return WriteFailed(shown, error);
         }
-        if (!out_.WriteFile(mapped.filename(), buffer.data(), buffer.size(), error)) {
+        if (!out_.WriteFile(mapped.filename(), entry.buffer.data(), entry.buffer.size(), error,
+                            &entry.prepared)) {
             return WriteFailed(shown, error);
         }
         ++report_.written;
@@ -255,6 +256,15 @@ class Extractor {
         lastProblem_ = "cannot write " + shown + ": " + error;
         frm_.ReportFailure("Error: " + lastProblem_);
         return false;
+    }
+
+    // Writes each fetched entry's file, under no name yet, on the thread that
+    // fetched it; Write then only names it. The output root must be open.
+    EntryPrefetcher::Prepare Preparer() const
+    {
+        return [this](FetchedEntry& entry) {
+            entry.prepared = out_.Prepare(entry.buffer.data(), entry.buffer.size());
+        };
     }
 
     // What the last failure was, for a job's report.
@@ -455,7 +465,7 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
             x.Error(NameOfEntry(r, file.Path) + " has no file name: a folder cannot be written as a file",
                     NameOfEntry(r, file.Path));
         } else {
-            x.Write(*target, entry.buffer, x.RootText() + file.Path);
+            x.Write(*target, entry, x.RootText() + file.Path);
         }
         x.EndEntry(file.Path);
         break;
@@ -535,7 +545,7 @@ ExtractReport ExtractAll(FrmBig& frm)
     }
     std::optional<EntryPrefetcher> prefetcher;
     if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
-        prefetcher.emplace(frm.ArchivePath, std::move(jobs));
+        prefetcher.emplace(frm.ArchivePath, std::move(jobs), EntryPrefetcher::DefaultThreads(), x.Preparer());
     }
     for (const FileStep& step : plan) {
         if (closing()) {
@@ -573,7 +583,7 @@ ExtractReport ExtractAll(FrmBig& frm)
                 frm.dText(failureLine);
             }
             x.ReportInflate(entry, step.m);
-            x.Write(step.target, entry.buffer, x.RootText() + step.m);
+            x.Write(step.target, entry, x.RootText() + step.m);
             // A row of the output root itself without subdirectories repeats the
             // failure line after the write. The debug file keeps that form line
             // for line, so debug files of every version compare equal.
@@ -624,11 +634,12 @@ std::int64_t ExpectedBytes(const SgaFile& file)
 class EntrySource {
   public:
     EntrySource(const std::string& archivePath, clsZlib& zlib, ArchiveFile& archive,
-                std::vector<EntryPrefetcher::Job> jobs)
+                std::vector<EntryPrefetcher::Job> jobs, EntryPrefetcher::Prepare prepare = {})
         : zlib_(zlib), archive_(archive), jobs_(jobs)
     {
         if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
-            prefetcher_.emplace(archivePath, std::move(jobs));
+            prefetcher_.emplace(archivePath, std::move(jobs), EntryPrefetcher::DefaultThreads(),
+                                std::move(prepare));
         }
     }
 
@@ -775,7 +786,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         jobs.push_back({&row, EntryPosition(t, row)});
         progress.totalBytes += ExpectedBytes(row);
     }
-    EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs));
+    EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
     report.notReached = WalkEntries(frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) {
         const SetFile& file = *planned[i].file;
         const SgaFile& row = source.FileOf(i);
@@ -783,7 +794,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         if (const std::string damage = DamageOf(entry, row); !damage.empty()) {
             x.Error(file.path + " " + damage + "; not written");
             report.failed.push_back({file.path, damage});
-        } else if (x.Write(planned[i].target, entry.buffer, x.RootText() + file.path)) {
+        } else if (x.Write(planned[i].target, entry, x.RootText() + file.path)) {
             ++report.written;
             report.bytesWritten += static_cast<std::int64_t>(entry.buffer.size());
         } else {

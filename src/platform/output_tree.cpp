@@ -372,13 +372,91 @@ bool OutputTree::OpenBeneath(const std::vector<std::filesystem::path>& names, st
 #endif
 }
 
-bool OutputTree::WriteFile(const std::filesystem::path& name, const void* data, std::size_t size,
-                           std::string& error)
+OutputTree::Link OutputTree::LinkIn(int file, const std::filesystem::path& name, std::string& error)
+{
+    const int folder = Current();
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", file);
+    // A new name is taken in one step; an existing one is replaced through a temporary name.
+    if (linkat(AT_FDCWD, self, folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return Link::Done;
+    }
+    if (errno == ENOENT || errno == EXDEV) {
+        return Link::Unavailable; // no /proc to name the file by, or another file system
+    }
+    if (errno != EEXIST) {
+        error = ErrnoText(errno);
+        return Link::Failed;
+    }
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::string temporary = TemporaryName();
+        ArmedTemporary armed;
+        Arm(folder, temporary);
+        if (linkat(AT_FDCWD, self, folder, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            error = ErrnoText(errno);
+            return Link::Failed;
+        }
+        if (renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
+            error = ErrnoText(errno);
+            unlinkat(folder, temporary.c_str(), 0);
+            return Link::Failed;
+        }
+        return Link::Done;
+    }
+    error = "no free temporary name";
+    return Link::Failed;
+}
+
+PreparedFile OutputTree::Prepare(const void* data, std::size_t size) const
 {
 #ifdef O_TMPFILE
-    const int folder = Current();
+    if (!open_ || !prepare_.load(std::memory_order_relaxed)) {
+        return {};
+    }
+    PreparedFile file(openat(root_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (!file.Valid()) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+            prepare_.store(false, std::memory_order_relaxed);
+        }
+        return {};
+    }
+    if (!WriteAll(file.fd_, data, size)) {
+        return {};
+    }
+    return file;
+#else
+    (void)data;
+    (void)size;
+    return {};
+#endif
+}
+
+void PreparedFile::Close()
+{
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool OutputTree::WriteFile(const std::filesystem::path& name, const void* data, std::size_t size,
+                           std::string& error, PreparedFile* prepared)
+{
+#ifdef O_TMPFILE
+    if (prepared != nullptr && prepared->Valid()) {
+        std::string ignored;
+        const Link link = LinkIn(prepared->fd_, name, ignored);
+        prepared->Close();
+        if (link == Link::Done) {
+            return true;
+        }
+        // Written again below: whatever stood in the way is met again and reported.
+    }
     if (unnamedFiles_) {
-        Descriptor file(openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        Descriptor file(openat(Current(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
         if (file.get() < 0) {
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
                 error = ErrnoText(errno);
@@ -391,41 +469,18 @@ bool OutputTree::WriteFile(const std::filesystem::path& name, const void* data, 
             error = ErrnoText(errno);
             return false; // the unnamed file goes with its descriptor
         }
-        char self[40];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", file.get());
-        // A new name is taken in one step; an existing one is replaced through a temporary name.
-        if (linkat(AT_FDCWD, self, folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        switch (LinkIn(file.get(), name, error)) {
+        case Link::Done:
             return true;
-        }
-        if (errno == ENOENT) {
-            unnamedFiles_ = false; // no /proc to name the file by
-            return WriteNamed(name, data, size, error);
-        }
-        if (errno != EEXIST) {
-            error = ErrnoText(errno);
+        case Link::Failed:
             return false;
+        case Link::Unavailable:
+            unnamedFiles_ = false;
+            break;
         }
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            const std::string temporary = TemporaryName();
-            ArmedTemporary armed;
-            Arm(folder, temporary);
-            if (linkat(AT_FDCWD, self, folder, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-                if (errno == EEXIST) {
-                    continue;
-                }
-                error = ErrnoText(errno);
-                return false;
-            }
-            if (renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
-                error = ErrnoText(errno);
-                unlinkat(folder, temporary.c_str(), 0);
-                return false;
-            }
-            return true;
-        }
-        error = "no free temporary name";
-        return false;
     }
+#else
+    (void)prepared;
 #endif
     return WriteNamed(name, data, size, error);
 }
@@ -559,8 +614,19 @@ OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool cr
     return Reach::Done;
 }
 
+// No unnamed files here: every file is written in turn.
+PreparedFile OutputTree::Prepare(const void*, std::size_t) const
+{
+    return {};
+}
+
+void PreparedFile::Close()
+{
+    fd_ = -1;
+}
+
 bool OutputTree::WriteFile(const std::filesystem::path& name, const void* data, std::size_t size,
-                           std::string& error)
+                           std::string& error, PreparedFile*)
 {
     return WriteNamed(name, data, size, error);
 }

@@ -1,11 +1,40 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace archive {
+
+// The content of one file written ahead of its turn, under no name yet (on
+// Linux an unnamed file on the output root's file system), for
+// OutputTree::WriteFile to name. Closing it without that leaves nothing.
+class PreparedFile {
+  public:
+    PreparedFile() = default;
+    ~PreparedFile() { Close(); }
+    PreparedFile(PreparedFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    PreparedFile& operator=(PreparedFile&& other) noexcept
+    {
+        if (this != &other) {
+            Close();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    PreparedFile(const PreparedFile&) = delete;
+    PreparedFile& operator=(const PreparedFile&) = delete;
+    bool Valid() const { return fd_ >= 0; }
+    void Close();
+
+  private:
+    friend class OutputTree;
+    explicit PreparedFile(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
 
 // Writes below one folder, the output root, and never outside it. Every
 // folder below the root is reached relative to the open handle of its parent,
@@ -44,7 +73,15 @@ class OutputTree {
     Reach Enter(const std::filesystem::path& relative, std::string& error);
     // Writes `size` bytes as the whole content of `name` in the current
     // folder, replacing a file (or a link) of that name only once complete.
-    bool WriteFile(const std::filesystem::path& name, const void* data, std::size_t size, std::string& error);
+    // A `prepared` file holding those bytes is named instead where it can be;
+    // where it cannot, the bytes are written here as usual.
+    bool WriteFile(const std::filesystem::path& name, const void* data, std::size_t size, std::string& error,
+                   PreparedFile* prepared = nullptr);
+    // Writes `size` bytes into a file of no name yet, for WriteFile to name
+    // later; empty when that cannot be done here (the bytes are then written
+    // in turn, which reports what went wrong). Safe to call from any thread
+    // while the tree is open: it uses nothing but the root's handle.
+    PreparedFile Prepare(const void* data, std::size_t size) const;
 
   private:
 #ifdef _WIN32
@@ -69,6 +106,9 @@ class OutputTree {
     void CloseFrom(std::size_t depth);
     bool WriteNamed(const std::filesystem::path& name, const void* data, std::size_t size,
                     std::string& error);
+    enum class Link { Done, Failed, Unavailable };
+    // Gives the unnamed file `file` the name `name` in the current folder.
+    Link LinkIn(int file, const std::filesystem::path& name, std::string& error);
 
 #ifdef _WIN32
     std::filesystem::path FullPath() const;
@@ -76,8 +116,9 @@ class OutputTree {
 #endif
     Handle root_{};
     bool open_ = false;
-    bool unnamedFiles_ = true; // until the file system refuses them
-    bool openBeneath_ = true;  // until the kernel turns out not to have the call
+    bool unnamedFiles_ = true;                // until the file system refuses them
+    bool openBeneath_ = true;                 // until the kernel turns out not to have the call
+    mutable std::atomic<bool> prepare_{true}; // until the root's file system refuses unnamed files
     std::vector<Level> levels_;
     std::filesystem::path missing_; // what Exists last found missing: Enter creates it without a look
 };
