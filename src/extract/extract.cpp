@@ -325,6 +325,26 @@ std::int64_t ListedFiles(const SgaTables& t, int numDirectories)
     return listed;
 }
 
+// The directory rows the file pass walks: those with both a name and a record.
+int WalkedDirectories(const SgaTables& t)
+{
+    return std::min<int>(t.SgaDataHeader.NumDirectories,
+                         static_cast<int>(std::min(t.SgaDirNames.size(), t.SgaDirectories.size())));
+}
+
+// Overlapping ranges are allowed, but a small table must not make us write a
+// billion files: what is wrong when the rows list far more files than there
+// are, or "".
+std::string Overlisted(const SgaTables& t, int numDirectories)
+{
+    const std::int64_t listed = ListedFiles(t, numDirectories);
+    if (listed > 65536 + 4 * (t.SgaDataHeader.NumFiles + 1)) {
+        return "the directory rows list " + N(listed) + " files for " + N(t.SgaDataHeader.NumFiles) +
+               " file rows";
+    }
+    return {};
+}
+
 // One step of the file pass, in the walk's order.
 struct FileStep {
     enum class Kind { Entry, Unsafe, NoFileName, OutsideTable, RowEnd };
@@ -485,14 +505,9 @@ ExtractReport ExtractAll(FrmBig& frm)
         return x.Report();
     }
     const SgaTables& t = frm.Sga;
-    const int numDirectories =
-        std::min<int>(t.SgaDataHeader.NumDirectories,
-                      static_cast<int>(std::min(t.SgaDirNames.size(), t.SgaDirectories.size())));
-    const std::int64_t listed = ListedFiles(t, numDirectories);
-    if (listed > 65536 + 4 * (t.SgaDataHeader.NumFiles + 1)) {
-        // Overlapping ranges are allowed, but a small table must not make us write a billion files.
-        x.Error("the directory rows list " + N(listed) + " files for " + N(t.SgaDataHeader.NumFiles) +
-                " file rows; nothing was extracted");
+    const int numDirectories = WalkedDirectories(t);
+    if (const std::string wrong = Overlisted(t, numDirectories); !wrong.empty()) {
+        x.Error(wrong + "; nothing was extracted");
         return x.Report();
     }
     DebugFileScope debugScope(frm);
@@ -834,13 +849,9 @@ ArchiveTestReport TestArchiveEntries(FrmBig& frm, const JobControl& control)
         return report;
     }
     const SgaTables& t = frm.Sga;
-    const int numDirectories =
-        std::min<int>(t.SgaDataHeader.NumDirectories,
-                      static_cast<int>(std::min(t.SgaDirNames.size(), t.SgaDirectories.size())));
-    const std::int64_t listed = ListedFiles(t, numDirectories);
-    if (listed > 65536 + 4 * (t.SgaDataHeader.NumFiles + 1)) {
-        x.Error("the directory rows list " + N(listed) + " files for " + N(t.SgaDataHeader.NumFiles) +
-                " file rows; nothing was tested");
+    const int numDirectories = WalkedDirectories(t);
+    if (const std::string wrong = Overlisted(t, numDirectories); !wrong.empty()) {
+        x.Error(wrong + "; nothing was tested");
         return report;
     }
     report.refused = false;
