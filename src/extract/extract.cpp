@@ -163,6 +163,26 @@ class Extractor {
     // Whether something of that name exists below the output root (`mapped` as BelowData takes it).
     bool Exists(const std::filesystem::path& mapped) { return out_.Exists(BelowData(mapped)); }
 
+    // Makes the folder unless something of that name is there: true when it
+    // made it. A failure is reported as CreateFolder reports it.
+    bool MakeFolderIfMissing(const std::filesystem::path& mapped, const std::string& shown, bool& failed)
+    {
+        failed = false;
+        switch (out_.MakeFolder(BelowData(mapped))) {
+        case OutputTree::Make::Made:
+            return true;
+        case OutputTree::Make::Existed:
+            return false;
+        case OutputTree::Make::Unknown:
+            break;
+        }
+        if (Exists(mapped)) {
+            return false;
+        }
+        failed = !CreateFolder(mapped, shown);
+        return !failed;
+    }
+
     // Makes the folder (and those on its way) unless a link stands there.
     bool CreateFolder(const std::filesystem::path& mapped, const std::string& shown)
     {
@@ -531,12 +551,12 @@ ExtractReport ExtractAll(FrmBig& frm)
             x.Unsafe(s);
             continue;
         }
-        if (x.Exists(*mapped)) {
-            continue;
-        }
-        if (x.CreateFolder(*mapped, x.RootText() + s)) {
+        bool failed = false;
+        if (x.MakeFolderIfMissing(*mapped, x.RootText() + s, failed)) {
             frm.sText("Creating directory: " + s);
             widgets.SetStatusText(s);
+        } else if (!failed) {
+            continue; // it was there
         }
         widgets.DoEvents();
     }
@@ -753,9 +773,12 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         if (!mapped) {
             x.Unsafe(folder);
             report.failed.push_back({folder, x.LastProblem()});
-        } else if (!mapped->empty() && !x.Exists(*mapped) &&
-                   !x.CreateFolder(*mapped, x.RootText() + folder)) {
-            report.failed.push_back({folder, x.LastProblem()});
+        } else if (!mapped->empty()) {
+            bool failed = false;
+            x.MakeFolderIfMissing(*mapped, x.RootText() + folder, failed);
+            if (failed) {
+                report.failed.push_back({folder, x.LastProblem()});
+            }
         }
     }
 

@@ -291,6 +291,26 @@ bool OutputTree::Exists(const std::filesystem::path& relative)
 #endif
 }
 
+OutputTree::Make OutputTree::MakeFolder(const std::filesystem::path& relative)
+{
+    std::string ignored;
+    if (!open_ || relative.filename().empty() || relative.filename() == "." ||
+        Walk(relative.parent_path(), false, ignored) != Reach::Done) {
+        return Make::Unknown;
+    }
+#ifdef _WIN32
+    if (CreateDirectoryW((FullPath() / relative.filename()).c_str(), nullptr)) {
+        return Make::Made;
+    }
+    return GetLastError() == ERROR_ALREADY_EXISTS ? Make::Existed : Make::Unknown;
+#else
+    if (mkdirat(Current(), relative.filename().c_str(), 0777) == 0) {
+        return Make::Made;
+    }
+    return errno == EEXIST ? Make::Existed : Make::Unknown;
+#endif
+}
+
 #ifndef _WIN32
 
 bool OutputTree::Open(const std::filesystem::path& root, std::string& error)

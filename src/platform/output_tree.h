@@ -68,6 +68,12 @@ class OutputTree {
     // True when `relative` names something below the root, a link included;
     // false for anything below a link.
     bool Exists(const std::filesystem::path& relative);
+    // Makes the folder `relative` in one step when its parent is there and
+    // no link stands on the way: Made, Existed (something of that name is
+    // there already, a link included), or Unknown, when the long way
+    // (Exists, then Enter) must find out and report.
+    enum class Make { Made, Existed, Unknown };
+    Make MakeFolder(const std::filesystem::path& relative);
     // Makes the folder `relative` (empty: the root) the current folder,
     // creating the folders that are missing.
     Reach Enter(const std::filesystem::path& relative, std::string& error);
