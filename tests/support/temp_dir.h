@@ -19,6 +19,8 @@ class TempDir {
 
     const std::filesystem::path& path() const { return path_; }
     // A file's path in the folder, as UTF-8 like every host path the core takes.
+    // Through PathFromUtf8 before std::filesystem gets it: on Windows a plain
+    // std::string is read in the system's code page.
     std::string File(const std::string& name) const;
 
   private:
