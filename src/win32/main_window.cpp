@@ -266,12 +266,7 @@ void MainWindow::CreateControls()
     status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                               hwnd_, id(kIdStatus), instance, nullptr);
     SendMessageW(status_, SB_SIMPLE, TRUE, 0);
-    log_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, L"",
-                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
-                               ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_NOHIDESEL,
-                           Pixels(4080), Pixels(840), Pixels(5295), Pixels(5895), hwnd_, id(kIdLog), instance,
-                           nullptr);
-    SendMessageW(log_, EM_SETLIMITTEXT, 0, 0); // the log grows without the 32 K default limit
+    log_ = logView_.Create(hwnd_, kIdLog, Pixels(4080), Pixels(840), Pixels(5295), Pixels(5895));
     progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, Pixels(6840), Pixels(9495),
                                 Pixels(255), hwnd_, id(kIdProgress), instance, nullptr);
     SendMessageW(progress_, PBM_SETRANGE32, 0, 100);
@@ -408,15 +403,6 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_NOTIFY:
         return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
-    case WM_CTLCOLORSTATIC:
-        if (reinterpret_cast<HWND>(lParam) == log_) {
-            // The read-only log box keeps the colours of a text box.
-            const HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-        }
-        break;
     case WM_TIMER:
         if (wParam == kFlushTimer) {
             FlushPending();
@@ -593,14 +579,10 @@ void MainWindow::FlushPending()
     }
     const ViewBatch::Changes changes = pending_.Take(ViewBatch::Clock::now());
     if (changes.clearLog) {
-        SetWindowTextW(log_, L"");
+        logView_.Clear();
     }
     if (!changes.log.empty()) {
-        // Appended at the end: the text already there is not read or written again.
-        const std::wstring text = DisplayWide(changes.log);
-        const auto end = static_cast<WPARAM>(GetWindowTextLengthW(log_));
-        SendMessageW(log_, EM_SETSEL, end, static_cast<LPARAM>(end));
-        SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+        logView_.Append(DisplayWide(changes.log));
     }
     if (changes.status) {
         const std::wstring status =

@@ -2,6 +2,7 @@
 
 #include "commands/open_command.h"
 #include "platform/registry.h"
+#include "win32/log_view.h"
 #include "window/frm_big.h"
 #include "window/view_batch.h"
 #include "window/widgets.h"
@@ -118,7 +119,8 @@ class MainWindow : public Widgets {
     HWND hwnd_ = nullptr;
     HWND toolbar_ = nullptr;
     HWND tree_ = nullptr;
-    HWND log_ = nullptr;
+    LogView logView_;
+    HWND log_ = nullptr; // logView_'s window
     HWND progress_ = nullptr;
     HWND status_ = nullptr;
     HMENU menu_ = nullptr;

@@ -284,3 +284,53 @@ TEST_F(Fixture, TheAboutBoxShowsTheVersionAndCreditsAndSaysWhenSystemInfoIsMissi
     EXPECT_FALSE(IsWindow(about));
     EXPECT_EQ(window.aboutBox(), nullptr);
 }
+
+// The log box keeps every line, follows the end as lines arrive, and copies
+// the lines chosen with the keyboard.
+TEST_F(Fixture, TheLogBoxKeepsEveryLineFollowsTheEndAndCopiesTheChosenLines)
+{
+    for (int i = 0; i < 5000; ++i) {
+        window.frm().sText("line " + std::to_string(i) + "\tend");
+    }
+    window.FlushPending();
+    const HWND log = window.logBox();
+    EXPECT_EQ(SendMessageW(log, EM_GETLINECOUNT, 0, 0), 5001); // the last line break begins an empty line
+    const std::wstring text = Text(log);
+    EXPECT_EQ(text.rfind(L"line 0\tend\r\nline 1\tend\r\n", 0), 0u);
+    EXPECT_EQ(text.substr(text.size() - 15), L"line 4999\tend\r\n");
+
+    SCROLLINFO bar{};
+    bar.cbSize = sizeof bar;
+    bar.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(log, SB_VERT, &bar));
+    EXPECT_EQ(bar.nMax, 5000);
+    EXPECT_EQ(bar.nPos + static_cast<int>(bar.nPage), 5001); // the last page is in view
+
+    // Ctrl+End chooses the last line, Shift+Up adds the one before; WM_COPY copies both.
+    const auto key = [log](WPARAM vk, std::initializer_list<BYTE> held) {
+        BYTE state[256] = {};
+        for (const BYTE down : held) {
+            state[down] = 0x80;
+        }
+        SetKeyboardState(state);
+        SendMessageW(log, WM_KEYDOWN, vk, 0);
+        BYTE none[256] = {};
+        SetKeyboardState(none);
+    };
+    key(VK_END, {VK_CONTROL});
+    key(VK_UP, {VK_SHIFT});
+    SendMessageW(log, WM_COPY, 0, 0);
+    ASSERT_TRUE(OpenClipboard(window.hwnd()));
+    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const std::wstring copied = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
+    if (data) {
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    EXPECT_EQ(copied, L"line 4999\tend\r\n");
+
+    window.ClearLog();
+    window.FlushPending();
+    EXPECT_EQ(Text(log), L"");
+    EXPECT_EQ(SendMessageW(log, EM_GETLINECOUNT, 0, 0), 1);
+}
