@@ -105,6 +105,7 @@ int wmain(int argc, wchar_t** argv)
     }
     owner = window.hwnd();
     window.frm().OutputBase = fs::temp_directory_path() / "archive-tool-screenshots";
+    fs::create_directories(window.frm().OutputBase); // Save All writes below it, as below a working folder
     const auto command = [&](int id) { SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); };
     shots.Take("1-start", window.hwnd());
 
