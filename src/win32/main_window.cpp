@@ -1,6 +1,7 @@
 #include "win32/main_window.h"
 
 #include "commands/exit_command.h"
+#include "commands/extract_to.h"
 #include "platform/text_encoding.h"
 #include "version/version_text.h"
 #include "win32/about_box.h"
@@ -441,6 +442,7 @@ void MainWindow::OnCommand(int id)
     switch (id) {
     case kCmdOpen:
         archive::mnuFileOpen_Click(frm_, *dialog_, dialogState_);
+        FollowArchiveFolder();
         FlushPending();
         break;
     case kCmdExit:
@@ -509,7 +511,18 @@ void MainWindow::ToolbarClick(int position)
     if (extractAll) {
         SetCommandsEnabled(true);
     }
+    FollowArchiveFolder();
     FlushPending();
+}
+
+// The toolbar commands write ".\data" beside the archive, as in the other
+// window, not wherever the program was started from (for a program in
+// Program Files, a folder the user may not write to).
+void MainWindow::FollowArchiveFolder()
+{
+    if (const std::filesystem::path folder = ArchiveFolder(frm_); !folder.empty()) {
+        frm_.OutputBase = folder;
+    }
 }
 
 void MainWindow::SetCommandsEnabled(bool enabled)

@@ -97,6 +97,7 @@ class MainWindow : public Widgets {
     LRESULT OnNotify(const NMHDR& header);
     void OnClose();
     void ToolbarClick(int position);
+    void FollowArchiveFolder();
     void SetCommandsEnabled(bool enabled);
     void ShowAbout();
     void Layout();

@@ -200,8 +200,11 @@ TEST_F(Fixture, EachSampleFillsTheTreeLogAndButtonsAndTheTreeGrowsAsItIsExpanded
     EXPECT_TRUE(messages.empty());
 }
 
+// Both write ".\data" beside the archive, wherever the program started.
 TEST_F(Fixture, BothExtractCommandsWriteFilesAndSaveAllEndsWithTheBarFull)
 {
+    const TempDir started;
+    window.frm().OutputBase = started.path();
     OpenThroughButton(3, "sample.sga");
     const HTREEITEM readme = window.ItemOfNode(NodeByText("readme.txt"));
     ASSERT_NE(readme, nullptr);
@@ -214,6 +217,7 @@ TEST_F(Fixture, BothExtractCommandsWriteFilesAndSaveAllEndsWithTheBarFull)
     Command(kButtonBase + 6);
     EXPECT_TRUE(fs::exists(dir.path() / "data" / "maps" / "town" / "plan.dat"));
     EXPECT_EQ(fs::file_size(dir.path() / "data" / "art" / "logo.tga"), 512u);
+    EXPECT_TRUE(fs::is_empty(started.path()));
     const LRESULT maximum = SendMessageW(window.progressBar(), PBM_GETRANGE, FALSE, 0);
     EXPECT_GT(maximum, 0);
     EXPECT_EQ(SendMessageW(window.progressBar(), PBM_GETPOS, 0, 0), maximum);
