@@ -4,14 +4,14 @@
 
 namespace archive {
 
-void ByteArray::Allocate(std::size_t size)
+void ByteArray::Allocate(std::size_t size, bool zeroed)
 {
     data_.reset();
     size_ = 0;
     if (size == 0) {
         return;
     }
-    auto* p = static_cast<std::uint8_t*>(std::calloc(size, 1));
+    auto* p = static_cast<std::uint8_t*>(zeroed ? std::calloc(size, 1) : std::malloc(size));
     if (p == nullptr) {
         throw std::bad_alloc();
     }

@@ -15,7 +15,17 @@ namespace archive {
 class ByteArray {
   public:
     ByteArray() = default;
-    explicit ByteArray(std::size_t size) { Allocate(size); }
+    explicit ByteArray(std::size_t size) { Allocate(size, true); }
+    // `size` bytes that are not zero-filled, for a caller that writes them
+    // from the start and then cuts the array (ShrinkTo) to what it wrote, so
+    // that nothing unwritten is ever read: a read or an inflate. Spares the
+    // filling, and with it touching every page of a large buffer.
+    static ByteArray ForOverwrite(std::size_t size)
+    {
+        ByteArray array;
+        array.Allocate(size, false);
+        return array;
+    }
     static ByteArray FromBytes(const void* bytes, std::size_t size);
     static ByteArray FromString(std::string_view text) { return FromBytes(text.data(), text.size()); }
 
@@ -39,7 +49,7 @@ class ByteArray {
     struct Free {
         void operator()(std::uint8_t* p) const { std::free(p); }
     };
-    void Allocate(std::size_t size);
+    void Allocate(std::size_t size, bool zeroed);
 
     std::unique_ptr<std::uint8_t, Free> data_;
     std::size_t size_ = 0;

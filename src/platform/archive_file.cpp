@@ -3,7 +3,12 @@
 #include "platform/host_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace archive {
 
@@ -115,6 +120,38 @@ std::size_t ArchiveFile::ReadSome(void* destination, std::size_t count)
         position_ += take;
     }
     return done;
+}
+
+std::size_t ArchiveFile::ReadAt(std::uint64_t position, void* destination, std::size_t count)
+{
+    if (!file_ || position > size_) {
+        return 0;
+    }
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - position));
+#ifndef _WIN32
+    const int fd = fileno(file_.get());
+    if (fd < 0) { // a stream with no descriptor (one adopted from elsewhere)
+        Seek(position);
+        return ReadSome(destination, count);
+    }
+    auto* out = static_cast<std::uint8_t*>(destination);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = pread(fd, out + done, count - done, static_cast<off_t>(position + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            deviceError_ = true; // a device error, or the file shrank since it was opened
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+#else
+    Seek(position);
+    return ReadSome(destination, count);
+#endif
 }
 
 bool ArchiveFile::Read(void* destination, std::size_t count)

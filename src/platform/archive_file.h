@@ -43,6 +43,11 @@ class ArchiveFile {
     // Reads as many of `count` bytes as the file holds; returns the number read.
     std::size_t ReadSome(void* destination, std::size_t count);
     bool ReadByte(std::uint8_t& value);
+    // Reads as many of `count` bytes at `position` as the file holds, straight
+    // into `destination` (no window: an entry read whole is copied once),
+    // and returns the number read. The read position is left alone where
+    // the host has positioned reads; elsewhere it ends after the bytes read.
+    std::size_t ReadAt(std::uint64_t position, void* destination, std::size_t count);
 
     // A read that failed on a device error, as opposed to the end of the file.
     bool DeviceError() const { return deviceError_; }

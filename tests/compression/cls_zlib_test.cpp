@@ -3,9 +3,12 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 using namespace archive;
 using namespace archive::testing;
@@ -141,6 +144,46 @@ TEST(ClsZlib, FormatBreaksThatCarryAMatchingChecksumAreDataErrors)
             EXPECT_EQ(data.AsText(), c.partial) << c.what;
         }
     }
+}
+
+// The check value at the end of a stream is verified as zlib verifies it,
+// with the same status, bytes and length as a plain uncompress into the same
+// buffer: a damaged check, a stream cut inside it, an empty stream, bytes
+// after the end, and a buffer too small or of no bytes at all.
+TEST(ClsZlib, CheckValueAndEndsMatchAPlainUncompress)
+{
+    const std::string sound = ZlibCompress(Sample(5000));
+    std::vector<std::pair<std::string, std::string>> streams = {
+        {"sound", sound},
+        {"empty input compressed", ZlibCompress("")},
+        {"bytes after the end", sound + "more"},
+    };
+    for (std::size_t i = 1; i <= 4; ++i) {
+        std::string damaged = sound;
+        damaged[damaged.size() - i] = static_cast<char>(damaged[damaged.size() - i] ^ 0x10);
+        streams.emplace_back("check byte " + std::to_string(i) + " from the end damaged", damaged);
+        streams.emplace_back("cut " + std::to_string(i) + " bytes before the end",
+                             sound.substr(0, sound.size() - i));
+    }
+    clsZlib zlib;
+    for (const auto& [what, stream] : streams) {
+        for (const std::int32_t origSize : {5000, 4000, 1, 0}) {
+            ByteArray data = ByteArray::FromString(stream);
+            const std::int32_t status = zlib.DecompressByteArray(data, origSize);
+            const auto bufferSize = static_cast<uLongf>(clsZlib::BufferSize(origSize));
+            std::string expected(bufferSize + 1, '\0');
+            uLongf length = bufferSize;
+            const int expectedStatus =
+                uncompress(reinterpret_cast<Bytef*>(expected.data()), &length,
+                           reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()));
+            expected.resize(length);
+            EXPECT_EQ(status, expectedStatus) << what << ", OrigSize " << origSize;
+            EXPECT_EQ(data.AsText(), expected) << what << ", OrigSize " << origSize;
+        }
+    }
+    ByteArray damaged = ByteArray::FromString(streams[3].second);
+    EXPECT_EQ(zlib.DecompressByteArray(damaged, 5000), -3);
+    EXPECT_EQ(damaged.AsText(), Sample(5000)); // all of it, as zlib leaves it
 }
 
 TEST(ClsZlib, CompressionLevelOutOfRangeIsAStreamError)

@@ -54,7 +54,18 @@ TEST(ArchiveFile, ReadsAcrossAndPastTheWindowBoundary)
     ASSERT_TRUE(file.Seek(2 * kWindow));
     EXPECT_EQ(file.ReadSome(buffer.data(), buffer.size()), kWindow + 123);
     EXPECT_EQ(buffer.substr(0, kWindow + 123), bytes.substr(2 * kWindow));
+    // An entry read whole at its position: small or large, up to the end and no further.
+    EXPECT_EQ(file.ReadAt(kWindow - 3, buffer.data(), 7), 7u);
+    EXPECT_EQ(buffer.substr(0, 7), bytes.substr(kWindow - 3, 7));
+    EXPECT_EQ(file.ReadAt(2 * kWindow + 100, buffer.data(), buffer.size()), kWindow + 23);
+    EXPECT_EQ(buffer.substr(0, kWindow + 23), bytes.substr(2 * kWindow + 100));
+    EXPECT_EQ(file.ReadAt(bytes.size() + 1, buffer.data(), 10), 0u);
     EXPECT_FALSE(file.DeviceError());
+    // A file that loses its tail after the open: the bytes that are left, and a device error.
+    std::filesystem::resize_file(dir.File("big"), kWindow);
+    EXPECT_EQ(file.ReadAt(kWindow - 10, buffer.data(), 100), 10u);
+    EXPECT_EQ(buffer.substr(0, 10), bytes.substr(kWindow - 10, 10));
+    EXPECT_TRUE(file.DeviceError());
 }
 
 TEST(ArchiveFile, AFailedRefillEndsTheReadAsADeviceError)
