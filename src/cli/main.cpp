@@ -163,6 +163,7 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
     widgets.SetEcho(true);
     // Ctrl-C or a kill mid-entry leaves no temporary behind and ends as a failed extraction.
     InstallInterruptCleanup(kExitEntries, "\nInterrupted: the file being written was not kept\n");
+    AllowManyOpenFiles();
     if (nodes.empty() && options.destination.empty()) {
         const ExtractReport total = ExtractAll(frm);
         widgets.EndProgress();

@@ -18,10 +18,10 @@ FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file
             std::min<std::int64_t>(entry.stored, static_cast<std::int64_t>(archive.Size()) - position);
     }
     try {
-        entry.buffer = ByteArray(static_cast<std::size_t>(entry.got));
+        entry.buffer = ByteArray::ForOverwrite(static_cast<std::size_t>(entry.got)); // cut to what is read
         if (entry.got > 0) {
-            archive.Seek(static_cast<std::uint64_t>(position));
-            const std::size_t read = archive.ReadSome(entry.buffer.data(), entry.buffer.size());
+            const std::size_t read = archive.ReadAt(static_cast<std::uint64_t>(position), entry.buffer.data(),
+                                                    entry.buffer.size());
             if (read != entry.buffer.size()) {
                 entry.buffer.ShrinkTo(read);
                 entry.got = static_cast<std::int64_t>(read);
@@ -44,10 +44,16 @@ unsigned EntryPrefetcher::DefaultThreads()
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
 }
 
+std::size_t EntryPrefetcher::PreparedAhead()
+{
+    const std::size_t limit = OpenFileLimit();
+    return std::clamp<std::size_t>(limit > 256 ? (limit - 256) / 2 : 0, 16, 16384);
+}
+
 EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs, unsigned threads,
                                  Prepare prepare)
     : archivePath_(archivePath), jobs_(std::move(jobs)), prepare_(std::move(prepare)),
-      aheadEntries_(prepare_ ? kAheadPrepared : std::numeric_limits<std::size_t>::max())
+      aheadEntries_(prepare_ ? PreparedAhead() : std::numeric_limits<std::size_t>::max())
 {
     // No thread at all is fine too: Next then fetches every entry itself.
     for (unsigned i = 0; i < threads && i < jobs_.size(); ++i) {

@@ -64,7 +64,7 @@ class EntryPrefetcher {
     //
     // `prepare`, when given, runs on the fetching thread after each fetch:
     // an extraction writes the entry's file there, under no name yet. While
-    // it is given, no more than kAheadPrepared entries wait at a time (each
+    // it is given, no more than PreparedAhead() entries wait at a time (each
     // may hold a file descriptor).
     using Prepare = std::function<void(FetchedEntry&)>;
     EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs,
@@ -84,7 +84,10 @@ class EntryPrefetcher {
     // A sleeping writer is woken once this many entries or bytes are ready.
     static constexpr std::size_t kBatchEntries = 64;
     static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
-    static constexpr std::size_t kAheadPrepared = 256;
+    // Entries that may wait written under no name: half the descriptors
+    // this process may open beyond 256 kept for everything else, between 16
+    // and 16,384.
+    static std::size_t PreparedAhead();
 
   private:
     void Run();

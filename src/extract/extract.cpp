@@ -540,6 +540,25 @@ ExtractReport ExtractAll(FrmBig& frm)
     }
     // Exit or the close box, while events ran: stop between two steps, never mid-file.
     const auto closing = [&frm] { return frm.PendingClose != FrmBig::CloseRequest::None; };
+    // The file pass's plan comes first, so that its entries are read,
+    // inflated and written under no name yet on the other cores while this
+    // thread makes the folders. This thread then names and reports them in
+    // the walk's order: every log line, debug line and file-system effect
+    // comes as without it, and what a stop leaves unnamed disappears.
+    const std::vector<FileStep> plan = PlanFilePass(t, numDirectories);
+    std::optional<EntryPrefetcher> prefetcher;
+    {
+        std::vector<EntryPrefetcher::Job> jobs;
+        for (const FileStep& step : plan) {
+            if (step.kind == FileStep::Kind::Entry) {
+                jobs.push_back({step.file, EntryPosition(t, *step.file)});
+            }
+        }
+        if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
+            prefetcher.emplace(frm.ArchivePath, std::move(jobs), EntryPrefetcher::DefaultThreads(),
+                               x.Preparer());
+        }
+    }
     // Folder pass.
     for (int d = 0; d < numDirectories && !closing(); ++d) {
         const std::string& s = t.SgaDirNames[static_cast<std::size_t>(d)];
@@ -567,21 +586,7 @@ ExtractReport ExtractAll(FrmBig& frm)
     frm.sText(""); // the log shows an empty line, then the start line
     frm.sText("Starting file extract...");
 
-    // File pass: first the plan of the walk, then the walk.
-    const std::vector<FileStep> plan = PlanFilePass(t, numDirectories);
-    // The entries are read and inflated a little ahead on a second core while
-    // this thread writes and reports them, in the walk's order: every log
-    // line, debug line and file-system effect comes as without it.
-    std::vector<EntryPrefetcher::Job> jobs;
-    for (const FileStep& step : plan) {
-        if (step.kind == FileStep::Kind::Entry) {
-            jobs.push_back({step.file, EntryPosition(t, *step.file)});
-        }
-    }
-    std::optional<EntryPrefetcher> prefetcher;
-    if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
-        prefetcher.emplace(frm.ArchivePath, std::move(jobs), EntryPrefetcher::DefaultThreads(), x.Preparer());
-    }
+    // File pass: the walk its plan laid out before the folder pass.
     for (const FileStep& step : plan) {
         if (closing()) {
             frm.sText("...Extract stopped: the window is closing");

@@ -21,6 +21,7 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -392,13 +393,35 @@ bool OutputTree::OpenBeneath(const std::vector<std::filesystem::path>& names, st
 #endif
 }
 
+int OutputTree::LinkAt(int file, int folder, const char* name)
+{
+    // Naming a file by its descriptor spares the kernel a walk through
+    // /proc for every file. Linux lets a process do that for files it opened
+    // itself since 6.10 (before, only with CAP_DAC_READ_SEARCH); a kernel
+    // that refuses says ENOENT, as it does when the folder is gone, so /proc
+    // tells the two apart.
+    if (linkByDescriptor_) {
+        if (linkat(file, "", folder, name, AT_EMPTY_PATH) == 0) {
+            return 0;
+        }
+        if (errno != ENOENT) {
+            return -1;
+        }
+    }
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", file);
+    const int done = linkat(AT_FDCWD, self, folder, name, AT_SYMLINK_FOLLOW);
+    if (done == 0) {
+        linkByDescriptor_ = false;
+    }
+    return done;
+}
+
 OutputTree::Link OutputTree::LinkIn(int file, const std::filesystem::path& name, std::string& error)
 {
     const int folder = Current();
-    char self[40];
-    std::snprintf(self, sizeof self, "/proc/self/fd/%d", file);
     // A new name is taken in one step; an existing one is replaced through a temporary name.
-    if (linkat(AT_FDCWD, self, folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (LinkAt(file, folder, name.c_str()) == 0) {
         return Link::Done;
     }
     if (errno == ENOENT || errno == EXDEV) {
@@ -412,7 +435,7 @@ OutputTree::Link OutputTree::LinkIn(int file, const std::filesystem::path& name,
         const std::string temporary = TemporaryName();
         ArmedTemporary armed;
         Arm(folder, temporary);
-        if (linkat(AT_FDCWD, self, folder, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        if (LinkAt(file, folder, temporary.c_str()) != 0) {
             if (errno == EEXIST) {
                 continue;
             }
@@ -538,6 +561,28 @@ bool OutputTree::WriteNamed(const std::filesystem::path& name, const void* data,
     }
     error = "no free temporary name";
     return false;
+}
+
+void AllowManyOpenFiles()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return;
+    }
+    const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 65536);
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+        limit.rlim_cur = wanted;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+std::size_t OpenFileLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return std::size_t{1} << 20;
+    }
+    return static_cast<std::size_t>(limit.rlim_cur);
 }
 
 void InstallInterruptCleanup(int exitStatus, const char* message)
@@ -694,6 +739,13 @@ bool OutputTree::WriteNamed(const std::filesystem::path& name, const void* data,
     }
     error = "no free temporary name";
     return false;
+}
+
+void AllowManyOpenFiles() {}
+
+std::size_t OpenFileLimit()
+{
+    return std::size_t{1} << 24; // handles are not limited this way here
 }
 
 void InstallInterruptCleanup(int exitStatus, const char* message)

@@ -115,6 +115,9 @@ class OutputTree {
     enum class Link { Done, Failed, Unavailable };
     // Gives the unnamed file `file` the name `name` in the current folder.
     Link LinkIn(int file, const std::filesystem::path& name, std::string& error);
+    // linkat for an unnamed file: through its descriptor where the kernel
+    // allows it, else through /proc; 0 or -1 with errno as linkat sets it.
+    int LinkAt(int file, int folder, const char* name);
 
 #ifdef _WIN32
     std::filesystem::path FullPath() const;
@@ -123,6 +126,7 @@ class OutputTree {
     Handle root_{};
     bool open_ = false;
     bool unnamedFiles_ = true;                // until the file system refuses them
+    bool linkByDescriptor_ = true;            // until the kernel refuses AT_EMPTY_PATH to us
     bool openBeneath_ = true;                 // until the kernel turns out not to have the call
     mutable std::atomic<bool> prepare_{true}; // until the root's file system refuses unnamed files
     std::vector<Level> levels_;
@@ -133,5 +137,14 @@ class OutputTree {
 // Windows) remove the named temporary of the file being written, if any, and
 // end the process with `exitStatus` after writing `message` to the error stream.
 void InstallInterruptCleanup(int exitStatus, const char* message);
+
+// Raises this process's soft limit of open descriptors to its hard limit (at
+// most 65,536), where there is one: an extraction keeps a descriptor open per
+// file written ahead of its turn, and the more of them may wait, the more of
+// the work overlaps. Nothing here waits on descriptors with select().
+void AllowManyOpenFiles();
+// How many descriptors this process may open in all (a large number where
+// there is no such limit).
+std::size_t OpenFileLimit();
 
 } // namespace archive
