@@ -55,6 +55,11 @@ class SgaLoader {
         Need(file_->Remaining() >= 1, "the byte before the names");
         std::uint8_t skipped = 0;
         file_->ReadByte(skipped); // the root directory's empty name
+        // A node per directory and file row at most: room for them at once.
+        // The rows were read, so the file holds them: this asks for no more
+        // than a few bytes per row of a file that exists.
+        frm_.tree().Reserve(static_cast<std::size_t>(t_.SgaDataHeader.NumDirectories) +
+                            static_cast<std::size_t>(t_.SgaDataHeader.NumFiles) + 1);
         AddRoot();
         ReadDirectoryNames();
         if (const int root = frm_.tree().IndexOfKey(kSgaRootKey); root != 0) {

@@ -32,6 +32,8 @@ class CatalogueTree {
     // parent key is absent.
     bool Add(std::optional<std::string_view> parentKey, std::string_view key, std::string_view text);
     void Clear();
+    // Room for `nodes` keys, so that a large catalogue is not rehashed as it grows.
+    void Reserve(std::size_t nodes) { byKey_.reserve(nodes); }
 
     std::size_t Count() const { return nodes_.size(); }
     // Memory the nodes take, roughly: their keys, texts and bookkeeping.
