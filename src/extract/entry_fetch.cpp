@@ -3,6 +3,7 @@
 #include "platform/text_encoding.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <new>
 #include <system_error>
@@ -117,20 +118,28 @@ void EntryPrefetcher::Fetch()
         return; // the others, or the writer's own handle, read them
     }
     clsZlib zlib;
+    std::vector<PreparedFile> closing;
     for (;;) {
         std::size_t index = 0;
         std::size_t claim = 0;
+        bool claimed = false;
         {
             // Room for what the entry claims first, so that what waits stays
             // bounded even while it is fetched; one entry always gets through.
+            // Files the writer is done with are closed first.
             std::unique_lock lock(mutex_);
             for (;;) {
+                if (!toClose_.empty()) {
+                    closing.swap(toClose_);
+                    break;
+                }
                 if (stop_ || claimed_ >= jobs_.size()) {
                     return;
                 }
                 claim = Claim(jobs_[claimed_]);
                 if (inFlight_ == 0 ||
-                    (inFlight_ + claim <= kAheadBytes && inFlightEntries_ < aheadEntries_)) {
+                    (inFlight_ + claim <= kAheadBytes && inFlightEntries_ + closing_ < aheadEntries_)) {
+                    claimed = true;
                     break;
                 }
                 ++fetchersAsleep_;
@@ -140,10 +149,16 @@ void EntryPrefetcher::Fetch()
                 fetcherWakes_.wait(lock);
                 --fetchersAsleep_;
             }
-            slots_.emplace_back();
-            index = claimed_++;
-            inFlight_ += claim;
-            ++inFlightEntries_;
+            if (claimed) {
+                slots_.emplace_back();
+                index = claimed_++;
+                inFlight_ += claim;
+                ++inFlightEntries_;
+            }
+        }
+        if (!claimed) {
+            CloseHandedOver(closing);
+            continue;
         }
         FetchedEntry entry;
         try {
@@ -196,8 +211,39 @@ void EntryPrefetcher::GiveBack(std::unique_lock<std::mutex>& lock)
     inFlightEntries_ -= releasedEntries_;
     released_ = 0;
     releasedEntries_ = 0;
+    if (fetchersRunning_ == 0) {
+        doneWith_.clear(); // no thread is left to close them
+    } else if (!doneWith_.empty()) {
+        closing_ += doneWith_.size();
+        if (toClose_.empty()) {
+            toClose_.swap(doneWith_);
+        } else {
+            std::move(doneWith_.begin(), doneWith_.end(), std::back_inserter(toClose_));
+            doneWith_.clear();
+        }
+    }
     if (fetchersAsleep_ > 0) {
         fetcherWakes_.notify_all();
+    }
+}
+
+void EntryPrefetcher::CloseHandedOver(std::vector<PreparedFile>& files)
+{
+    const std::size_t count = files.size();
+    files.clear(); // each closes its descriptor
+    std::lock_guard lock(mutex_);
+    closing_ -= count;
+}
+
+void EntryPrefetcher::Release(FetchedEntry&& entry)
+{
+    if (!entry.prepared.Valid()) {
+        return;
+    }
+    try {
+        doneWith_.push_back(std::move(entry.prepared));
+    } catch (const std::bad_alloc&) {
+        entry.prepared.Close(); // here, then
     }
 }
 

@@ -75,6 +75,10 @@ class EntryPrefetcher {
 
     // The next entry, in job order (waits for it).
     FetchedEntry Next();
+    // The writer is done with an entry: its file, if it has one, is closed
+    // on a fetching thread rather than on the writer's, where each file's
+    // time counts. Files not closed when the prefetcher ends are closed then.
+    void Release(FetchedEntry&& entry);
 
     // One fetching thread per core, at most four.
     static unsigned DefaultThreads();
@@ -96,8 +100,11 @@ class EntryPrefetcher {
     static std::size_t Cost(std::size_t bytes) { return bytes + sizeof(FetchedEntry); }
     static std::size_t Claim(const Job& job);
     FetchedEntry FetchHere();
-    // Gives the bytes of the entries handed out back to the bound (the lock is held).
+    // Gives the bytes of the entries handed out back to the bound, and the
+    // files done with over to the fetching threads (the lock is held).
     void GiveBack(std::unique_lock<std::mutex>& lock);
+    // Closes the files the writer handed over, outside the lock.
+    void CloseHandedOver(std::vector<PreparedFile>& files);
     // Whether the writer, asleep, should be woken now (the lock is held).
     bool BatchReady() const;
 
@@ -123,13 +130,16 @@ class EntryPrefetcher {
     unsigned fetchersRunning_ = 0;
     bool writerSleeps_ = false;
     bool stop_ = false;
+    std::vector<PreparedFile> toClose_; // handed over by the writer, for a fetching thread to close
+    std::size_t closing_ = 0;           // files handed over and not closed yet: they hold descriptors
 
     // The writer's own:
     std::deque<FetchedEntry> taken_;
     std::size_t released_ = 0; // bytes handed out since the writer last gave them back
     std::size_t releasedEntries_ = 0;
     std::size_t delivered_ = 0;
-    ArchiveFile ownArchive_; // for fetching here, when no thread fetched an entry
+    std::vector<PreparedFile> doneWith_; // to hand over at the next GiveBack
+    ArchiveFile ownArchive_;             // for fetching here, when no thread fetched an entry
 
     std::vector<std::thread> workers_;
 };

@@ -631,6 +631,9 @@ ExtractReport ExtractAll(FrmBig& frm)
                 frm.dText(failureLine);
             }
             x.EndEntry(step.m);
+            if (prefetcher) {
+                prefetcher->Release(std::move(entry));
+            }
             break;
         }
         }
@@ -691,6 +694,12 @@ class EntrySource {
         const EntryPrefetcher::Job& job = jobs_[next_++];
         return prefetcher_ ? prefetcher_->Next() : FetchEntry(archive_, zlib_, *job.file, job.position);
     }
+    void Release(FetchedEntry&& entry)
+    {
+        if (prefetcher_) {
+            prefetcher_->Release(std::move(entry));
+        }
+    }
 
   private:
     clsZlib& zlib_;
@@ -740,6 +749,7 @@ std::int64_t WalkEntries(const FrmBig& frm, const JobControl& control, EntrySour
         }
         FetchedEntry entry = source.Next();
         progress.current = done(i, entry);
+        source.Release(std::move(entry));
         ++progress.files;
         progress.bytes += ExpectedBytes(source.FileOf(i));
         control.Report(progress);

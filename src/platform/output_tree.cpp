@@ -491,11 +491,10 @@ bool OutputTree::WriteFile(const std::filesystem::path& name, const void* data, 
 #ifdef O_TMPFILE
     if (prepared != nullptr && prepared->Valid()) {
         std::string ignored;
-        const Link link = LinkIn(prepared->fd_, name, ignored);
-        prepared->Close();
-        if (link == Link::Done) {
-            return true;
+        if (LinkIn(prepared->fd_, name, ignored) == Link::Done) {
+            return true; // its owner closes it
         }
+        prepared->Close();
         // Written again below: whatever stood in the way is met again and reported.
     }
     if (unnamedFiles_) {
@@ -573,6 +572,22 @@ void AllowManyOpenFiles()
     if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
         limit.rlim_cur = wanted;
         setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    // The kernel grows the descriptor table by doubling, and once threads
+    // share it each growth waits for an RCU grace period, holding up every
+    // thread that opens a file meanwhile: 10-20 ms a time, seven or eight
+    // times on the way to thousands of files written ahead. Growing it now,
+    // while this is the only thread, costs nothing of that: open one
+    // descriptor as high as an extraction may go, and close it.
+    getrlimit(RLIMIT_NOFILE, &limit);
+    const rlim_t highest = std::min<rlim_t>(limit.rlim_cur, 16384 + 1024) - 1;
+    const int base = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (base >= 0) {
+        const int high = fcntl(base, F_DUPFD_CLOEXEC, static_cast<int>(highest));
+        if (high >= 0) {
+            close(high);
+        }
+        close(base);
     }
 }
 

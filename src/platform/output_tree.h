@@ -79,8 +79,10 @@ class OutputTree {
     Reach Enter(const std::filesystem::path& relative, std::string& error);
     // Writes `size` bytes as the whole content of `name` in the current
     // folder, replacing a file (or a link) of that name only once complete.
-    // A `prepared` file holding those bytes is named instead where it can be;
-    // where it cannot, the bytes are written here as usual.
+    // A `prepared` file holding those bytes is named instead where it can be,
+    // and stays open for its owner to close (closing costs the caller's
+    // thread a system call); where it cannot, the bytes are written here as
+    // usual and it is closed.
     bool WriteFile(const std::filesystem::path& name, const void* data, std::size_t size, std::string& error,
                    PreparedFile* prepared = nullptr);
     // Writes `size` bytes into a file of no name yet, for WriteFile to name
@@ -139,9 +141,11 @@ class OutputTree {
 void InstallInterruptCleanup(int exitStatus, const char* message);
 
 // Raises this process's soft limit of open descriptors to its hard limit (at
-// most 65,536), where there is one: an extraction keeps a descriptor open per
-// file written ahead of its turn, and the more of them may wait, the more of
-// the work overlaps. Nothing here waits on descriptors with select().
+// most 65,536), where there is one, and makes room for that many in the
+// process's table: an extraction keeps a descriptor open per file written
+// ahead of its turn, and the more of them may wait, the more of the work
+// overlaps. Nothing here waits on descriptors with select(). Call it while
+// the process has one thread.
 void AllowManyOpenFiles();
 // How many descriptors this process may open in all (a large number where
 // there is no such limit).

@@ -49,7 +49,8 @@ TEST(OutputTree, PreparedFilesAreNamedInTurnAndLeaveNothingBehind)
     }
     EXPECT_TRUE(Names(folder).empty());
     ASSERT_TRUE(out.WriteFile("x.txt", "hello", 5, error, &first)) << error;
-    EXPECT_FALSE(first.Valid());
+    EXPECT_TRUE(first.Valid()); // named, and open until its owner closes it
+    first.Close();
     EXPECT_EQ(Content(folder / "x.txt"), "hello");
 
     PreparedFile second = out.Prepare("newer", 5);
@@ -60,6 +61,7 @@ TEST(OutputTree, PreparedFilesAreNamedInTurnAndLeaveNothingBehind)
     PreparedFile third = out.Prepare("third", 5);
     EXPECT_FALSE(out.WriteFile("taken", "third", 5, error, &third));
     EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(third.Valid()); // not named: closed, and gone with its descriptor
     EXPECT_EQ(Names(folder), (std::set<std::string>{"taken", "x.txt"}));
 }
 
