@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -780,6 +781,63 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
     report.destination = std::filesystem::absolute(x.RootHost(), absoluteError).lexically_normal();
     const SgaTables& t = frm.Sga;
 
+    // The files are planned first, so that their entries are read, inflated
+    // and written under no name yet on the other cores while this thread
+    // makes the folders. What planning finds wrong is reported after the
+    // folders, in the order it always was.
+    std::vector<SetFile> files = set.files;
+    // Row order is the archive's data order in practice: reads stay sequential.
+    std::stable_sort(files.begin(), files.end(),
+                     [](const SetFile& a, const SetFile& b) { return a.row < b.row; });
+    struct Planned {
+        const SetFile* file;
+        std::filesystem::path target;
+    };
+    std::vector<Planned> planned;
+    std::vector<EntryPrefetcher::Job> jobs;
+    std::vector<std::function<void()>> planProblems;
+    std::unordered_map<std::filesystem::path::string_type, int> rowOfTarget;
+    JobProgress progress;
+    for (const SetFile& file : files) {
+        if (file.row < 0 || static_cast<std::size_t>(file.row) >= t.SgaFiles.size()) {
+            planProblems.push_back([&x, &report, &file] {
+                x.Error(file.path + ": file row " + N(file.row) + " is outside the file table");
+                report.failed.push_back({file.path, x.LastProblem()});
+            });
+            continue;
+        }
+        if (file.path.empty() || file.path.back() == '\\') {
+            planProblems.push_back([&x, &report, &file] {
+                x.Error(NameOfEntry(file.row, file.path) +
+                        " has no file name: a folder cannot be written as a file");
+                report.failed.push_back({NameOfEntry(file.row, file.path), x.LastProblem()});
+            });
+            continue;
+        }
+        const auto mapped = MapArchivePath(file.path);
+        if (!mapped || mapped->empty()) {
+            planProblems.push_back([&x, &report, &file] {
+                x.Unsafe(file.path);
+                report.failed.push_back({file.path, x.LastProblem()});
+            });
+            continue;
+        }
+        const auto [at, fresh] = rowOfTarget.emplace(mapped->native(), file.row);
+        if (!fresh) {
+            if (at->second != file.row) { // the same path twice in the table: the first row wins
+                planProblems.push_back([&report, &file, first = at->second] {
+                    report.skipped.push_back({file.path, "file row " + N(first) + " has the same path"});
+                });
+            }
+            continue;
+        }
+        const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
+        planned.push_back({&file, *mapped});
+        jobs.push_back({&row, EntryPosition(t, row)});
+        progress.totalBytes += ExpectedBytes(row);
+    }
+    EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
+
     std::vector<std::string> folders = set.folders;
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
@@ -796,50 +854,9 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             }
         }
     }
-
-    // Row order is the archive's data order in practice: reads stay sequential.
-    std::vector<SetFile> files = set.files;
-    std::stable_sort(files.begin(), files.end(),
-                     [](const SetFile& a, const SetFile& b) { return a.row < b.row; });
-    struct Planned {
-        const SetFile* file;
-        std::filesystem::path target;
-    };
-    std::vector<Planned> planned;
-    std::vector<EntryPrefetcher::Job> jobs;
-    std::unordered_map<std::filesystem::path::string_type, int> rowOfTarget;
-    JobProgress progress;
-    for (const SetFile& file : files) {
-        if (file.row < 0 || static_cast<std::size_t>(file.row) >= t.SgaFiles.size()) {
-            x.Error(file.path + ": file row " + N(file.row) + " is outside the file table");
-            report.failed.push_back({file.path, x.LastProblem()});
-            continue;
-        }
-        if (file.path.empty() || file.path.back() == '\\') {
-            x.Error(NameOfEntry(file.row, file.path) +
-                    " has no file name: a folder cannot be written as a file");
-            report.failed.push_back({NameOfEntry(file.row, file.path), x.LastProblem()});
-            continue;
-        }
-        const auto mapped = MapArchivePath(file.path);
-        if (!mapped || mapped->empty()) {
-            x.Unsafe(file.path);
-            report.failed.push_back({file.path, x.LastProblem()});
-            continue;
-        }
-        const auto [at, fresh] = rowOfTarget.emplace(mapped->native(), file.row);
-        if (!fresh) {
-            if (at->second != file.row) { // the same path twice in the table: the first row wins
-                report.skipped.push_back({file.path, "file row " + N(at->second) + " has the same path"});
-            }
-            continue;
-        }
-        const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
-        planned.push_back({&file, *mapped});
-        jobs.push_back({&row, EntryPosition(t, row)});
-        progress.totalBytes += ExpectedBytes(row);
+    for (const std::function<void()>& problem : planProblems) {
+        problem();
     }
-    EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
     report.notReached = WalkEntries(frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) {
         const SetFile& file = *planned[i].file;
         const SgaFile& row = source.FileOf(i);
