@@ -133,8 +133,15 @@ void EntryPrefetcher::Fetch()
                     closing.swap(toClose_);
                     break;
                 }
-                if (stop_ || claimed_ >= jobs_.size()) {
+                if (stop_) {
                     return;
+                }
+                if (claimed_ >= jobs_.size()) {
+                    // Nothing left to fetch: stay to close what the writer hands back.
+                    ++fetchersAsleep_;
+                    fetcherWakes_.wait(lock);
+                    --fetchersAsleep_;
+                    continue;
                 }
                 claim = Claim(jobs_[claimed_]);
                 if (inFlight_ == 0 ||
