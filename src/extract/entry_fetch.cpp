@@ -47,8 +47,12 @@ unsigned EntryPrefetcher::DefaultThreads()
 
 std::size_t EntryPrefetcher::PreparedAhead()
 {
+#ifdef _WIN32
+    return 256; // nothing is written ahead here: the entries wait with their bytes
+#else
     const std::size_t limit = OpenFileLimit();
     return std::clamp<std::size_t>(limit > 256 ? (limit - 256) / 2 : 0, 16, 16384);
+#endif
 }
 
 EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs, unsigned threads,
