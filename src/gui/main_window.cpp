@@ -41,6 +41,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace archive {
@@ -65,25 +66,33 @@ constexpr std::array<ButtonSpec, 6> kButtons = {{{"OpenSV1", "Open SV1 BIG File"
                                                  {"SaveAll", "Save All Files in Archive"}}};
 
 // The log box's text: CR LF ends a line; any other control character came
-// from an archive and is shown as a visible symbol, never obeyed.
+// from an archive and is shown as a visible symbol, never obeyed. Every
+// Windows-1252 byte maps to one UTF-16 unit, through a table made once.
 QString LogText(std::string_view bytes)
 {
-    std::u32string text;
-    text.reserve(bytes.size());
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find("\r\n", start);
-        const bool lineEnd = end != std::string_view::npos;
-        if (!lineEnd) {
-            end = bytes.size();
+    static const std::array<char16_t, 256> shown = [] {
+        std::array<char16_t, 256> table{};
+        for (int b = 0; b < 256; ++b) {
+            const char byte = static_cast<char>(b);
+            table[static_cast<std::size_t>(b)] =
+                static_cast<char16_t>(Windows1252ToVisibleCodePoints(std::string_view(&byte, 1)).front());
         }
-        text += Windows1252ToVisibleCodePoints(bytes.substr(start, end - start));
-        if (lineEnd) {
-            text += U'\n';
+        return table;
+    }();
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype length = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            out[length++] = u'\n';
+            ++i;
+        } else {
+            out[length++] = shown[byte];
         }
-        start = lineEnd ? end + 2 : end;
     }
-    return QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size()));
+    text.truncate(length);
+    return text;
 }
 
 QString HostText(const std::filesystem::path& path)
@@ -795,7 +804,9 @@ void MainWindow::FlushPending()
     if (!changes.log.empty()) {
         QTextCursor cursor(log_->document());
         cursor.movePosition(QTextCursor::End);
+        cursor.beginEditBlock(); // one change for the document's layout, not one per line
         cursor.insertText(LogText(changes.log));
+        cursor.endEditBlock();
         log_->moveCursor(QTextCursor::End);
     }
     if (changes.status) {
