@@ -50,8 +50,10 @@ std::size_t EntryPrefetcher::PreparedAhead()
 #ifdef _WIN32
     return 256; // nothing is written ahead here: the entries wait with their bytes
 #else
+    // Below 288 the process keeps every descriptor for what it opens in
+    // turn: nothing is written ahead.
     const std::size_t limit = OpenFileLimit();
-    return std::clamp<std::size_t>(limit > 256 ? (limit - 256) / 2 : 0, 16, 16384);
+    return limit < 288 ? 0 : std::min<std::size_t>((limit - 256) / 2, 16384);
 #endif
 }
 
@@ -60,6 +62,10 @@ EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job
     : archivePath_(archivePath), jobs_(std::move(jobs)), prepare_(std::move(prepare)),
       aheadEntries_(prepare_ ? PreparedAhead() : std::numeric_limits<std::size_t>::max())
 {
+    if (aheadEntries_ == 0) { // no descriptors to spare: the entries wait with their bytes alone
+        prepare_ = {};
+        aheadEntries_ = std::numeric_limits<std::size_t>::max();
+    }
     // No thread at all is fine too: Next then fetches every entry itself.
     for (unsigned i = 0; i < threads && i < jobs_.size(); ++i) {
         std::lock_guard lock(mutex_);

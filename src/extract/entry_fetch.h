@@ -90,7 +90,8 @@ class EntryPrefetcher {
     static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
     // Entries that may wait written under no name: half the descriptors
     // this process may open beyond 256 kept for everything else, between 16
-    // and 16,384.
+    // and 16,384; 0 (nothing is written ahead, `prepare` is not called)
+    // where the limit is below 288.
     static std::size_t PreparedAhead();
 
   private:

@@ -178,6 +178,22 @@ TEST(EntryPrefetcher, FilesWrittenAheadStayWithinTheOpenFileLimit)
         EXPECT_GT(most, bound / 2);           // and the bound is used: the test measures something
     }
     EXPECT_EQ(openNow(), before);
+
+    // A limit that leaves no descriptors to spare: nothing is written ahead,
+    // and every entry still comes, with its bytes.
+    lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 200);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    EXPECT_EQ(EntryPrefetcher::PreparedAhead(), 0u);
+    {
+        EntryPrefetcher prefetcher(archive.path, archive.Jobs(), 2, [&out](FetchedEntry& entry) {
+            entry.prepared = out.Prepare(entry.buffer.data(), entry.buffer.size());
+        });
+        for (std::size_t i = 0; i < archive.contents.size(); ++i) {
+            FetchedEntry entry = prefetcher.Next();
+            ASSERT_FALSE(entry.prepared.Valid()) << i;
+            ASSERT_EQ(Text(entry.buffer), archive.contents[i]) << i;
+        }
+    }
     setrlimit(RLIMIT_NOFILE, &saved);
 }
 #endif
