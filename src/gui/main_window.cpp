@@ -30,7 +30,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QScreen>
@@ -226,11 +225,8 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     ShowColumnsForFormat();
     setAcceptDrops(true);
 
-    log_ = new QPlainTextEdit(client);
+    log_ = new LogView(client);
     log_->setObjectName("txtDebug");
-    log_->setReadOnly(true);
-    log_->setUndoRedoEnabled(false); // nobody undoes a log line; keeping each would cost time and memory
-    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log_->setGeometry(Pixels(4080), Pixels(840), Pixels(5295), Pixels(5895));
@@ -802,12 +798,7 @@ void MainWindow::FlushPending()
         log_->clear();
     }
     if (!changes.log.empty()) {
-        QTextCursor cursor(log_->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.beginEditBlock(); // one change for the document's layout, not one per line
-        cursor.insertText(LogText(changes.log));
-        cursor.endEditBlock();
-        log_->moveCursor(QTextCursor::End);
+        log_->appendText(LogText(changes.log));
     }
     if (changes.status) {
         status_->setText(

@@ -5,6 +5,7 @@
 #include "commands/open_command.h"
 #include "gui/about_dialog.h"
 #include "gui/catalogue_model.h"
+#include "gui/log_view.h"
 #include "gui/preview_window.h"
 #include "window/catalogue_details.h"
 #include "window/catalogue_filter.h"
@@ -28,7 +29,6 @@ class QMenu;
 class QProgressDialog;
 class QToolButton;
 class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
 class QToolBar;
 
@@ -109,7 +109,7 @@ class MainWindow : public QMainWindow, public Widgets {
     PreviewWindow* previewWindow() const { return previewWindow_; }
     // The catalogue node of a view index (0 for none).
     int NodeOfView(const QModelIndex& index) const { return proxy_->NodeOf(index); }
-    QPlainTextEdit* logBox() const { return log_; }
+    LogView* logBox() const { return log_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* statusLabel() const { return status_; }
     QToolBar* toolBar() const { return toolbar_; }
@@ -193,7 +193,7 @@ class MainWindow : public QMainWindow, public Widgets {
     // Where dragged files were extracted; kept until the window goes, as the
     // receiving program may copy them after the drop has returned.
     std::vector<std::unique_ptr<QTemporaryDir>> dragFolders_;
-    QPlainTextEdit* log_ = nullptr;
+    LogView* log_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* status_ = nullptr;
     QToolBar* toolbar_ = nullptr;

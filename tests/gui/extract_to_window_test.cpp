@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QTest>
 #include <QToolButton>

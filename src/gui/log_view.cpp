@@ -1,0 +1,481 @@
+#include "gui/log_view.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <limits>
+
+namespace archive {
+
+namespace {
+constexpr int kMargin = 4;                // pixels around the text, as a text box leaves
+constexpr std::size_t kLayoutsKept = 512; // more than a screen's lines
+} // namespace
+
+// One line laid out unwrapped in the view's font.
+class LineLayout {
+  public:
+    LineLayout(QStringView text, const QFont& font) : layout_(text.toString(), font)
+    {
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        layout_.setTextOption(option);
+        layout_.beginLayout();
+        line_ = layout_.createLine();
+        line_.setLineWidth(std::numeric_limits<int>::max() / 4);
+        layout_.endLayout();
+    }
+    int Width() const { return static_cast<int>(std::ceil(line_.naturalTextWidth())); }
+    qsizetype OffsetAt(qreal x) const { return line_.xToCursor(x); }
+    qreal XOf(qsizetype offset) const { return line_.cursorToX(static_cast<int>(offset)); }
+    void Draw(QPainter& painter, QPointF at, const QList<QTextLayout::FormatRange>& selections) const
+    {
+        layout_.draw(&painter, at, selections);
+    }
+
+  private:
+    QTextLayout layout_;
+    QTextLine line_;
+};
+
+namespace {
+
+bool IsWordBreak(QChar c)
+{
+    return c.isSpace() || c == u'"';
+}
+
+// What assistive tools read: the whole text, read-only, with the selection.
+class LogViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+  public:
+    explicit LogViewAccessible(LogView* view) : QAccessibleWidget(view, QAccessible::EditableText) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = true;
+        state.multiLine = true;
+        state.selectableText = true;
+        return state;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? View()->toPlainText() : QAccessibleWidget::text(t);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface) {
+            return static_cast<QAccessibleTextInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    void selection(int index, int* start, int* end) const override
+    {
+        *start = *end = 0;
+        if (index == 0 && selectionCount() == 1) {
+            *start = static_cast<int>(View()->selectionStart());
+            *end = static_cast<int>(View()->selectionEnd());
+        }
+    }
+    int selectionCount() const override { return View()->selectionStart() < View()->selectionEnd() ? 1 : 0; }
+    void addSelection(int start, int end) override { View()->setSelection(start, end); }
+    void removeSelection(int) override
+    {
+        View()->setSelection(View()->selectionEnd(), View()->selectionEnd());
+    }
+    void setSelection(int, int start, int end) override { View()->setSelection(start, end); }
+    int cursorPosition() const override { return static_cast<int>(View()->selectionEnd()); }
+    void setCursorPosition(int position) override { View()->setSelection(position, position); }
+    QString text(int start, int end) const override
+    {
+        return View()->toPlainText().mid(start, std::max(0, end - start));
+    }
+    int characterCount() const override { return static_cast<int>(View()->toPlainText().size()); }
+    QRect characterRect(int offset) const override
+    {
+        const QRect rect = View()->characterRect(offset);
+        return QRect(View()->viewport()->mapToGlobal(rect.topLeft()), rect.size());
+    }
+    int offsetAtPoint(const QPoint& point) const override
+    {
+        return static_cast<int>(View()->offsetAt(View()->viewport()->mapFromGlobal(point)));
+    }
+    void scrollToSubstring(int start, int) override { View()->ensureVisible(start); }
+    QString attributes(int offset, int* start, int* end) const override
+    {
+        *start = *end = offset;
+        return {};
+    }
+
+  private:
+    LogView* View() const { return static_cast<LogView*>(widget()); }
+};
+
+QAccessibleInterface* LogViewAccessibleFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("archive::LogView") && object != nullptr && object->isWidgetType()) {
+        return new LogViewAccessible(static_cast<LogView*>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    QAccessible::installFactory(LogViewAccessibleFactory); // Qt keeps one copy of each factory
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    setFrameShape(QFrame::StyledPanel);
+    UpdateScrollBars();
+}
+
+LogView::~LogView() = default;
+
+const LineLayout& LogView::Layout(qsizetype index) const
+{
+    auto found = layouts_.find(index);
+    if (found == layouts_.end()) {
+        if (layouts_.size() >= kLayoutsKept) {
+            layouts_.clear();
+        }
+        found = layouts_.emplace(index, std::make_unique<LineLayout>(line(index), font())).first;
+    }
+    return *found->second;
+}
+
+QStringView LogView::line(qsizetype index) const
+{
+    if (index < 0 || index >= lineCount()) {
+        return {};
+    }
+    const auto start = starts_[static_cast<std::size_t>(index)];
+    return QStringView(text_).mid(start, LineEnd(index) - start);
+}
+
+qsizetype LogView::LineEnd(qsizetype index) const
+{
+    const auto next = static_cast<std::size_t>(index) + 1;
+    return next < starts_.size() ? starts_[next] - 1 : text_.size();
+}
+
+qsizetype LogView::LineOf(qsizetype offset) const
+{
+    const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+    return static_cast<qsizetype>(after - starts_.begin()) - 1;
+}
+
+void LogView::appendText(QStringView text)
+{
+    if (text.isEmpty()) {
+        return;
+    }
+    const qsizetype firstChanged = lineCount() - 1; // the open line may grow
+    const qsizetype from = text_.size();
+    layouts_.erase(firstChanged);
+    text_.append(text);
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text_.constData());
+    for (qsizetype i = from; i < text_.size(); ++i) {
+        if (chars[i] == u'\n') {
+            starts_.push_back(i + 1);
+        }
+    }
+    Measure(firstChanged);
+    UpdateScrollBars();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleTextInsertEvent event(this, static_cast<int>(from), text.toString());
+        QAccessible::updateAccessibility(&event);
+    }
+    emit appended();
+}
+
+void LogView::clear()
+{
+    text_.clear();
+    text_.squeeze();
+    starts_.assign(1, 0);
+    starts_.shrink_to_fit();
+    widest_ = 0;
+    longestMeasured_ = 0;
+    anchor_ = caret_ = 0;
+    layouts_.clear();
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+QString LogView::selectedText() const
+{
+    return text_.mid(selectionStart(), selectionEnd() - selectionStart());
+}
+
+void LogView::setSelection(qsizetype anchor, qsizetype caret)
+{
+    anchor_ = std::clamp<qsizetype>(anchor, 0, text_.size());
+    caret_ = std::clamp<qsizetype>(caret, 0, text_.size());
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleTextSelectionEvent event(this, static_cast<int>(selectionStart()),
+                                            static_cast<int>(selectionEnd()));
+        event.setCursorPosition(static_cast<int>(caret_));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void LogView::selectAll()
+{
+    setSelection(0, text_.size());
+}
+
+void LogView::copy() const
+{
+    if (selectionStart() < selectionEnd()) {
+        QApplication::clipboard()->setText(selectedText());
+    }
+}
+
+int LogView::LineHeight() const
+{
+    return std::max(1, fontMetrics().lineSpacing());
+}
+
+int LogView::VisibleLines() const
+{
+    return std::max(1, (viewport()->height() - kMargin) / LineHeight());
+}
+
+void LogView::Measure(qsizetype firstLine)
+{
+    // Lines are measured as they are drawn. Of the lines appended, only one
+    // clearly longer than any measured before is measured now, so that the
+    // horizontal scroll bar knows of the long lines nobody has scrolled to
+    // without the append paying for every line.
+    for (qsizetype i = firstLine; i < lineCount(); ++i) {
+        const QStringView text = line(i);
+        if (text.size() <= longestMeasured_ + longestMeasured_ / 8) {
+            continue;
+        }
+        widest_ = std::max(widest_, Layout(i).Width());
+        longestMeasured_ = text.size();
+    }
+}
+
+void LogView::UpdateScrollBars()
+{
+    const int visible = VisibleLines();
+    const qsizetype lastTop = std::max<qsizetype>(0, lineCount() - visible);
+    verticalScrollBar()->setRange(
+        0, static_cast<int>(std::min<qsizetype>(lastTop, std::numeric_limits<int>::max())));
+    verticalScrollBar()->setPageStep(visible);
+    verticalScrollBar()->setSingleStep(1);
+    const int width = viewport()->width();
+    horizontalScrollBar()->setRange(0, std::max(0, widest_ + 2 * kMargin - width));
+    horizontalScrollBar()->setPageStep(std::max(1, width));
+    horizontalScrollBar()->setSingleStep(std::max(1, fontMetrics().averageCharWidth() * 2));
+}
+
+QRect LogView::characterRect(qsizetype offset) const
+{
+    offset = std::clamp<qsizetype>(offset, 0, text_.size());
+    const qsizetype index = LineOf(offset);
+    const LineLayout& layout = Layout(index);
+    const qsizetype column = offset - starts_[static_cast<std::size_t>(index)];
+    const int x = kMargin - horizontalScrollBar()->value() + static_cast<int>(layout.XOf(column));
+    const int nextX = kMargin - horizontalScrollBar()->value() + static_cast<int>(layout.XOf(column + 1));
+    const int y = kMargin + static_cast<int>(index - verticalScrollBar()->value()) * LineHeight();
+    return QRect(x, y, std::max(1, nextX - x), LineHeight());
+}
+
+qsizetype LogView::offsetAt(QPoint point) const
+{
+    const qsizetype row = point.y() < kMargin ? -1 : (point.y() - kMargin) / LineHeight();
+    const qsizetype index = std::clamp<qsizetype>(verticalScrollBar()->value() + row, 0, lineCount() - 1);
+    const LineLayout& layout = Layout(index);
+    const qreal x = point.x() - kMargin + horizontalScrollBar()->value();
+    return starts_[static_cast<std::size_t>(index)] + layout.OffsetAt(x);
+}
+
+void LogView::ensureVisible(qsizetype offset)
+{
+    const qsizetype index = LineOf(std::clamp<qsizetype>(offset, 0, text_.size()));
+    const qsizetype top = verticalScrollBar()->value();
+    if (index < top) {
+        verticalScrollBar()->setValue(static_cast<int>(index));
+    } else if (index >= top + VisibleLines()) {
+        verticalScrollBar()->setValue(static_cast<int>(index - VisibleLines() + 1));
+    }
+}
+
+void LogView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    const int height = LineHeight();
+    const qsizetype top = verticalScrollBar()->value();
+    const qsizetype last = std::min(lineCount() - 1, top + viewport()->height() / height + 1);
+    const int left = kMargin - horizontalScrollBar()->value();
+    const QPalette::ColorGroup group = isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+    QTextCharFormat selected;
+    selected.setBackground(palette().brush(group, QPalette::Highlight));
+    selected.setForeground(palette().brush(group, QPalette::HighlightedText));
+    painter.setPen(palette().color(group, QPalette::Text));
+    const int widestBefore = widest_;
+    for (qsizetype i = top; i <= last; ++i) {
+        const qsizetype start = starts_[static_cast<std::size_t>(i)];
+        const qsizetype end = LineEnd(i);
+        const LineLayout& layout = Layout(i);
+        widest_ = std::max(widest_, layout.Width());
+        QList<QTextLayout::FormatRange> ranges;
+        const qsizetype from = std::max(selectionStart(), start);
+        const qsizetype to = std::min(selectionEnd(), end);
+        if (from < to) {
+            ranges.push_back({static_cast<int>(from - start), static_cast<int>(to - from), selected});
+        }
+        const int y = kMargin + static_cast<int>(i - top) * height;
+        layout.Draw(painter, QPointF(left, y), ranges);
+        if (selectionStart() <= end && selectionEnd() > end) { // the line break is selected too
+            const int x = left + layout.Width();
+            painter.fillRect(QRect(x, y, fontMetrics().averageCharWidth(), height), selected.background());
+        }
+    }
+    if (widest_ != widestBefore) { // a line in view is wider than any before
+        QMetaObject::invokeMethod(this, &LogView::UpdateScrollBars, Qt::QueuedConnection);
+    }
+}
+
+void LogView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void LogView::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        layouts_.clear();
+        widest_ = 0;
+        longestMeasured_ = 0;
+        Measure(0);
+        UpdateScrollBars();
+    }
+}
+
+void LogView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void LogView::keyPressEvent(QKeyEvent* event)
+{
+    if (event == QKeySequence::Copy) {
+        copy();
+    } else if (event == QKeySequence::SelectAll) {
+        selectAll();
+    } else if (event == QKeySequence::MoveToStartOfDocument || event->key() == Qt::Key_Home) {
+        verticalScrollBar()->setValue(0);
+        horizontalScrollBar()->setValue(0);
+    } else if (event == QKeySequence::MoveToEndOfDocument || event->key() == Qt::Key_End) {
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+        horizontalScrollBar()->setValue(0);
+    } else {
+        QAbstractScrollArea::keyPressEvent(event); // arrows and pages scroll
+        return;
+    }
+    event->accept();
+}
+
+void LogView::SelectTo(QPoint point, bool extend)
+{
+    const qsizetype offset = offsetAt(point);
+    setSelection(extend ? anchor_ : offset, offset);
+}
+
+void LogView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    selecting_ = true;
+    SelectTo(event->position().toPoint(), event->modifiers().testFlag(Qt::ShiftModifier));
+}
+
+void LogView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!selecting_) {
+        return;
+    }
+    const QPoint point = event->position().toPoint();
+    // Dragging past an edge scrolls that way.
+    if (point.y() < 0) {
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    } else if (point.y() > viewport()->height()) {
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    }
+    if (point.x() < 0) {
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    } else if (point.x() > viewport()->width()) {
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    }
+    SelectTo(point, true);
+}
+
+void LogView::mouseReleaseEvent(QMouseEvent* event)
+{
+    selecting_ = false;
+    if (event->button() == Qt::LeftButton && selectionStart() < selectionEnd() &&
+        QApplication::clipboard()->supportsSelection()) {
+        QApplication::clipboard()->setText(selectedText(), QClipboard::Selection);
+    }
+}
+
+void LogView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    // The word under the pointer: everything between spaces, so that a path
+    // such as .\data\maps\a.txt is taken whole.
+    const qsizetype at = offsetAt(event->position().toPoint());
+    const qsizetype index = LineOf(at);
+    const qsizetype lineStart = starts_[static_cast<std::size_t>(index)];
+    const qsizetype lineEnd = LineEnd(index);
+    qsizetype from = at;
+    qsizetype to = at;
+    while (from > lineStart && !IsWordBreak(text_[from - 1])) {
+        --from;
+    }
+    while (to < lineEnd && !IsWordBreak(text_[to])) {
+        ++to;
+    }
+    setSelection(from, to);
+}
+
+void LogView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* copyAction = menu.addAction(tr("&Copy"), this, &LogView::copy);
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setEnabled(selectionStart() < selectionEnd());
+    QAction* all = menu.addAction(tr("Select All"), this, &LogView::selectAll);
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setEnabled(!text_.isEmpty());
+    menu.exec(event->globalPos());
+}
+
+} // namespace archive
