@@ -167,6 +167,17 @@ bool CatalogueProxy::filterAcceptsRow(int sourceRow, const QModelIndex& sourcePa
     return node > 0 && static_cast<std::size_t>(node) < kept_.size() && kept_[static_cast<std::size_t>(node)];
 }
 
+bool CatalogueProxy::hasChildren(const QModelIndex& parent) const
+{
+    // The view asks this of every row it lays out. Unfiltered, every child
+    // shows, and the base class's answer would build the sort and filter
+    // mapping of each folder in view just to count its rows.
+    if (kept_.empty()) {
+        return source_.hasChildren(mapToSource(parent));
+    }
+    return QSortFilterProxyModel::hasChildren(parent);
+}
+
 bool CatalogueProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
     const int a = CatalogueModel::NodeOf(left);

@@ -67,6 +67,8 @@ class CatalogueProxy : public QSortFilterProxyModel {
     int NodeOf(const QModelIndex& index) const { return CatalogueModel::NodeOf(mapToSource(index)); }
     QModelIndex IndexOfNode(int node) const { return mapFromSource(source_.IndexOfNode(node)); }
 
+    bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
+
   protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;

@@ -52,7 +52,8 @@ void CatalogueDetails::Build(const FrmBig& frm)
     const CatalogueTree& tree = frm.tree();
     const int count = static_cast<int>(tree.Count());
     nodes_.assign(static_cast<std::size_t>(count) + 1, NodeDetails{});
-    names_.assign(static_cast<std::size_t>(count) + 1, std::string());
+    names_.clear();
+    frm_ = &frm;
 
     std::unordered_map<std::string_view, int> rbfEntryOfPath;
     if (frm.LastFormat == ArchiveFormat::Rbf) {
@@ -65,7 +66,6 @@ void CatalogueDetails::Build(const FrmBig& frm)
     for (int i = 1; i <= count; ++i) {
         const CatalogueNode& source = tree.Node(i);
         NodeDetails& node = nodes_[static_cast<std::size_t>(i)];
-        names_[static_cast<std::size_t>(i)] = FoldCase(source.text);
         if (frm.LastFormat == ArchiveFormat::Sga) {
             const int row = SgaFileRowOfKey(source.key);
             node.file = row >= 0 && static_cast<std::size_t>(row) < frm.Sga.SgaFiles.size();
@@ -148,6 +148,16 @@ bool CatalogueDetails::Less(int left, int right, DetailsColumn column) const
     };
     switch (column) {
     case DetailsColumn::Name: {
+        if (names_.size() != nodes_.size()) {
+            names_.assign(nodes_.size(), std::string());
+            const CatalogueTree& tree = frm_->tree();
+            for (std::size_t i = 1; i < nodes_.size() && i <= tree.Count(); ++i) {
+                names_[i] = FoldCase(tree.Node(static_cast<int>(i)).text);
+            }
+        }
+        if (static_cast<std::size_t>(std::max(left, right)) >= names_.size() || std::min(left, right) < 0) {
+            return left < right;
+        }
         const std::string& x = names_[static_cast<std::size_t>(left)];
         const std::string& y = names_[static_cast<std::size_t>(right)];
         return x != y ? x < y : left < right;

@@ -45,7 +45,9 @@ class CatalogueDetails {
 
   private:
     std::vector<NodeDetails> nodes_; // by node index; element 0 unused
-    std::vector<std::string> names_; // folded names for sorting
+    const FrmBig* frm_ = nullptr;
+    // Folded names for sorting by name, made at the first such sort.
+    mutable std::vector<std::string> names_;
 };
 
 // The file row of an SGA file node's key; -1 for any other key.

@@ -98,6 +98,18 @@ TEST(CatalogueDetails, RbfSizesFromTheTableAndCrcAsTheDumpShowsIt)
     EXPECT_EQ(Column(w, d, "x", DetailsColumn::Crc), "");
     EXPECT_TRUE(d.IsFolder(w.frm.tree().IndexOfKey("Root")));
     EXPECT_FALSE(d.IsFolder(w.frm.tree().IndexOfKey("top.dat")));
+    const int y = w.frm.tree().IndexOfKey("x\\y.txt");
+    const int z = w.frm.tree().IndexOfKey("x\\z.txt");
+    EXPECT_TRUE(d.Less(y, z, DetailsColumn::Name));
+
+    // The next load's names order the next sort, not the names of the last.
+    recipe.entries = {{.name = "x\\Z.txt"}, {.name = "x\\a.txt"}, {.name = "top.dat"}};
+    ASSERT_EQ(w.Open(BuildRbf(recipe), "b.big"), LoadOutcome::Loaded);
+    d.Build(w.frm);
+    EXPECT_TRUE(d.Less(w.frm.tree().IndexOfKey("x\\a.txt"), w.frm.tree().IndexOfKey("x\\Z.txt"),
+                       DetailsColumn::Name));
+    EXPECT_FALSE(d.Less(w.frm.tree().IndexOfKey("x\\Z.txt"), w.frm.tree().IndexOfKey("x\\a.txt"),
+                        DetailsColumn::Name));
 }
 
 TEST(CatalogueFilter, FragmentsWildcardsCaseAndFolders)
