@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLayout>
+#include <QTimerEvent>
 
 #include <algorithm>
 #include <limits>
@@ -50,9 +51,12 @@ class LineLayout {
 
 namespace {
 
+// What a double click stops at: spaces, and the marks between a name and its
+// value, so "Identifier=_ARCHIVE" gives "_ARCHIVE" while a path such as
+// .\data\maps\a.txt is taken whole.
 bool IsWordBreak(QChar c)
 {
-    return c.isSpace() || c == u'"';
+    return c.isSpace() || c == u'"' || c == u'=' || c == u',';
 }
 
 // What assistive tools read: the whole text, read-only, with the selection.
@@ -193,10 +197,15 @@ void LogView::appendText(QStringView text)
             starts_.push_back(i + 1);
         }
     }
+    // The view follows the end unless the user has scrolled back to read.
+    QScrollBar* vertical = verticalScrollBar();
+    const bool following = vertical->value() >= vertical->maximum() && !vertical->isSliderDown();
     Measure(firstChanged);
     UpdateScrollBars();
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    horizontalScrollBar()->setValue(0);
+    if (following) {
+        vertical->setValue(vertical->maximum());
+        horizontalScrollBar()->setValue(0);
+    }
     viewport()->update();
     if (QAccessible::isActive()) {
         QAccessibleTextInsertEvent event(this, static_cast<int>(from), text.toString());
@@ -329,28 +338,42 @@ void LogView::paintEvent(QPaintEvent*)
     const qsizetype last = std::min(lineCount() - 1, top + viewport()->height() / height + 1);
     const int left = kMargin - horizontalScrollBar()->value();
     const QPalette::ColorGroup group = isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+    const QBrush highlight = palette().brush(group, QPalette::Highlight);
     QTextCharFormat selected;
-    selected.setBackground(palette().brush(group, QPalette::Highlight));
     selected.setForeground(palette().brush(group, QPalette::HighlightedText));
     painter.setPen(palette().color(group, QPalette::Text));
     const int widestBefore = widest_;
-    for (qsizetype i = top; i <= last; ++i) {
-        const qsizetype start = starts_[static_cast<std::size_t>(i)];
-        const qsizetype end = LineEnd(i);
-        const LineLayout& layout = Layout(i);
-        widest_ = std::max(widest_, layout.Width());
-        QList<QTextLayout::FormatRange> ranges;
-        const qsizetype from = std::max(selectionStart(), start);
-        const qsizetype to = std::min(selectionEnd(), end);
-        if (from < to) {
-            ranges.push_back({static_cast<int>(from - start), static_cast<int>(to - from), selected});
+    // The selection's background first, then the text over it: a line's
+    // highlight never covers the descenders of the line above.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (qsizetype i = top; i <= last; ++i) {
+            const qsizetype start = starts_[static_cast<std::size_t>(i)];
+            const qsizetype end = LineEnd(i);
+            const LineLayout& layout = Layout(i);
+            const qsizetype from = std::max(selectionStart(), start);
+            const qsizetype to = std::min(selectionEnd(), end);
+            const int y = kMargin + static_cast<int>(i - top) * height;
+            if (pass == 0) {
+                widest_ = std::max(widest_, layout.Width());
+                const bool lineBreak = selectionStart() <= end && selectionEnd() > end;
+                if (from < to || lineBreak) {
+                    const int x = left + static_cast<int>(layout.XOf(from - start));
+                    const int right = left + static_cast<int>(layout.XOf(to - start)) +
+                                      (lineBreak ? fontMetrics().averageCharWidth() : 0);
+                    painter.fillRect(QRect(x, y, right - x, height), highlight);
+                }
+                continue;
+            }
+            QList<QTextLayout::FormatRange> ranges;
+            if (from < to) {
+                ranges.push_back({static_cast<int>(from - start), static_cast<int>(to - from), selected});
+            }
+            layout.Draw(painter, QPointF(left, y), ranges);
         }
-        const int y = kMargin + static_cast<int>(i - top) * height;
-        layout.Draw(painter, QPointF(left, y), ranges);
-        if (selectionStart() <= end && selectionEnd() > end) { // the line break is selected too
-            const int x = left + layout.Width();
-            painter.fillRect(QRect(x, y, fontMetrics().averageCharWidth(), height), selected.background());
-        }
+    }
+    if (hasFocus()) { // the box that Ctrl+A and Ctrl+C act on
+        painter.setPen(QPen(highlight, 1));
+        painter.drawRect(viewport()->rect().adjusted(0, 0, -1, -1));
     }
     if (widest_ != widestBefore) { // a line in view is wider than any before
         QMetaObject::invokeMethod(this, &LogView::UpdateScrollBars, Qt::QueuedConnection);
@@ -377,6 +400,18 @@ void LogView::changeEvent(QEvent* event)
 
 void LogView::scrollContentsBy(int, int)
 {
+    viewport()->update();
+}
+
+void LogView::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void LogView::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
     viewport()->update();
 }
 
@@ -412,7 +447,17 @@ void LogView::mousePressEvent(QMouseEvent* event)
         return;
     }
     selecting_ = true;
-    SelectTo(event->position().toPoint(), event->modifiers().testFlag(Qt::ShiftModifier));
+    const QPoint point = event->position().toPoint();
+    if (lastDoubleClick_.isValid() && lastDoubleClick_.elapsed() < QApplication::doubleClickInterval() &&
+        (point - doubleClickAt_).manhattanLength() < QApplication::startDragDistance()) {
+        // A third click takes the whole line.
+        lastDoubleClick_.invalidate();
+        const qsizetype index = LineOf(offsetAt(point));
+        setSelection(starts_[static_cast<std::size_t>(index)], LineEnd(index));
+        selecting_ = false;
+        return;
+    }
+    SelectTo(point, event->modifiers().testFlag(Qt::ShiftModifier));
 }
 
 void LogView::mouseMoveEvent(QMouseEvent* event)
@@ -420,24 +465,42 @@ void LogView::mouseMoveEvent(QMouseEvent* event)
     if (!selecting_) {
         return;
     }
-    const QPoint point = event->position().toPoint();
-    // Dragging past an edge scrolls that way.
-    if (point.y() < 0) {
+    dragAt_ = event->position().toPoint();
+    if (viewport()->rect().contains(dragAt_)) {
+        dragScroll_.stop();
+    } else if (!dragScroll_.isActive()) {
+        dragScroll_.start(50, this); // held past an edge: keeps scrolling that way
+    }
+    SelectTo(dragAt_, true);
+}
+
+void LogView::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != dragScroll_.timerId()) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    if (!selecting_) {
+        dragScroll_.stop();
+        return;
+    }
+    if (dragAt_.y() < 0) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    } else if (point.y() > viewport()->height()) {
+    } else if (dragAt_.y() > viewport()->height()) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     }
-    if (point.x() < 0) {
+    if (dragAt_.x() < 0) {
         horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    } else if (point.x() > viewport()->width()) {
+    } else if (dragAt_.x() > viewport()->width()) {
         horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     }
-    SelectTo(point, true);
+    SelectTo(dragAt_, true);
 }
 
 void LogView::mouseReleaseEvent(QMouseEvent* event)
 {
     selecting_ = false;
+    dragScroll_.stop();
     if (event->button() == Qt::LeftButton && selectionStart() < selectionEnd() &&
         QApplication::clipboard()->supportsSelection()) {
         QApplication::clipboard()->setText(selectedText(), QClipboard::Selection);
@@ -464,6 +527,8 @@ void LogView::mouseDoubleClickEvent(QMouseEvent* event)
         ++to;
     }
     setSelection(from, to);
+    lastDoubleClick_.start();
+    doubleClickAt_ = event->position().toPoint();
 }
 
 void LogView::contextMenuEvent(QContextMenuEvent* event)

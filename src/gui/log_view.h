@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringView>
 
@@ -19,7 +21,7 @@ class LineLayout;
 // which was most of what the window added to a Save All of 16,000 folders.)
 //
 // Text is selected with the mouse (Shift extends, a double click takes a
-// word) or with Select All, and copied with Ctrl+C or the context menu. The
+// word, a third click the line) or with Select All, and copied with Ctrl+C or the context menu. The
 // keys that scroll a text box scroll it. Assistive tools read it as read-only
 // multi-line text.
 class LogView : public QAbstractScrollArea {
@@ -66,6 +68,9 @@ class LogView : public QAbstractScrollArea {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     const LineLayout& Layout(qsizetype index) const;
@@ -84,6 +89,10 @@ class LogView : public QAbstractScrollArea {
     qsizetype anchor_ = 0;
     qsizetype caret_ = 0;
     bool selecting_ = false;
+    QPoint dragAt_;          // where a selecting drag is, in the viewport
+    QBasicTimer dragScroll_; // scrolls while a drag is held past an edge
+    QElapsedTimer lastDoubleClick_;
+    QPoint doubleClickAt_;
     // Lines laid out lately, by index: a long line is shaped once, not at every paint.
     mutable std::map<qsizetype, std::unique_ptr<LineLayout>> layouts_;
 };

@@ -54,10 +54,19 @@ class LogViewTest : public QObject {
         QCOMPARE(log.view.toPlainText(), "Identifier=_ARCHIVE\nVersion=2\n" + many);
         QCOMPARE(log.view.lineCount(), 1003);
         QCOMPARE(log.view.line(1001).toString(), QString("Creating directory: .\\data\\f999"));
-        QVERIFY(log.view.verticalScrollBar()->maximum() > 900);
-        QCOMPARE(log.view.verticalScrollBar()->value(), log.view.verticalScrollBar()->maximum());
+        QScrollBar* bar = log.view.verticalScrollBar();
+        QVERIFY(bar->maximum() > 900);
+        QCOMPARE(bar->value(), bar->maximum());
+        // Scrolled back to read, the view stays while lines come; at the end again, it follows.
+        bar->setValue(10);
+        log.view.appendText(u"more\n");
+        QCOMPARE(bar->value(), 10);
+        bar->setValue(bar->maximum());
+        log.view.appendText(u"and more\n");
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(log.view.lineCount(), 1005);
         QCOMPARE(log.view.line(-1).toString(), QString());
-        QCOMPARE(log.view.line(1003).toString(), QString());
+        QCOMPARE(log.view.line(1005).toString(), QString());
 
         log.view.setSelection(3, 9);
         log.view.clear();
@@ -88,7 +97,7 @@ class LogViewTest : public QObject {
     void selectingWithTheMouseAndKeysCopiesWhatIsSelected()
     {
         ShownLog log;
-        log.view.appendText(u"first line\nCreating directory: .\\data\\maps\\x\nthird\n");
+        log.view.appendText(u"first line\nCreating directory: .\\data\\maps\\x\nIdentifier=_ARCHIVE\n");
         QVERIFY(QTest::qWaitForWindowExposed(&log.view));
         log.view.verticalScrollBar()->setValue(0);
         QWidget* area = log.view.viewport();
@@ -103,6 +112,13 @@ class LogViewTest : public QObject {
         const QRect on = log.view.characterRect(log.OffsetOfLine(1) + 25);
         QTest::mouseDClick(area, Qt::LeftButton, {}, on.center());
         QCOMPARE(log.view.selectedText(), QString(".\\data\\maps\\x"));
+        // A third click takes the line.
+        QTest::mouseClick(area, Qt::LeftButton, {}, on.center());
+        QCOMPARE(log.view.selectedText(), QString("Creating directory: .\\data\\maps\\x"));
+        // A value is taken without its name.
+        QTest::mouseDClick(area, Qt::LeftButton, {},
+                           log.view.characterRect(log.OffsetOfLine(2) + 14).center());
+        QCOMPARE(log.view.selectedText(), QString("_ARCHIVE"));
 
         QTest::keyClick(&log.view, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(log.view.selectedText(), log.view.toPlainText());
@@ -112,6 +128,27 @@ class LogViewTest : public QObject {
         log.view.setSelection(4, 4);
         log.view.copy();
         QCOMPARE(QApplication::clipboard()->text(), QString("kept"));
+    }
+
+    void aDragHeldBelowTheBoxKeepsScrolling()
+    {
+        ShownLog log;
+        QString text;
+        for (int i = 0; i < 200; ++i) {
+            text += QString("line %1\n").arg(i);
+        }
+        log.view.appendText(text);
+        QVERIFY(QTest::qWaitForWindowExposed(&log.view));
+        log.view.verticalScrollBar()->setValue(0);
+        QWidget* area = log.view.viewport();
+        QTest::mousePress(area, Qt::LeftButton, {}, log.At(0, 1));
+        QTest::mouseMove(area, QPoint(10, area->height() + 20));
+        QTRY_VERIFY(log.view.verticalScrollBar()->value() >= 5); // with the pointer held still
+        QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(10, area->height() + 20));
+        QVERIFY(log.view.selectedText().startsWith("line 0\nline 1\n"));
+        const int stopped = log.view.verticalScrollBar()->value();
+        QTest::qWait(200);
+        QCOMPARE(log.view.verticalScrollBar()->value(), stopped);
     }
 
     void assistiveToolsReadTheText()
