@@ -14,6 +14,7 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace archive {

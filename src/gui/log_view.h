@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
