@@ -135,8 +135,9 @@ void ListLong(const FrmBig& frm, const ListingSink& sink)
         out += ListingField(ArchivePathOfNode(frm, node));
         out += '\n';
         ++files;
-        expanded += entry.size;
-        stored += entry.packed;
+        // A damaged table's negative size adds nothing to a total.
+        expanded += std::max<std::int64_t>(entry.size, 0);
+        stored += std::max<std::int64_t>(entry.packed, 0);
         FlushIfFull(out, sink);
     });
     std::snprintf(line, sizeof line, "%12lld %12lld %6s %12s  %lld %s\n", static_cast<long long>(expanded),
@@ -158,13 +159,83 @@ int FindNodeByArchivePath(const FrmBig& frm, std::string_view path)
     if (wanted.empty()) {
         return 0;
     }
+    const std::string folded = FoldCase(wanted);
     const CatalogueTree& tree = frm.tree();
+    int caseless = 0;
     for (int i = 1; i <= static_cast<int>(tree.Count()); ++i) {
-        if (ArchivePathOfNode(frm, tree.Node(i)) == wanted) {
+        const std::string candidate = ArchivePathOfNode(frm, tree.Node(i));
+        if (candidate == wanted) {
             return i;
         }
+        if (caseless == 0 && candidate.size() == wanted.size() && FoldCase(candidate) == folded) {
+            caseless = i;
+        }
     }
-    return 0;
+    return caseless;
+}
+
+std::string JsonString(std::string_view text)
+{
+    std::string out = "\"";
+    char escape[8];
+    for (const char32_t c : Windows1252ToCodePoints(text)) {
+        if (c == U'"' || c == U'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+            out += escape;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else { // Windows-1252 reaches no further than the Basic Multilingual Plane
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out + '"';
+}
+
+void ListJson(const FrmBig& frm, const ListingSink& sink)
+{
+    const bool rbf = frm.LastFormat == ArchiveFormat::Rbf;
+    const char* format = frm.LastFormat == ArchiveFormat::None ? "null" : rbf ? "\"RBF\"" : "\"SGA\"";
+    std::string out = std::string("{\"format\": ") + format + ", \"nodes\": [";
+    CatalogueDetails details;
+    details.Build(frm);
+    const CatalogueTree& tree = frm.tree();
+    for (int i = 1; i <= static_cast<int>(tree.Count()); ++i) {
+        const CatalogueNode& node = tree.Node(i);
+        out += i == 1 ? "\n" : ",\n";
+        out += "{\"index\": " + std::to_string(i) + ", \"key\": " + JsonString(node.key) + ", \"parent\": ";
+        out += node.parent == 0 ? "null" : JsonString(tree.Node(node.parent).key);
+        out += ", \"text\": " + JsonString(node.text);
+        const NodeDetails& entry = details.Of(i);
+        if (entry.file) {
+            out += ", \"file\": {\"path\": " + JsonString(ArchivePathOfNode(frm, node)) +
+                   ", \"size\": " + std::to_string(entry.size) +
+                   ", \"packed\": " + std::to_string(entry.packed) +
+                   ", \"ratio\": " + JsonString(RatioText(entry.packed, entry.size));
+            if (entry.crc) {
+                out += ", \"crc\": " + std::to_string(*entry.crc);
+            } else {
+                out += ", \"offset\": " + std::to_string(entry.offset.value_or(0));
+            }
+            out += '}';
+        }
+        out += '}';
+        FlushIfFull(out, sink);
+    }
+    out += "\n]}\n";
+    sink(out);
+}
+
+std::string ListJson(const FrmBig& frm)
+{
+    return Collect([&](const ListingSink& sink) { ListJson(frm, sink); });
 }
 
 } // namespace archive

@@ -38,6 +38,7 @@ struct Options {
     bool debug = false;
     bool tsv = false;
     bool longList = false;
+    bool json = false;
     std::string archive;
     std::string outputDir;
     std::string destination;
@@ -61,8 +62,8 @@ std::string AbsolutePath(const std::string& path)
 // "N files written, M failed", and what failed by name (the first twenty).
 std::string Summary(const ExtractReport& report)
 {
-    std::string line =
-        std::to_string(report.written) + " files written, " + std::to_string(report.failed) + " failed";
+    std::string line = std::to_string(report.written) + (report.written == 1 ? " file" : " files") +
+                       " written, " + std::to_string(report.failed) + " failed";
     constexpr std::size_t kNamed = 20;
     for (std::size_t i = 0; i < report.failedEntries.size() && i < kNamed; ++i) {
         line += (i == 0 ? ": " : ", ") + ListingField(report.failedEntries[i]);
@@ -99,7 +100,9 @@ int RunList(const Options& options)
     const ListingSink sink = [](std::string_view piece) {
         std::fwrite(piece.data(), 1, piece.size(), stdout);
     };
-    if (options.longList) {
+    if (options.json) {
+        ListJson(frm, sink);
+    } else if (options.longList) {
         ListLong(frm, sink);
     } else if (options.tsv) {
         ListTsv(frm.tree(), sink);
@@ -213,6 +216,24 @@ int RunTest(const Options& options)
     return report.failed.empty() ? kExitOk : kExitEntries;
 }
 
+// The first word that is not an option, when it names no command: a typo
+// should be told as one, not as a missing command.
+const char* UnknownCommand(const CLI::App& app, int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') {
+            continue;
+        }
+        for (const CLI::App* sub : app.get_subcommands({})) {
+            if (sub->get_name() == argv[i]) {
+                return nullptr;
+            }
+        }
+        return argv[i];
+    }
+    return nullptr;
+}
+
 } // namespace
 } // namespace archive
 
@@ -254,8 +275,13 @@ int main(int argc, char** argv)
     CLI::App* list = app.add_subcommand("list", "Print the catalogue tree");
     list->add_flag("--tsv", options.tsv, "One line per node: index, key, parent key, text (TAB-separated)");
     list->add_flag("--long", options.longList,
-                   "One line per file: size, packed size, ratio, offset (CRC for RBF), path")
+                   "One line per file: size, packed size, ratio, offset (CRC for RBF), path; the totals "
+                   "leave out negative sizes")
         ->excludes("--tsv");
+    list->add_flag("--json", options.json,
+                   "One JSON document: every node's index, key, parent key and text, and a file's "
+                   "--long details")
+        ->excludes("--tsv", "--long");
     list->add_option("ARCHIVE", options.archive, "The archive")->required();
 
     CLI::App* extract =
@@ -279,6 +305,13 @@ int main(int argc, char** argv)
 
     for (CLI::App* sub : {info, list, extract, test}) {
         sub->fallthrough();
+    }
+    if (const char* unknown = UnknownCommand(app, argc, argv)) {
+        std::fprintf(stderr,
+                     "Unknown command: %s (the commands are info, list, extract and test)\n"
+                     "Run with --help for more information.\n",
+                     unknown);
+        return kExitUsage;
     }
     try {
         app.parse(argc, argv);

@@ -20,6 +20,9 @@ check "--version" "archive-tool-cli 1.6.0" "$("$cli" --version)"
 "$cli" --help | grep -q "Exit status" || { echo "FAIL: --help"; failures=$((failures + 1)); }
 "$cli" >/dev/null 2>&1; check "no command is a usage error" 1 $?
 "$cli" info >/dev/null 2>&1; check "missing archive is a usage error" 1 $?
+"$cli" --debug lsit sample.sga >/dev/null 2>err.txt; check "an unknown command is a usage error" 1 $?
+check "an unknown command is named as one" "Unknown command: lsit (the commands are info, list, extract and test)" \
+    "$(head -n 1 err.txt)"
 
 out=$("$cli" info sample.sga); status=$?
 check "info status" 0 $status
@@ -73,6 +76,11 @@ check "extract selected lines" "Creating directory: .\\data
 Extracted 2 files (6549 bytes) to $work/sel/data" "$out"
 [ -f sel/data/readme.txt ] || { echo "FAIL: readme.txt by key missing"; failures=$((failures + 1)); }
 "$cli" extract -C sel sample.sga no/such/file >/dev/null 2>&1; check "unknown path is a usage error" 1 $?
+# Archive paths are Windows paths: letter case does not matter.
+"$cli" extract -C case sample.sga MAPS/Town/Plan.DAT >/dev/null 2>err.txt; status=$?
+check "a path in other letter case status" 0 $status
+check "one file is one file" "1 file written, 0 failed" "$(cat err.txt)"
+[ -f case/data/maps/town/plan.dat ] || { echo "FAIL: plan.dat by other letter case missing"; failures=$((failures + 1)); }
 
 # A folder PATH takes every file below it; several selections each do their part.
 "$cli" extract -C folder sample.sga maps >/dev/null 2>err.txt; status=$?
@@ -124,6 +132,15 @@ Error: maps\\short.bin inflates to 5 bytes, not the 50 bytes the table gives" "$
 check "list --long header" "        Size       Packed  Ratio       Offset  Path" "$("$cli" list --long sample.sga | head -n 1)"
 check "list --long: a header, four files, the totals" 6 "$("$cli" list --long sample.sga | wc -l)"
 check "list --long of a rejected file prints nothing" "" "$("$cli" list --long text.txt 2>/dev/null)"
+json=$("$cli" list --json sample.sga)
+check "list --json is one document with a line per node" 11 "$(wc -l <<<"$json")"
+if command -v python3 >/dev/null; then
+    check "list --json parses" "9 4 n-1" "$(python3 -c 'import json, sys
+d = json.load(sys.stdin)
+files = [n for n in d["nodes"] if "file" in n]
+print(len(d["nodes"]), len(files), d["nodes"][3]["parent"])' <<<"$json")"
+fi
+"$cli" list --json --tsv sample.sga >/dev/null 2>&1; check "--json with --tsv is a usage error" 1 $?
 "$cli" list --long sample-sv1.big | head -n 1 | grep -q "CRC  Path" || { echo "FAIL: list --long RBF"; failures=$((failures + 1)); }
 
 "$cli" extract sample-sv1.big >/dev/null 2>&1; check "extract refuses RBF" 2 $?

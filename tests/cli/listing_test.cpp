@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace archive;
@@ -37,6 +38,75 @@ TEST(Listing, NodesByArchivePath)
     EXPECT_EQ(tree.Node(FindNodeByArchivePath(w.frm, "a.txt")).key, "n-1\\f0");
     EXPECT_EQ(FindNodeByArchivePath(w.frm, "nothing"), 0);
     EXPECT_EQ(FindNodeByArchivePath(w.frm, ""), 0);
+    // Windows paths ignore letter case.
+    EXPECT_EQ(tree.Node(FindNodeByArchivePath(w.frm, "ART/Tex/D.TGA")).key, "n1\\f3");
+    EXPECT_EQ(tree.Node(FindNodeByArchivePath(w.frm, "Art")).key, "n0");
+    EXPECT_EQ(FindNodeByArchivePath(w.frm, "art/tex/d.tg"), 0);
+}
+
+TEST(Listing, AnExactPathWinsOverOneThatDiffersInLetterCase)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(SgaFromLayout({{"",
+                                              {{.name = "Read.txt", .content = "1"},
+                                               {.name = "READ.TXT", .content = "2"},
+                                               {.name = "\xC9t\xE9.txt", .content = "3"}}}}))),
+              LoadOutcome::Loaded);
+    const CatalogueTree& tree = w.frm.tree();
+    EXPECT_EQ(tree.Node(FindNodeByArchivePath(w.frm, "READ.TXT")).key, "n-1\\f1");
+    EXPECT_EQ(tree.Node(FindNodeByArchivePath(w.frm, "Read.txt")).key, "n-1\\f0");
+    EXPECT_EQ(tree.Node(FindNodeByArchivePath(w.frm, "read.txt")).key, "n-1\\f0"); // the first in index order
+    EXPECT_EQ(tree.Node(FindNodeByArchivePath(w.frm, "\xE9T\xC9.TXT")).key, "n-1\\f2"); // Latin-1 letters too
+}
+
+TEST(Listing, LongTotalsLeaveOutNegativeSizes)
+{
+    SgaSpec recipe =
+        SgaFromLayout({{"", {{.name = "a", .content = "12345"}, {.name = "b", .content = "xy"}}}});
+    recipe.files[1].expandedSize = -100;
+    recipe.files[1].storedSize = -50;
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    const std::string listing = ListLong(w.frm);
+    EXPECT_NE(listing.find("        -100          -50"), std::string::npos) << listing; // shown as read
+    const std::string totals = listing.substr(listing.rfind('\n', listing.size() - 2) + 1);
+    EXPECT_EQ(totals.substr(0, 25), "           5            5") << listing;
+    EXPECT_NE(totals.find("2 files"), std::string::npos) << listing;
+}
+
+TEST(Listing, JsonHoldsEveryNodeWithItsDetailsAsUtf8)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(WorkedExampleSga())), LoadOutcome::Loaded);
+    const std::string json = ListJson(w.frm);
+    EXPECT_EQ(
+        json.substr(0, json.find('\n', json.find('\n') + 1)),
+        "{\"format\": \"SGA\", \"nodes\": [\n{\"index\": 1, \"key\": \"n-1\", \"parent\": null, \"text\": "
+        "\"Data\"},");
+    EXPECT_NE(json.find("{\"index\": 8, \"key\": \"n1\\\\f3\", \"parent\": \"n1\", \"text\": \"d.tga\", "
+                        "\"file\": {\"path\": \"art\\\\tex\\\\d.tga\", \"size\": "),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(json.substr(json.size() - 5), "}\n]}\n");
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 1 + 8 + 1); // a line per node
+
+    // Quotes, backslashes, controls and letters beyond ASCII in a name.
+    const std::string name = "q\"\x01\t\x7f\x9d\xE9\x80.txt";
+    TestWindow hostile;
+    ASSERT_EQ(hostile.Open(BuildSga(SgaFromLayout({{"", {{.name = name, .content = "x"}}}}))),
+              LoadOutcome::Loaded);
+    const std::string text = ListJson(hostile.frm);
+    EXPECT_NE(
+        text.find("\"text\": \"q\\\"\\u0001\\u0009\\u007F\\u009D\xC3\xA9\xE2\x82\xAC.txt\", \"file\": "),
+        std::string::npos)
+        << text;
+    for (const char c : text) {
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n') << static_cast<int>(c);
+    }
+    EXPECT_EQ(JsonString("a\\b"), "\"a\\\\b\"");
+
+    TestWindow empty; // nothing loaded: still one document
+    EXPECT_EQ(ListJson(empty.frm), "{\"format\": null, \"nodes\": [\n]}\n");
 }
 
 TEST(Console, NoControlCharacterFromAnArchiveReachesTheTerminal)
