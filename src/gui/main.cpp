@@ -39,6 +39,8 @@ int main(int argc, char** argv)
     archive::AllowManyOpenFiles();
     QApplication application(argc, argv);
     QApplication::setApplicationName("archive-tool");
+    // The desktop entry's name as installed: Wayland shells find the window's icon and name by it.
+    QGuiApplication::setDesktopFileName("org.archive_tool.archive_tool");
     archive::MainWindow window;
     window.show();
     // Without a window manager (Xvfb, kiosks) nothing has the keyboard until a window is activated.
