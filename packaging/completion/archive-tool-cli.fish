@@ -34,6 +34,21 @@ function __archive_tool_cli_keys
     $program list --tsv $archive 2>/dev/null | cut -f 2
 end
 
+# Folders, files named .sga, .big or .grm in any letter case, and regular
+# files that begin as an SGA or RBF archive does (a FIFO is never opened).
+function __archive_tool_cli_archives
+    set -l token (commandline -ct)
+    for file in $token*
+        if test -d $file
+            echo $file/
+        else if string match -qir '\.(sga|big|grm)$' -- $file
+            echo $file
+        else if test -f $file -a -r $file
+            head -c 8 -- $file 2>/dev/null | string match -qr '^(_ARCHIVE|RBF1\.23)'; and echo $file
+        end
+    end
+end
+
 function __archive_tool_cli_needs_archive
     __fish_seen_subcommand_from info list extract test; or return 1
     not __archive_tool_cli_archive >/dev/null
@@ -54,4 +69,4 @@ complete -c archive-tool-cli -n '__fish_seen_subcommand_from list' -l json -d 'O
 complete -c archive-tool-cli -n '__fish_seen_subcommand_from extract' -s C -r -a '(__fish_complete_directories)' -d 'Make the output root below DIR'
 complete -c archive-tool-cli -n '__fish_seen_subcommand_from extract' -l to -r -a '(__fish_complete_directories)' -d 'Extract straight below DEST'
 complete -c archive-tool-cli -n '__fish_seen_subcommand_from extract' -l key -x -a '(__archive_tool_cli_keys)' -d 'Select the tree node with this key'
-complete -c archive-tool-cli -n __archive_tool_cli_needs_archive -k -a '(__fish_complete_suffix .sga; __fish_complete_suffix .big; __fish_complete_suffix .grm)'
+complete -c archive-tool-cli -n __archive_tool_cli_needs_archive -a '(__archive_tool_cli_archives)'

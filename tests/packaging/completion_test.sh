@@ -54,6 +54,8 @@ if command -v fish >/dev/null; then
             cut -f 1 | sort | tr '\n' ' ' | sed 's/ $//'
     }
     check "fish: commands" "extract info list test" "$(complete_fish "archive-tool-cli ")"
+    check "fish: archives by extension and by content, and folders" \
+        "SAMPLE.GRM folder/ no-extension sample-sv1.big sample.sga" "$(complete_fish "archive-tool-cli info ")"
     check "fish: list's options" "--help --json --long --tsv" "$(complete_fish "archive-tool-cli list --")"
     check "fish: keys from the archive on the line" 'n-1 n-1\f0' \
         "$(complete_fish "$cli extract sample.sga --key n-1")"
