@@ -4,20 +4,37 @@
 
 namespace archive {
 
-std::string DamageOf(const FetchedEntry& entry, const SgaFile& file)
+EntryFacts EntryFacts::Of(const FetchedEntry& entry)
 {
-    if (entry.got != entry.stored) {
-        return "runs past the end of the archive: " + N(entry.got) + " of " + N(entry.stored) + " bytes read";
+    return {.stored = entry.stored,
+            .got = entry.got,
+            .compressed = entry.compressed,
+            .status = entry.status,
+            .refused = entry.refused,
+            .produced = static_cast<std::int64_t>(entry.buffer.size())};
+}
+
+EntryDamage JudgeEntry(const EntryFacts& facts, std::int32_t expandedSize)
+{
+    using Kind = EntryDamage::Kind;
+    const std::string shortRead =
+        facts.got != facts.stored
+            ? "runs past the end of the archive: " + N(facts.got) + " of " + N(facts.stored) + " bytes read"
+            : std::string();
+    if (!facts.refused.empty()) {
+        return {Kind::Refused,
+                (shortRead.empty() ? "" : shortRead + "; ") + "cannot be decompressed: " + facts.refused};
     }
-    if (!entry.refused.empty()) {
-        return "cannot be decompressed: " + entry.refused;
+    if (!shortRead.empty()) {
+        return {Kind::Damaged, shortRead};
     }
-    if (entry.compressed && entry.status != 0) {
-        return "failed to inflate: zlib status " + N(entry.status) + ", " + clsZlib::StatusText(entry.status);
+    if (facts.compressed && facts.status != 0) {
+        return {Kind::Damaged, "failed to inflate: zlib status " + N(facts.status) + ", " +
+                                   clsZlib::StatusText(facts.status)};
     }
-    if (entry.compressed && static_cast<std::int64_t>(entry.buffer.size()) != file.ExpandedSize) {
-        return "inflates to " + N(static_cast<long long>(entry.buffer.size())) + " bytes, not the " +
-               N(file.ExpandedSize) + " bytes the table gives";
+    if (facts.compressed && facts.produced != expandedSize) {
+        return {Kind::Damaged, "inflates to " + N(facts.produced) + " bytes, not the " + N(expandedSize) +
+                                   " bytes the table gives"};
     }
     return {};
 }

@@ -67,10 +67,13 @@ std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
             const auto mapped = MapArchivePath(step.m);
             if (!mapped) {
                 step.kind = FileStep::Kind::Unsafe;
-            } else if (NamesAFolder(step.m)) {
-                step.kind = FileStep::Kind::NoFileName;
             } else {
-                step.target = *mapped;
+                // A file with no name is still read and logged: only its write fails.
+                if (NamesAFolder(step.m)) {
+                    step.kind = FileStep::Kind::NoFileName;
+                } else {
+                    step.target = *mapped;
+                }
                 step.file = &t.SgaFiles[static_cast<std::size_t>(j)];
                 step.doubledFailure = doubledFailure;
             }

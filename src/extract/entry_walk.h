@@ -36,7 +36,7 @@ struct FileStep {
     int j = 0;
     std::string m = {}; // the file's name as its row places it
     std::filesystem::path target = {};
-    const SgaFile* file = nullptr;
+    const SgaFile* file = nullptr; // for an Entry, and a NoFileName, which is read all the same
     bool doubledFailure = false;
 };
 

@@ -12,13 +12,14 @@
 
 namespace archive {
 
-ExtractReport ExtractAll(FrmBig& frm)
+ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing)
 {
     if (frm.Extracting) {
         return {};
     }
     ExtractingScope busy(frm);
     Extractor x(frm);
+    x.AskWhenExisting(existing);
     Widgets& widgets = frm.widgets();
     if (!x.OpenArchive()) {
         return x.Report();
@@ -49,7 +50,7 @@ ExtractReport ExtractAll(FrmBig& frm)
     {
         std::vector<EntryPrefetcher::Job> jobs;
         for (const FileStep& step : plan) {
-            if (step.kind == FileStep::Kind::Entry) {
+            if (step.file != nullptr) {
                 jobs.push_back({step.file, EntryPosition(t, *step.file)});
             }
         }
@@ -68,6 +69,9 @@ ExtractReport ExtractAll(FrmBig& frm)
         if (!mapped) {
             x.Unsafe(s);
             continue;
+        }
+        if (mapped->empty()) {
+            continue; // "." names the output root itself, which is there
         }
         bool failed = false;
         if (x.MakeFolderIfMissing(*mapped, x.RootText() + s, failed)) {
@@ -89,6 +93,7 @@ ExtractReport ExtractAll(FrmBig& frm)
     for (const FileStep& step : plan) {
         if (closing()) {
             frm.sText("...Extract stopped: the window is closing");
+            x.TellFailures();
             return x.Report();
         }
         switch (step.kind) {
@@ -100,19 +105,15 @@ ExtractReport ExtractAll(FrmBig& frm)
         case FileStep::Kind::Unsafe:
             x.Unsafe(step.m);
             break;
-        case FileStep::Kind::NoFileName:
-            x.Error(NameOfEntry(step.j, step.m) + " has no file name: a folder cannot be written as a file",
-                    NameOfEntry(step.j, step.m));
-            break;
         case FileStep::Kind::RowEnd:
             widgets.SetProgressValue(static_cast<float>(step.d));
             widgets.DoEvents();
             break;
-        case FileStep::Kind::Entry: {
+        case FileStep::Kind::Entry:
+        case FileStep::Kind::NoFileName: {
             const std::int64_t position = EntryPosition(t, *step.file);
             FetchedEntry entry =
                 prefetcher ? prefetcher->Next() : FetchEntry(x.archive(), x.Zlib(), *step.file, position);
-            x.ReportShort(entry, step.m);
             frm.dText(N(position) + ": .\\" + step.m);
             widgets.SetStatusText(step.m);
             std::string failureLine;
@@ -121,15 +122,21 @@ ExtractReport ExtractAll(FrmBig& frm)
                     "Error: " + N(entry.status) + ", Extract of " + N(step.j) + " " + step.m + " Failed";
                 frm.dText(failureLine);
             }
-            x.ReportInflate(entry, step.m);
-            x.Write(step.target, entry, x.RootText() + step.m);
+            const std::string name = NameOfEntry(step.j, step.m);
+            if (step.kind == FileStep::Kind::NoFileName) {
+                // The write of a file with no name fails where the debug file expects it.
+                x.EntryError(name + " has no file name: a folder cannot be written as a file");
+            } else {
+                x.WriteEntry(step.target, entry, JudgeEntry(entry, step.file->ExpandedSize), step.m,
+                             x.RootText() + step.m);
+            }
             // A row of the output root itself without subdirectories repeats the
             // failure line after the write. The debug file keeps that form line
             // for line, so debug files of every version compare equal.
             if (step.doubledFailure && !failureLine.empty()) {
                 frm.dText(failureLine);
             }
-            x.EndEntry(step.m);
+            x.EndEntry(name);
             if (prefetcher) {
                 prefetcher->Release(std::move(entry));
             }
@@ -139,6 +146,7 @@ ExtractReport ExtractAll(FrmBig& frm)
     }
     frm.sText("...Extract finished");
     widgets.SetStatusHostText(frm.ArchivePath);
+    x.TellFailures();
     return x.Report();
 }
 

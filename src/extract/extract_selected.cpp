@@ -9,6 +9,7 @@
 #include "window/path_helpers.h"
 
 #include <optional>
+#include <unordered_set>
 
 namespace archive {
 
@@ -32,12 +33,13 @@ std::optional<std::string> FolderPathOfKey(const SgaTables& t, const std::string
 
 } // namespace
 
-ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
+ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex, const AskExisting& existing)
 {
     if (frm.Extracting) {
         return {};
     }
     Extractor x(frm);
+    x.AskWhenExisting(existing);
     const CatalogueTree& tree = frm.tree();
     if (!x.OpenArchive()) {
         return x.Report();
@@ -100,23 +102,62 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex)
         }
         const std::int64_t position = EntryPosition(t, file);
         FetchedEntry entry = FetchEntry(x.archive(), x.Zlib(), file, position);
-        x.ReportShort(entry, file.Path);
         frm.sText(N(position) + ": " + file.Path);
         if (Extractor::InflateFailed(entry)) {
             frm.dText("Error: " + N(entry.status) + ", Extract of " + N(r) + " " + file.Path + " Failed");
         }
-        x.ReportInflate(entry, file.Path);
         if (NamesAFolder(path)) {
             // An empty name (or ".") leaves the path naming its folder.
             x.Error(NameOfEntry(r, file.Path) + " has no file name: a folder cannot be written as a file",
                     NameOfEntry(r, file.Path));
         } else {
-            x.Write(*target, entry, x.RootText() + file.Path);
+            x.WriteEntry(*target, entry, JudgeEntry(entry, file.ExpandedSize), file.Path,
+                         x.RootText() + file.Path);
         }
         x.EndEntry(file.Path);
         break;
     }
     return x.Report();
+}
+
+std::vector<int> SaveSelectedNodes(const CatalogueTree& tree, const std::vector<int>& selected)
+{
+    if (selected.size() <= 1) {
+        return selected;
+    }
+    std::vector<int> files;
+    std::unordered_set<int> seen;
+    for (const int node : selected) {
+        if (node < 1 || static_cast<std::size_t>(node) > tree.Count() || !seen.insert(node).second) {
+            continue;
+        }
+        const std::optional<SgaNodeKey> key = ParseSgaNodeKey(tree.Node(node).key);
+        if (key && key->kind == SgaNodeKey::Kind::File && tree.Node(node).children.empty()) {
+            files.push_back(node);
+        }
+    }
+    return files;
+}
+
+ExtractReport ExtractSelectedItems(FrmBig& frm, const std::vector<int>& selected, const AskExisting& existing)
+{
+    ExtractReport total;
+    if (frm.Extracting) {
+        return total;
+    }
+    for (const int node : SaveSelectedNodes(frm.tree(), selected)) {
+        const ExtractReport one = ExtractSelected(frm, node, existing);
+        total.written += one.written;
+        total.failed += one.failed;
+        total.failedEntries.insert(total.failedEntries.end(), one.failedEntries.begin(),
+                                   one.failedEntries.end());
+    }
+    if (total.failed > 0) {
+        const std::string line = WrittenAndFailed(total.written, total.failed);
+        frm.sText(line);
+        frm.widgets().SetStatusText(line);
+    }
+    return total;
 }
 
 } // namespace archive

@@ -24,6 +24,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
     }
     ExtractingScope busy(frm);
     Extractor x(frm);
+    x.AskWhenExisting(control.existing);
     if (!x.OpenArchive()) {
         return report;
     }
@@ -115,14 +116,24 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         const SetFile& file = *planned[i].file;
         const SgaFile& row = source.FileOf(i);
         frm.sText(N(EntryPosition(t, row)) + ": " + file.path);
-        if (const std::string damage = DamageOf(entry, row); !damage.empty()) {
-            x.Error(file.path + " " + damage + "; not written");
-            report.failed.push_back({file.path, damage});
-        } else if (x.Write(planned[i].target, entry, x.RootText() + file.path)) {
+        const EntryDamage damage = JudgeEntry(entry, row.ExpandedSize);
+        switch (x.WriteEntry(planned[i].target, entry, damage, file.path, x.RootText() + file.path)) {
+        case Extractor::Outcome::Written:
             ++report.written;
             report.bytesWritten += static_cast<std::int64_t>(entry.buffer.size());
-        } else {
-            report.failed.push_back({file.path, x.LastProblem()});
+            break;
+        case Extractor::Outcome::Salvaged:
+            report.failed.push_back({file.path, damage.reason + "; written as far as it went"});
+            break;
+        case Extractor::Outcome::Kept:
+            report.failed.push_back({file.path, damage.reason + "; the file already there was kept"});
+            break;
+        case Extractor::Outcome::Skipped:
+            report.skipped.push_back({file.path, "a file of that name is there, and was kept"});
+            break;
+        case Extractor::Outcome::NotWritten:
+            report.failed.push_back({file.path, damage.Sound() ? x.LastProblem() : damage.reason});
+            break;
         }
         x.EndEntry(file.path);
         return file.path;
@@ -142,6 +153,9 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         end += "; " + ShownFiles(report.notReached) + " not reached";
     }
     frm.sText(end);
+    if (!report.failed.empty()) {
+        frm.widgets().SetStatusText(end);
+    }
     return report;
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <system_error>
 
 namespace archive {
@@ -176,26 +177,11 @@ bool Extractor::CreateFolder(const std::filesystem::path& mapped, const std::str
     return false;
 }
 
-void Extractor::ReportShort(const FetchedEntry& entry, const std::string& path)
+void Extractor::EntryError(const std::string& what)
 {
-    if (entry.got != entry.stored) {
-        entryFailed_ = true;
-        frm_.ReportFailure("Error: " + path + " runs past the end of the archive: " + N(entry.got) + " of " +
-                           N(entry.stored) + " bytes read");
-    }
-}
-
-void Extractor::ReportInflate(const FetchedEntry& entry, const std::string& path)
-{
-    if (!entry.refused.empty()) {
-        entryFailed_ = true;
-        frm_.ReportFailure("Error: " + path + " cannot be decompressed: " + entry.refused);
-    } else if (InflateFailed(entry)) {
-        entryFailed_ = true;
-        frm_.ReportFailure("Error: " + path + " failed to inflate: zlib status " + N(entry.status) + ", " +
-                           clsZlib::StatusText(entry.status) + "; written as far as it inflated (" +
-                           N(static_cast<long long>(entry.buffer.size())) + " bytes)");
-    }
+    entryFailed_ = true;
+    lastProblem_ = what;
+    frm_.ReportFailure("Error: " + what);
 }
 
 bool Extractor::InflateFailed(const FetchedEntry& entry)
@@ -237,8 +223,79 @@ bool Extractor::Write(const std::filesystem::path& mapped, FetchedEntry& entry, 
                         &entry.prepared)) {
         return WriteFailed(shown, error);
     }
-    ++report_.written;
     return true;
+}
+
+namespace {
+
+// "plan (2).dat" beside "plan.dat": the first such name not taken.
+std::filesystem::path FreeNameBeside(const std::filesystem::path& mapped,
+                                     const std::function<bool(const std::filesystem::path&)>& taken)
+{
+    for (int n = 2;; ++n) {
+        std::filesystem::path name = mapped.stem();
+        name += " (" + std::to_string(n) + ")";
+        name += mapped.extension();
+        const std::filesystem::path candidate = mapped.parent_path() / name;
+        if (!taken(candidate) || n == 1000000) {
+            return candidate;
+        }
+    }
+}
+
+} // namespace
+
+Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, FetchedEntry& entry,
+                                         const EntryDamage& damage, const std::string& path,
+                                         const std::string& shown)
+{
+    lastTarget_ = mapped;
+    switch (damage.kind) {
+    case EntryDamage::Kind::Refused:
+        EntryError(path + " " + damage.reason + "; not written");
+        return Outcome::NotWritten;
+    case EntryDamage::Kind::Damaged:
+        // What inflated may be all the user gets of a file, but never in
+        // place of one that is there: that may be the good copy.
+        if (Exists(mapped)) {
+            EntryError(path + " " + damage.reason + "; the file already there was kept");
+            return Outcome::Kept;
+        }
+        if (!Write(mapped, entry, shown)) {
+            EntryError(path + " " + damage.reason + "; not written");
+            return Outcome::NotWritten;
+        }
+        EntryError(path + " " + damage.reason + "; written as far as it " +
+                   (entry.compressed ? "inflated (" : "was read (") +
+                   ShownBytes(static_cast<std::int64_t>(entry.buffer.size())) + ")");
+        return Outcome::Salvaged;
+    case EntryDamage::Kind::Sound:
+        break;
+    }
+    if ((ask_ || forAll_) && Exists(mapped)) {
+        ExistingAnswer answer;
+        if (forAll_) {
+            answer = *forAll_;
+        } else {
+            answer = ask_({path, rootHost_ / mapped, static_cast<std::int64_t>(entry.buffer.size())});
+            if (answer.forAll) {
+                forAll_ = answer;
+            }
+        }
+        if (answer.choice == ExistingChoice::Skip) {
+            lastProblem_ = "a file of that name is there; the user kept it";
+            return Outcome::Skipped;
+        }
+        if (answer.choice == ExistingChoice::KeepBoth) {
+            lastTarget_ =
+                FreeNameBeside(mapped, [this](const std::filesystem::path& p) { return Exists(p); });
+        }
+    }
+    if (!Write(lastTarget_, entry, shown)) {
+        return Outcome::NotWritten;
+    }
+    ++report_.written;
+    return Outcome::Written;
 }
 
 bool Extractor::WriteFailed(const std::string& shown, const std::string& error)
@@ -247,6 +304,15 @@ bool Extractor::WriteFailed(const std::string& shown, const std::string& error)
     lastProblem_ = "cannot write " + shown + ": " + error;
     frm_.ReportFailure("Error: " + lastProblem_);
     return false;
+}
+
+void Extractor::TellFailures()
+{
+    if (report_.failed > 0) {
+        const std::string line = WrittenAndFailed(report_.written, report_.failed);
+        frm_.sText(line);
+        frm_.widgets().SetStatusText(line);
+    }
 }
 
 EntryPrefetcher::Prepare Extractor::Preparer() const
@@ -264,6 +330,11 @@ std::string NameOfEntry(int row, const std::string& path)
 std::int64_t EntryPosition(const SgaTables& t, const SgaFile& file)
 {
     return static_cast<std::int64_t>(t.SgaHeader.DataOffset) + file.EntryOffset;
+}
+
+std::string WrittenAndFailed(std::int64_t written, std::int64_t failed)
+{
+    return ShownFiles(written) + " written, " + N(failed) + " failed";
 }
 
 std::string ShownBytes(std::int64_t bytes)

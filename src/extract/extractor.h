@@ -4,6 +4,7 @@
 // root and the tree below it, the writer, and how failures are told and
 // counted. Each command (its own file) walks its entries and calls it.
 
+#include "extract/entry_damage.h"
 #include "extract/entry_fetch.h"
 #include "extract/extract.h"
 #include "platform/archive_file.h"
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace archive {
@@ -71,17 +73,37 @@ class Extractor {
     // Makes the folder (and those on its way) unless a link stands there.
     bool CreateFolder(const std::filesystem::path& mapped, const std::string& shown);
 
-    // The "Error: " lines of one entry, each naming it and the reason; the
-    // entry counts once however many there are. Reading comes first: a short
-    // entry is reported before its position line.
-    void ReportShort(const FetchedEntry& entry, const std::string& path);
-    void ReportInflate(const FetchedEntry& entry, const std::string& path);
+    // A failure of the entry in hand: its "Error: " line; the entry counts
+    // once (at EndEntry) however many lines it has.
+    void EntryError(const std::string& what);
     static bool InflateFailed(const FetchedEntry& entry);
     void EndEntry(const std::string& path);
 
     clsZlib& Zlib();
 
-    // Writes an entry; a failure is the entry's (EndEntry counts it). A folder
+    // How an entry ended.
+    enum class Outcome {
+        Written,    // sound, in place (under a new name beside it when the user kept both)
+        Salvaged,   // damaged, written as far as it went where no file of its name was
+        Kept,       // damaged, and a file of its name was there: left as it was
+        Skipped,    // sound, and the user chose to keep the file that was there
+        NotWritten, // refused, or the write failed
+    };
+
+    // Writes an entry by the one rule for damaged data, the same for every
+    // command: a sound entry replaces what is there (or asks, see
+    // AskWhenExisting); a damaged one is written as far as it inflated only
+    // where no file of its name exists, and otherwise leaves that file; a
+    // refused one writes nothing. `path` names the entry in the "Error: "
+    // line, `shown` the file in a failed write's.
+    Outcome WriteEntry(const std::filesystem::path& mapped, FetchedEntry& entry, const EntryDamage& damage,
+                       const std::string& path, const std::string& shown);
+    // Asks before a sound entry replaces a file; without a question, files are replaced.
+    void AskWhenExisting(AskExisting ask) { ask_ = std::move(ask); }
+    // Where the last entry written went, below the output root (a new name when both were kept).
+    const std::filesystem::path& LastTarget() const { return lastTarget_; }
+
+    // Writes an entry's bytes; a failure is the entry's (EndEntry counts it). A folder
     // that no directory row made (a name with "\\" or "/" inside) is made here.
     bool Write(const std::filesystem::path& mapped, FetchedEntry& entry, const std::string& shown);
     bool WriteFailed(const std::string& shown, const std::string& error);
@@ -89,6 +111,10 @@ class Extractor {
     // Writes each fetched entry's file, under no name yet, on the thread that
     // fetched it; Write then only names it. The output root must be open.
     EntryPrefetcher::Prepare Preparer() const;
+
+    // Whenever anything failed: a line after the command's last with the
+    // files written and failed, and the status text says it too.
+    void TellFailures();
 
     // What the last failure was, for a job's report.
     const std::string& LastProblem() const { return lastProblem_; }
@@ -106,6 +132,9 @@ class Extractor {
     ExtractReport report_;
     bool entryFailed_ = false;
     std::string lastProblem_;
+    AskExisting ask_;
+    std::optional<ExistingAnswer> forAll_;
+    std::filesystem::path lastTarget_;
 };
 
 // How a failure names an entry: its path, or its row when the path is empty.

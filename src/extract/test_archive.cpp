@@ -53,9 +53,9 @@ ArchiveTestReport TestArchiveEntries(FrmBig& frm, const JobControl& control)
     }
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs));
     report.notReached = WalkEntries(frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) {
-        if (const std::string damage = DamageOf(entry, source.FileOf(i)); !damage.empty()) {
-            x.Error(planned[i].m + " " + damage);
-            report.failed.push_back({planned[i].m, damage});
+        if (const EntryDamage damage = JudgeEntry(entry, source.FileOf(i).ExpandedSize); !damage.Sound()) {
+            x.Error(planned[i].m + " " + damage.reason);
+            report.failed.push_back({planned[i].m, damage.reason});
         }
         ++report.entries;
         report.bytes += static_cast<std::int64_t>(entry.buffer.size());
