@@ -15,7 +15,8 @@ class CatalogueTree;
 // What an extraction did, for the console's summary and exit status.
 struct ExtractReport {
     int written = 0;
-    int failed = 0; // decompression, unsafe path, short entry, read or write failures
+    int failed = 0;  // decompression, unsafe path, short entry, read or write failures
+    int skipped = 0; // files that were there, kept as the caller asked
     // What failed, by archive path (Windows-1252), in the order it failed.
     std::vector<std::string> failedEntries;
 };

@@ -283,6 +283,7 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
             }
         }
         if (answer.choice == ExistingChoice::Skip) {
+            ++report_.skipped;
             lastProblem_ = "a file of that name is there; the user kept it";
             return Outcome::Skipped;
         }
