@@ -57,7 +57,7 @@ TEST(IsWindowsDeviceName, PortsWithZeroAndSuperscriptDigitsAreDevicesToo)
         EXPECT_FALSE(IsWindowsDeviceName(name)) << name;
     }
 #ifdef _WIN32
-    EXPECT_FALSE(MapArchivePath("x\COM0"));
+    EXPECT_FALSE(MapArchivePath("x\\COM0"));
     EXPECT_FALSE(MapArchivePath("LPT\xB2.log"));
 #endif
 }
