@@ -177,7 +177,8 @@ DragExtractReport ExtractForDrag(const FrmBig& frm, const std::vector<int>& node
             }
             bytes += std::max<std::int32_t>(file->ExpandedSize, 0);
             report.cancelled =
-                progress && !progress(report.written + static_cast<int>(report.failures.size()), bytes);
+                progress &&
+                !progress(report.written + report.skipped + static_cast<int>(report.failures.size()), bytes);
         });
         if (report.cancelled) {
             break;

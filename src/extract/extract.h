@@ -15,7 +15,9 @@ class CatalogueTree;
 // What an extraction did, for the console's summary and exit status.
 struct ExtractReport {
     int written = 0;
-    int failed = 0; // decompression, unsafe path, short entry, read or write failures
+    int failed = 0;       // decompression, unsafe path, short entry, read or write failures
+    int skipped = 0;      // files that were there, kept as the caller asked
+    bool refused = false; // nothing was tried: no SGA catalogue of the archive, or the archive cannot be read
     // What failed, by archive path (Windows-1252), in the order it failed.
     std::vector<std::string> failedEntries;
 };

@@ -42,7 +42,9 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex, const AskExisting& exi
     x.AskWhenExisting(existing);
     const CatalogueTree& tree = frm.tree();
     if (!x.OpenArchive()) {
-        return x.Report();
+        ExtractReport refused = x.Report();
+        refused.refused = true;
+        return refused;
     }
     if (nodeIndex < 1 || static_cast<std::size_t>(nodeIndex) > tree.Count()) {
         frm.sText("No file is selected: choose a file in the tree first");
@@ -145,14 +147,16 @@ ExtractReport ExtractSelectedItems(FrmBig& frm, const std::vector<int>& selected
     if (frm.Extracting) {
         return total;
     }
+    bool tried = false;
     for (const int node : SaveSelectedNodes(frm.tree(), selected)) {
         const ExtractReport one = ExtractSelected(frm, node, existing);
+        tried = tried || !one.refused;
         total.written += one.written;
         total.failed += one.failed;
         total.failedEntries.insert(total.failedEntries.end(), one.failedEntries.begin(),
                                    one.failedEntries.end());
     }
-    if (total.failed > 0) {
+    if (total.failed > 0 && tried) { // a refusal has said why: it wrote nothing to count
         const std::string line = WrittenAndFailed(total.written, total.failed);
         frm.sText(line);
         frm.widgets().SetStatusText(line);

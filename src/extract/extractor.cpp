@@ -272,7 +272,8 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
     case EntryDamage::Kind::Sound:
         break;
     }
-    if ((ask_ || forAll_) && Exists(mapped)) {
+    const bool replaceAll = forAll_ && forAll_->choice == ExistingChoice::Replace;
+    if ((ask_ || forAll_) && !replaceAll && Exists(mapped)) {
         ExistingAnswer answer;
         if (forAll_) {
             answer = *forAll_;
@@ -283,6 +284,7 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
             }
         }
         if (answer.choice == ExistingChoice::Skip) {
+            ++report_.skipped;
             lastProblem_ = "a file of that name is there; the user kept it";
             return Outcome::Skipped;
         }
