@@ -1,11 +1,11 @@
 #include "commands/drag_extract.h"
 
+#include "commands/catalogue_details.h"
 #include "extract/entry_damage.h"
 #include "extract/entry_fetch.h"
 #include "extract/host_path.h"
 #include "platform/host_file.h"
 #include "platform/text_encoding.h"
-#include "window/catalogue_details.h"
 #include "window/frm_big.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "commands/entry_preview.h"
 
+#include "commands/catalogue_details.h"
 #include "extract/entry_damage.h"
 #include "platform/text_encoding.h"
-#include "window/catalogue_details.h"
 #include "window/frm_big.h"
 
 #include <algorithm>

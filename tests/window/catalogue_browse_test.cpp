@@ -1,9 +1,9 @@
 // The browser's decisions below the faces: details columns and totals, the
 // filter, the preview's reading of an entry, and the files a drag hands over.
+#include "commands/catalogue_details.h"
 #include "commands/drag_extract.h"
 #include "commands/entry_preview.h"
 #include "support/test_window.h"
-#include "window/catalogue_details.h"
 #include "window/catalogue_filter.h"
 
 #include <gtest/gtest.h>
