@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/interrupt_cleanup.h"
+#include "platform/open_file_limit.h"
+
 #include <atomic>
 #include <cstddef>
 #include <filesystem>
@@ -103,6 +106,10 @@ class OutputTree {
         bool opened = true; // false: passed through by a one-call open of a deeper folder
     };
     Handle Current() const;
+    static void CloseFolder(Handle folder);
+    // Whether `name` exists in the current folder; `absent` when it surely does not.
+    bool ExistsHere(const std::filesystem::path& name, bool& absent);
+    Make MakeHere(const std::filesystem::path& name);
     // `missing`: the caller has just seen that the folder does not exist.
     Reach Descend(const std::filesystem::path& name, bool create, bool missing, std::string& error);
     Reach Walk(const std::filesystem::path& relative, bool create, std::string& error);
@@ -134,21 +141,5 @@ class OutputTree {
     std::vector<Level> levels_;
     std::filesystem::path missing_; // what Exists last found missing: Enter creates it without a look
 };
-
-// Makes SIGINT and SIGTERM (Ctrl-C and Ctrl-Break, closing the console on
-// Windows) remove the named temporary of the file being written, if any, and
-// end the process with `exitStatus` after writing `message` to the error stream.
-void InstallInterruptCleanup(int exitStatus, const char* message);
-
-// Raises this process's soft limit of open descriptors to its hard limit (at
-// most 65,536), where there is one, and makes room for that many in the
-// process's table: an extraction keeps a descriptor open per file written
-// ahead of its turn, and the more of them may wait, the more of the work
-// overlaps. Nothing here waits on descriptors with select(). Call it while
-// the process has one thread.
-void AllowManyOpenFiles();
-// How many descriptors this process may open in all (a large number where
-// there is no such limit).
-std::size_t OpenFileLimit();
 
 } // namespace archive
