@@ -60,20 +60,31 @@ std::size_t EntryPrefetcher::PreparedAhead()
 EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs, unsigned threads,
                                  Prepare prepare)
     : archivePath_(archivePath), jobs_(std::move(jobs)), prepare_(std::move(prepare)),
-      aheadEntries_(prepare_ ? PreparedAhead() : std::numeric_limits<std::size_t>::max())
+      aheadEntries_(std::numeric_limits<std::size_t>::max())
 {
+    if (prepare_) {
+        manyOpenFiles_.emplace();
+        aheadEntries_ = PreparedAhead();
+    }
     if (aheadEntries_ == 0) { // no descriptors to spare: the entries wait with their bytes alone
         prepare_ = {};
         aheadEntries_ = std::numeric_limits<std::size_t>::max();
     }
-    // No thread at all is fine too: Next then fetches every entry itself.
+    // Fewer threads than asked, or none at all, is fine: Next fetches what
+    // no thread does. Nothing that fails here (no thread to be had, no
+    // memory for one) may leave the constructor while a thread runs.
+    try {
+        workers_.reserve(threads);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     for (unsigned i = 0; i < threads && i < jobs_.size(); ++i) {
         std::lock_guard lock(mutex_);
         try {
             workers_.emplace_back([this] { Run(); });
             ++fetchersRunning_;
-        } catch (const std::system_error&) {
-            break;
+        } catch (const std::exception&) {
+            break; // std::system_error, or std::bad_alloc for the thread's state
         }
     }
 }
@@ -99,12 +110,21 @@ std::size_t EntryPrefetcher::Claim(const Job& job)
 
 void EntryPrefetcher::Run()
 {
+    std::optional<std::size_t> holding;
     try {
-        Fetch();
+        Fetch(holding);
     } catch (...) {
         // Whatever it was, the writer fetches what this thread left.
     }
     std::lock_guard lock(mutex_);
+    if (holding) {
+        // Claimed and never filled: the writer must not wait for it.
+        Slot& slot = slots_[*holding - (claimed_ - slots_.size())];
+        slot.abandoned = true;
+        ++readyCount_;
+        inFlight_ -= Claim(jobs_[*holding]);
+        --inFlightEntries_;
+    }
     --fetchersRunning_;
     if (writerSleeps_) {
         writerWakes_.notify_one();
@@ -113,14 +133,14 @@ void EntryPrefetcher::Run()
 
 bool EntryPrefetcher::BatchReady() const
 {
-    if (slots_.empty() || !slots_.front()) {
+    if (slots_.empty() || !slots_.front().Ready()) {
         return false; // the writer waits for the entry at the front
     }
     return readyCount_ >= kBatchEntries || readyBytes_ >= kBatchBytes || claimed_ == jobs_.size() ||
            Claim(jobs_[claimed_]) >= kBatchBytes || fetchersAsleep_ > 0;
 }
 
-void EntryPrefetcher::Fetch()
+void EntryPrefetcher::Fetch(std::optional<std::size_t>& holding)
 {
     ArchiveFile archive;
     std::string error;
@@ -169,6 +189,7 @@ void EntryPrefetcher::Fetch()
             if (claimed) {
                 slots_.emplace_back();
                 index = claimed_++;
+                holding = index;
                 inFlight_ += claim;
                 ++inFlightEntries_;
             }
@@ -181,7 +202,7 @@ void EntryPrefetcher::Fetch()
         try {
             entry = FetchEntry(archive, zlib, *jobs_[index].file, jobs_[index].position);
             if (prepare_) {
-                prepare_(entry);
+                prepare_(jobs_[index], entry);
             }
         } catch (const std::exception& e) {
             // The claimed slot must be filled whatever happens: the writer
@@ -198,7 +219,8 @@ void EntryPrefetcher::Fetch()
         inFlight_ = inFlight_ - claim + cost;
         readyBytes_ += cost;
         ++readyCount_;
-        slots_[index - (claimed_ - slots_.size())] = std::move(entry);
+        slots_[index - (claimed_ - slots_.size())].entry = std::move(entry);
+        holding.reset();
         if (writerSleeps_ && BatchReady()) {
             writerWakes_.notify_one();
         }
@@ -274,14 +296,16 @@ FetchedEntry EntryPrefetcher::Next()
     if (taken_.empty()) {
         std::unique_lock lock(mutex_);
         GiveBack(lock);
-        while ((slots_.empty() || !slots_.front()) && fetchersRunning_ > 0) {
+        while ((slots_.empty() || !slots_.front().Ready()) && fetchersRunning_ > 0) {
             writerSleeps_ = true;
             writerWakes_.wait(lock);
             writerSleeps_ = false;
         }
-        while (!slots_.empty() && slots_.front()) {
-            FetchedEntry& ready = *slots_.front();
-            readyBytes_ -= Cost(ready.buffer.size());
+        while (!slots_.empty() && slots_.front().Ready()) {
+            Slot& ready = slots_.front();
+            if (ready.entry) {
+                readyBytes_ -= Cost(ready.entry->buffer.size());
+            }
             --readyCount_;
             taken_.push_back(std::move(ready));
             slots_.pop_front();
@@ -299,8 +323,14 @@ FetchedEntry EntryPrefetcher::Next()
             return entry;
         }
     }
-    FetchedEntry entry = std::move(taken_.front());
+    Slot slot = std::move(taken_.front());
     taken_.pop_front();
+    if (!slot.entry) {
+        FetchedEntry entry = FetchHere(); // its thread stopped before it was fetched
+        ++delivered_;
+        return entry;
+    }
+    FetchedEntry entry = std::move(*slot.entry);
     ++delivered_;
     // The entry about to be written no longer counts as waiting; its bytes go
     // back in bulk, so the threads do not meet per entry.

@@ -2,12 +2,14 @@
 
 #include "compression/cls_zlib.h"
 #include "platform/archive_file.h"
+#include "platform/open_file_limit.h"
 #include "platform/output_tree.h"
 #include "sga/sga_tables.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -55,6 +57,9 @@ class EntryPrefetcher {
     struct Job {
         const SgaFile* file;
         std::int64_t position;
+        // Where an extraction writes the entry's file, for `prepare`: a
+        // folder relative to its output tree's root.
+        std::filesystem::path folder = {};
     };
 
     // Each fetching thread has its own archive handle and its own
@@ -65,8 +70,9 @@ class EntryPrefetcher {
     // `prepare`, when given, runs on the fetching thread after each fetch:
     // an extraction writes the entry's file there, under no name yet. While
     // it is given, no more than PreparedAhead() entries wait at a time (each
-    // may hold a file descriptor).
-    using Prepare = std::function<void(FetchedEntry&)>;
+    // may hold a file descriptor), and the open-file limit is raised as far
+    // as the program allowed (ManyOpenFiles).
+    using Prepare = std::function<void(const Job&, FetchedEntry&)>;
     EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs,
                     unsigned threads = DefaultThreads(), Prepare prepare = {});
     ~EntryPrefetcher();
@@ -95,8 +101,18 @@ class EntryPrefetcher {
     static std::size_t PreparedAhead();
 
   private:
+    // A claimed entry's place: filled by the thread that claimed it, or
+    // abandoned when that thread stops without filling it (Next then fetches
+    // it itself).
+    struct Slot {
+        std::optional<FetchedEntry> entry;
+        bool abandoned = false;
+        bool Ready() const { return entry.has_value() || abandoned; }
+    };
+
     void Run();
-    void Fetch();
+    // `holding`: the job this thread has claimed and not filled yet, if any.
+    void Fetch(std::optional<std::size_t>& holding);
     // What an entry is counted as while it waits: its bytes and its bookkeeping.
     static std::size_t Cost(std::size_t bytes) { return bytes + sizeof(FetchedEntry); }
     static std::size_t Claim(const Job& job);
@@ -109,6 +125,7 @@ class EntryPrefetcher {
     // Whether the writer, asleep, should be woken now (the lock is held).
     bool BatchReady() const;
 
+    std::optional<ManyOpenFiles> manyOpenFiles_; // while files are written ahead
     std::string archivePath_;
     clsZlib zlib_;
     std::vector<Job> jobs_;
@@ -122,7 +139,7 @@ class EntryPrefetcher {
     std::size_t claimed_ = 0; // jobs before this one belong to a thread or the writer
     // The entries from delivered_ + taken_.size() up to claimed_, in job
     // order; an entry still being fetched is empty.
-    std::deque<std::optional<FetchedEntry>> slots_;
+    std::deque<Slot> slots_;
     std::size_t readyCount_ = 0;      // filled slots
     std::size_t readyBytes_ = 0;      // of filled slots, for the batch rule
     std::size_t inFlight_ = 0;        // bytes fetched (or being fetched) and not given back by the writer
@@ -135,7 +152,7 @@ class EntryPrefetcher {
     std::size_t closing_ = 0;           // files handed over and not closed yet: they hold descriptors
 
     // The writer's own:
-    std::deque<FetchedEntry> taken_;
+    std::deque<Slot> taken_;
     std::size_t released_ = 0; // bytes handed out since the writer last gave them back
     std::size_t releasedEntries_ = 0;
     std::size_t delivered_ = 0;

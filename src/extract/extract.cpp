@@ -283,10 +283,12 @@ class Extractor {
     // fetched it; Write then only names it. The output root must be open.
     EntryPrefetcher::Prepare Preparer() const
     {
-        return [this](FetchedEntry& entry) {
-            entry.prepared = out_.Prepare(entry.buffer.data(), entry.buffer.size());
+        return [this](const EntryPrefetcher::Job& job, FetchedEntry& entry) {
+            entry.prepared = out_.Prepare(job.folder, entry.buffer.data(), entry.buffer.size());
         };
     }
+    // Until it ends, files written ahead wait for their folders to be made.
+    OutputTree::FolderPass StartFolderPass() { return OutputTree::FolderPass(out_); }
 
     // What the last failure was, for a job's report.
     const std::string& LastProblem() const { return lastProblem_; }
@@ -552,7 +554,8 @@ ExtractReport ExtractAll(FrmBig& frm)
         std::vector<EntryPrefetcher::Job> jobs;
         for (const FileStep& step : plan) {
             if (step.kind == FileStep::Kind::Entry) {
-                jobs.push_back({step.file, EntryPosition(t, *step.file)});
+                jobs.push_back(
+                    {step.file, EntryPosition(t, *step.file), x.BelowData(step.target.parent_path())});
             }
         }
         if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
@@ -560,7 +563,9 @@ ExtractReport ExtractAll(FrmBig& frm)
                                x.Preparer());
         }
     }
-    // Folder pass.
+    // Folder pass. Files written ahead wait for their folders while it
+    // runs, and no longer: a folder the file pass makes is not waited for.
+    OutputTree::FolderPass folderPass = x.StartFolderPass();
     for (int d = 0; d < numDirectories && !closing(); ++d) {
         const std::string& s = t.SgaDirNames[static_cast<std::size_t>(d)];
         if (s.empty()) {
@@ -580,6 +585,7 @@ ExtractReport ExtractAll(FrmBig& frm)
         }
         widgets.DoEvents();
     }
+    folderPass.End();
 
     widgets.SetProgressMinimum(0);
     widgets.SetProgressMaximum(static_cast<float>(t.SgaDataHeader.NumDirectories - 1));
@@ -833,11 +839,12 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         }
         const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
         planned.push_back({&file, *mapped});
-        jobs.push_back({&row, EntryPosition(t, row)});
+        jobs.push_back({&row, EntryPosition(t, row), x.BelowData(mapped->parent_path())});
         progress.totalBytes += ExpectedBytes(row);
     }
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
 
+    OutputTree::FolderPass folderPass = x.StartFolderPass(); // as in ExtractAll
     std::vector<std::string> folders = set.folders;
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
@@ -854,6 +861,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             }
         }
     }
+    folderPass.End();
     for (const std::function<void()>& problem : planProblems) {
         problem();
     }

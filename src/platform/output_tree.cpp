@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <random>
+#include <utility>
 
 namespace archive {
 
@@ -26,6 +27,32 @@ bool WriteFileReplacing(const std::filesystem::path& target, const void* data, s
     const std::filesystem::path parent = target.parent_path();
     return folder.Open(parent.empty() ? std::filesystem::path(".") : parent, error) &&
            folder.WriteFile(target.filename(), data, size, error);
+}
+
+OutputTree::FolderPass::FolderPass(OutputTree& tree) : tree_(tree)
+{
+    std::lock_guard lock(tree_.prepareMutex_);
+    tree_.folderPass_ = true;
+}
+
+void OutputTree::FolderPass::End()
+{
+    if (std::exchange(ended_, true)) {
+        return;
+    }
+    std::lock_guard lock(tree_.prepareMutex_);
+    tree_.folderPass_ = false;
+    ++tree_.foldersMade_;
+    tree_.folderMade_.notify_all();
+}
+
+void OutputTree::FolderMade()
+{
+    if (waitingForFolder_.load() > 0) {
+        std::lock_guard lock(prepareMutex_);
+        ++foldersMade_;
+        folderMade_.notify_all();
+    }
 }
 
 OutputTree::~OutputTree()

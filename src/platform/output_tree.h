@@ -4,8 +4,12 @@
 #include "platform/open_file_limit.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,11 +92,33 @@ class OutputTree {
     // usual and it is closed.
     bool WriteFile(const std::filesystem::path& name, const void* data, std::size_t size, std::string& error,
                    PreparedFile* prepared = nullptr);
-    // Writes `size` bytes into a file of no name yet, for WriteFile to name
-    // later; empty when that cannot be done here (the bytes are then written
-    // in turn, which reports what went wrong). Safe to call from any thread
-    // while the tree is open: it uses nothing but the root's handle.
-    PreparedFile Prepare(const void* data, std::size_t size) const;
+    // Writes `size` bytes into a file of no name yet, made in the folder
+    // `folder` (relative to the root) where WriteFile will name it, so that
+    // it takes that folder's group and default permissions as a file made
+    // there by name would; empty when that cannot be done here (the bytes
+    // are then written in turn, which reports what went wrong). Safe to call
+    // from any thread while the tree is open: it reaches the folder from the
+    // root's handle, refusing links as Enter does, and keeps the last few
+    // folders open for the next files.
+    PreparedFile Prepare(const std::filesystem::path& folder, const void* data, std::size_t size) const;
+
+    // Until a FolderPass ends, Prepare waits for a folder that is not there
+    // yet rather than giving up on it: the folders are being made, and its
+    // file would otherwise be written in turn. Its end (End, or however it
+    // goes out of scope) lets every waiting Prepare go; a pass must end
+    // before its maker waits for a prepared entry.
+    class FolderPass {
+      public:
+        explicit FolderPass(OutputTree& tree);
+        ~FolderPass() { End(); }
+        void End();
+        FolderPass(const FolderPass&) = delete;
+        FolderPass& operator=(const FolderPass&) = delete;
+
+      private:
+        OutputTree& tree_;
+        bool ended_ = false;
+    };
 
   private:
 #ifdef _WIN32
@@ -127,6 +153,20 @@ class OutputTree {
     // linkat for an unnamed file: through its descriptor where the kernel
     // allows it, else through /proc; 0 or -1 with errno as linkat sets it.
     int LinkAt(int file, int folder, const char* name);
+    // The writer made a folder: a Prepare waiting for it may find it now.
+    void FolderMade();
+
+    // An open folder that Prepare makes files in, shared by the threads that
+    // prepare; the root's own handle is not closed with it.
+    struct PrepareFolder {
+        std::filesystem::path name;
+        Handle handle;
+        bool owned;
+        ~PrepareFolder();
+    };
+    std::shared_ptr<const PrepareFolder> FolderToPrepareIn(const std::filesystem::path& folder) const;
+    // Opens `folder` below the root with no link on the way; false when it cannot.
+    bool OpenFolderBeneathRoot(const std::filesystem::path& folder, Handle& handle) const;
 
 #ifdef _WIN32
     std::filesystem::path FullPath() const;
@@ -140,6 +180,14 @@ class OutputTree {
     mutable std::atomic<bool> prepare_{true}; // until the root's file system refuses unnamed files
     std::vector<Level> levels_;
     std::filesystem::path missing_; // what Exists last found missing: Enter creates it without a look
+
+    // For Prepare, on any thread:
+    mutable std::mutex prepareMutex_;
+    mutable std::condition_variable folderMade_;
+    mutable std::vector<std::shared_ptr<const PrepareFolder>> prepareFolders_; // most recent first
+    mutable std::atomic<unsigned> waitingForFolder_{0};
+    bool folderPass_ = false;       // guarded by prepareMutex_
+    std::uint64_t foldersMade_ = 0; // guarded by prepareMutex_: a waiting Prepare looks again when it changes
 };
 
 } // namespace archive

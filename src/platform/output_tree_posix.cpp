@@ -5,6 +5,7 @@
 #include "platform/output_tree.h"
 #include "platform/temporary_name.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -94,6 +95,7 @@ bool OutputTree::ExistsHere(const std::filesystem::path& name, bool& absent)
 OutputTree::Make OutputTree::MakeHere(const std::filesystem::path& name)
 {
     if (mkdirat(Current(), name.c_str(), 0777) == 0) {
+        FolderMade();
         return Make::Made;
     }
     return errno == EEXIST ? Make::Existed : Make::Unknown;
@@ -113,6 +115,8 @@ bool OutputTree::Open(const std::filesystem::path& root, std::string& error)
     }
     root_ = fd;
     open_ = true;
+    std::lock_guard lock(prepareMutex_);
+    prepareFolders_.clear(); // they were below the old root
     return true;
 }
 
@@ -131,6 +135,7 @@ OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool cr
             error = ErrnoText(errno);
             return Reach::Failed;
         }
+        FolderMade();
         fd = openat(parent, name.c_str(), kFolderFlags);
     }
     if (fd < 0) {
@@ -237,13 +242,123 @@ OutputTree::Link OutputTree::LinkIn(int file, const std::filesystem::path& name,
     return Link::Failed;
 }
 
-PreparedFile OutputTree::Prepare(const void* data, std::size_t size) const
+OutputTree::PrepareFolder::~PrepareFolder()
+{
+    if (owned) {
+        close(handle);
+    }
+}
+
+bool OutputTree::OpenFolderBeneathRoot(const std::filesystem::path& folder, int& handle) const
+{
+    // A handle files can be made in: O_TMPFILE refuses an O_PATH one.
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+    open_how how{};
+    how.flags = kFlags & ~O_NOFOLLOW; // a link at the end fails too: RESOLVE_NO_SYMLINKS
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
+    const long fd = syscall(SYS_openat2, root_, folder.c_str(), &how, sizeof how);
+    if (fd >= 0) {
+        handle = static_cast<int>(fd);
+        return true;
+    }
+    if (errno != ENOSYS && errno != EPERM && errno != EINVAL && errno != E2BIG) {
+        return false; // missing, or a link on the way
+    }
+#endif
+    // A name at a time, refusing a link at each step.
+    int current = root_;
+    for (const std::filesystem::path& name : folder) {
+        if (name.empty() || name == ".") {
+            continue;
+        }
+        const int next = openat(current, name.c_str(), kFlags);
+        const int reason = errno;
+        if (current != root_) {
+            close(current);
+        }
+        if (next < 0) {
+            errno = reason;
+            return false;
+        }
+        current = next;
+    }
+    if (current == root_) {
+        current = fcntl(root_, F_DUPFD_CLOEXEC, 0);
+    }
+    handle = current;
+    return current >= 0;
+}
+
+std::shared_ptr<const OutputTree::PrepareFolder>
+OutputTree::FolderToPrepareIn(const std::filesystem::path& folder) const
+{
+    // Files of one folder come together in the walk, and the fetching
+    // threads work on neighbouring entries: a few folders kept open serve
+    // nearly every file.
+    constexpr std::size_t kKept = 16;
+    std::unique_lock lock(prepareMutex_);
+    for (;;) {
+        for (std::size_t i = 0; i < prepareFolders_.size(); ++i) {
+            if (prepareFolders_[i]->name == folder) {
+                std::shared_ptr<const PrepareFolder> found = prepareFolders_[i];
+                if (i > 0) {
+                    std::rotate(prepareFolders_.begin(), prepareFolders_.begin() + static_cast<long>(i),
+                                prepareFolders_.begin() + static_cast<long>(i) + 1);
+                }
+                return found;
+            }
+        }
+        if (folder.empty()) {
+            auto root = std::make_shared<const PrepareFolder>(folder, root_, false);
+            prepareFolders_.insert(prepareFolders_.begin(), root);
+            return root;
+        }
+        ++waitingForFolder_;
+        const std::uint64_t seen = foldersMade_;
+        lock.unlock();
+        int handle = -1;
+        const bool opened = OpenFolderBeneathRoot(folder, handle);
+        const int reason = errno;
+        lock.lock();
+        if (opened) {
+            --waitingForFolder_;
+            auto made = std::make_shared<const PrepareFolder>(folder, handle,
+                                                              true); // built in place: it owns the handle
+            prepareFolders_.insert(prepareFolders_.begin(), made);
+            if (prepareFolders_.size() > kKept) {
+                prepareFolders_.pop_back(); // closed when its last user lets go
+            }
+            return made;
+        }
+        // Not there yet while the folders are being made: wait for the next one.
+        while (reason == ENOENT && folderPass_ && foldersMade_ == seen) {
+            folderMade_.wait(lock);
+        }
+        --waitingForFolder_;
+        if (reason != ENOENT || foldersMade_ == seen) {
+            return nullptr; // a link, or a folder that will not be made: written in turn
+        }
+    }
+}
+
+PreparedFile OutputTree::Prepare(const std::filesystem::path& folder, const void* data,
+                                 std::size_t size) const
 {
 #ifdef O_TMPFILE
     if (!open_ || !prepare_.load(std::memory_order_relaxed)) {
         return {};
     }
-    PreparedFile file(openat(root_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    std::shared_ptr<const PrepareFolder> where;
+    try {
+        where = FolderToPrepareIn(folder);
+    } catch (const std::exception&) {
+        return {}; // written in turn
+    }
+    if (!where) {
+        return {};
+    }
+    PreparedFile file(openat(where->handle, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (!file.Valid()) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
             prepare_.store(false, std::memory_order_relaxed);
@@ -255,6 +370,7 @@ PreparedFile OutputTree::Prepare(const void* data, std::size_t size) const
     }
     return file;
 #else
+    (void)folder;
     (void)data;
     (void)size;
     return {};
@@ -275,10 +391,18 @@ bool OutputTree::WriteFile(const std::filesystem::path& name, const void* data, 
 #ifdef O_TMPFILE
     if (prepared != nullptr && prepared->Valid()) {
         std::string ignored;
-        if (LinkIn(prepared->fd_, name, ignored) == Link::Done) {
+        const Link linked = LinkIn(prepared->fd_, name, ignored);
+        if (linked == Link::Done) {
             return true; // its owner closes it
         }
         prepared->Close();
+        if (linked == Link::Unavailable) {
+            // Unnamed files cannot be named here (no /proc, another file
+            // system): no more are prepared, and this one and the rest are
+            // written once each, under a temporary name.
+            prepare_.store(false, std::memory_order_relaxed);
+            unnamedFiles_ = false;
+        }
         // Written again below: whatever stood in the way is met again and reported.
     }
     if (unnamedFiles_) {

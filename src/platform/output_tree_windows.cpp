@@ -120,8 +120,15 @@ OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool cr
     return Reach::Done;
 }
 
+OutputTree::PrepareFolder::~PrepareFolder()
+{
+    if (owned) {
+        CloseHandle(handle);
+    }
+}
+
 // No unnamed files here: every file is written in turn.
-PreparedFile OutputTree::Prepare(const void*, std::size_t) const
+PreparedFile OutputTree::Prepare(const std::filesystem::path&, const void*, std::size_t) const
 {
     return {};
 }
