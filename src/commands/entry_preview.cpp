@@ -37,7 +37,7 @@ EntryPreview PreviewEntry(const FrmBig& frm, int node)
     }
     ArchiveFile archive;
     std::string error;
-    if (frm.ArchivePath.empty() || !archive.Open(PathFromUtf8(frm.ArchivePath), error)) {
+    if (frm.ArchivePath.empty() || !archive.Open(PathFromUtf8(frm.ArchivePath), error, frm.CatalogueIdentity)) {
         preview.problem = "The archive cannot be read: " + (error.empty() ? "no archive is open" : error);
         return preview;
     }

@@ -58,8 +58,8 @@ std::size_t EntryPrefetcher::PreparedAhead()
 }
 
 EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs, unsigned threads,
-                                 Prepare prepare)
-    : archivePath_(archivePath), jobs_(std::move(jobs)), prepare_(std::move(prepare)),
+                                 Prepare prepare, FileIdentity loaded)
+    : archivePath_(archivePath), loaded_(loaded), jobs_(std::move(jobs)), prepare_(std::move(prepare)),
       aheadEntries_(std::numeric_limits<std::size_t>::max())
 {
     if (prepare_) {
@@ -144,7 +144,7 @@ void EntryPrefetcher::Fetch(std::optional<std::size_t>& holding)
 {
     ArchiveFile archive;
     std::string error;
-    if (!archive.Open(PathFromUtf8(archivePath_), error)) {
+    if (!archive.Open(PathFromUtf8(archivePath_), error, loaded_)) {
         return; // the others, or the writer's own handle, read them
     }
     clsZlib zlib;
@@ -232,7 +232,13 @@ FetchedEntry EntryPrefetcher::FetchHere()
     const Job& job = jobs_[delivered_];
     if (!ownArchive_.IsOpen()) {
         std::string error;
-        ownArchive_.Open(PathFromUtf8(archivePath_), error); // if it fails, the entry comes with no bytes
+        if (!ownArchive_.Open(PathFromUtf8(archivePath_), error, loaded_) &&
+            error == ArchiveFile::kChangedSinceLoad) {
+            FetchedEntry entry;
+            entry.refused = error;
+            return entry;
+        }
+        // Any other failure: the entry comes with no bytes, reported as short.
     }
     try {
         return FetchEntry(ownArchive_, zlib_, *job.file, job.position);

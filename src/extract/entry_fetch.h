@@ -73,8 +73,13 @@ class EntryPrefetcher {
     // may hold a file descriptor), and the open-file limit is raised as far
     // as the program allowed (ManyOpenFiles).
     using Prepare = std::function<void(const Job&, FetchedEntry&)>;
+    //
+    // `loaded`, when known, is the identity of the file the jobs were
+    // planned from: a thread that finds another file under the path fetches
+    // nothing from it (Next refuses those entries with
+    // ArchiveFile::kChangedSinceLoad).
     EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs,
-                    unsigned threads = DefaultThreads(), Prepare prepare = {});
+                    unsigned threads = DefaultThreads(), Prepare prepare = {}, FileIdentity loaded = {});
     ~EntryPrefetcher();
     EntryPrefetcher(const EntryPrefetcher&) = delete;
     EntryPrefetcher& operator=(const EntryPrefetcher&) = delete;
@@ -127,6 +132,7 @@ class EntryPrefetcher {
 
     std::optional<ManyOpenFiles> manyOpenFiles_; // while files are written ahead
     std::string archivePath_;
+    FileIdentity loaded_;
     clsZlib zlib_;
     std::vector<Job> jobs_;
     Prepare prepare_;

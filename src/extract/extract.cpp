@@ -59,7 +59,7 @@ class Extractor {
                       : "no SGA archive is loaded: open one first");
             return false;
         }
-        if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
+        if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error, frm_.CatalogueIdentity)) {
             Error("cannot open the archive " + frm_.ArchivePathText() + ": " + error);
             return false;
         }
@@ -560,7 +560,7 @@ ExtractReport ExtractAll(FrmBig& frm)
         }
         if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
             prefetcher.emplace(frm.ArchivePath, std::move(jobs), EntryPrefetcher::DefaultThreads(),
-                               x.Preparer());
+                               x.Preparer(), x.archive().Identity());
         }
     }
     // Folder pass. Files written ahead wait for their folders while it
@@ -689,7 +689,7 @@ class EntrySource {
     {
         if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
             prefetcher_.emplace(archivePath, std::move(jobs), EntryPrefetcher::DefaultThreads(),
-                                std::move(prepare));
+                                std::move(prepare), archive.Identity());
         }
     }
 
