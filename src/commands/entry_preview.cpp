@@ -1,11 +1,10 @@
 #include "commands/entry_preview.h"
 
+#include "extract/entry_damage.h"
 #include "extract/entry_fetch.h"
 #include "platform/text_encoding.h"
 #include "window/catalogue_details.h"
 #include "window/frm_big.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,15 +45,8 @@ EntryPreview PreviewEntry(const FrmBig& frm, int node)
     clsZlib zlib;
     FetchedEntry entry = FetchEntry(
         archive, zlib, file, static_cast<std::int64_t>(frm.Sga.SgaHeader.DataOffset) + file.EntryOffset);
-    if (entry.got != entry.stored) {
-        preview.problem = "The entry runs past the end of the archive: " + std::to_string(entry.got) +
-                          " of " + std::to_string(entry.stored) + " stored bytes are there.";
-    } else if (!entry.refused.empty()) {
-        preview.problem = "The entry cannot be decompressed: " + entry.refused + ".";
-    } else if (entry.compressed && entry.status != Z_OK) {
-        preview.problem = "The entry is damaged: zlib status " + std::to_string(entry.status) + " (" +
-                          zError(entry.status) + ") while inflating " + std::to_string(entry.stored) +
-                          " stored bytes to " + std::to_string(file.ExpandedSize) + ".";
+    if (const EntryDamage damage = JudgeEntry(entry, file.ExpandedSize); !damage.Sound()) {
+        preview.problem = "The entry is damaged: it " + damage.reason + ".";
     } else {
         preview.content = std::move(entry.buffer);
     }

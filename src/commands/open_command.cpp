@@ -64,7 +64,7 @@ void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state,
         state.filter = "MF SGA Files (*.sga)|*.sga|All Files (*.*)|*.*";
         mnuFileOpen_Click(frm, dialog, state);
     } else if (key == "SaveSelected") {
-        ExtractSelected(frm, frm.tree().SelectedIndex());
+        ExtractSelectedItems(frm, {frm.tree().SelectedIndex()});
     } else if (key == "SaveAll") {
         ExtractAll(frm);
     }
