@@ -7,6 +7,7 @@
 #include <limits>
 #include <new>
 #include <system_error>
+#include <unordered_map>
 
 namespace archive {
 
@@ -66,6 +67,7 @@ EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job
         manyOpenFiles_.emplace();
         aheadEntries_ = PreparedAhead();
     }
+    FindSharedBytes();
     if (aheadEntries_ == 0) { // no descriptors to spare: the entries wait with their bytes alone
         prepare_ = {};
         aheadEntries_ = std::numeric_limits<std::size_t>::max();
@@ -99,6 +101,100 @@ EntryPrefetcher::~EntryPrefetcher()
     for (std::thread& worker : workers_) {
         worker.join();
     }
+}
+
+void EntryPrefetcher::FindSharedBytes()
+{
+    struct Key {
+        std::int64_t position;
+        std::int32_t stored;
+        std::int32_t expanded;
+        bool operator==(const Key&) const = default;
+    };
+    struct Hash {
+        std::size_t operator()(const Key& key) const
+        {
+            return std::hash<std::int64_t>()(key.position * 1000003 + key.stored) ^
+                   (std::hash<std::int32_t>()(key.expanded) << 1);
+        }
+    };
+    std::unordered_map<Key, std::size_t, Hash> first;
+    first.reserve(jobs_.size());
+    shareOf_.assign(jobs_.size(), -1);
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+        const Key key{jobs_[i].position, jobs_[i].file->StoredSize, jobs_[i].file->ExpandedSize};
+        const auto [at, fresh] = first.emplace(key, i);
+        if (fresh) {
+            continue;
+        }
+        std::int32_t& share = shareOf_[at->second];
+        if (share < 0) {
+            share = static_cast<std::int32_t>(shares_.size());
+            shares_.push_back({1, false, nullptr});
+        }
+        shareOf_[i] = share;
+        ++shares_[static_cast<std::size_t>(share)].users;
+    }
+}
+
+namespace {
+
+FetchedEntry CopyOf(const FetchedEntry& kept)
+{
+    FetchedEntry copy;
+    copy.buffer = ByteArray::FromBytes(kept.buffer.data(), kept.buffer.size());
+    copy.stored = kept.stored;
+    copy.got = kept.got;
+    copy.compressed = kept.compressed;
+    copy.status = kept.status;
+    copy.refused = kept.refused;
+    return copy;
+}
+
+} // namespace
+
+FetchedEntry EntryPrefetcher::FetchJob(std::size_t index, ArchiveFile& archive, clsZlib& zlib)
+{
+    const Job& job = jobs_[index];
+    if (shareOf_.empty() || shareOf_[index] < 0) {
+        return FetchEntry(archive, zlib, *job.file, job.position);
+    }
+    std::unique_lock lock(sharesMutex_);
+    SharedBytes& share = shares_[static_cast<std::size_t>(shareOf_[index])];
+    shareFetched_.wait(lock, [&share] { return !share.fetching; });
+    if (share.kept) {
+        const std::shared_ptr<const FetchedEntry> kept = share.kept;
+        if (--share.users == 0) {
+            share.kept.reset();
+        }
+        lock.unlock();
+        return CopyOf(*kept);
+    }
+    share.fetching = true;
+    lock.unlock();
+    FetchedEntry entry;
+    try {
+        entry = FetchEntry(archive, zlib, *job.file, job.position);
+    } catch (...) {
+        lock.lock();
+        share.fetching = false; // another job naming these bytes fetches them itself
+        shareFetched_.notify_all();
+        throw;
+    }
+    std::shared_ptr<const FetchedEntry> kept;
+    if (share.users > 1) {
+        try {
+            kept = std::make_shared<const FetchedEntry>(CopyOf(entry));
+        } catch (const std::bad_alloc&) {
+            // No room for a copy: the next job naming these bytes fetches them again.
+        }
+    }
+    lock.lock();
+    share.fetching = false;
+    --share.users;
+    share.kept = std::move(kept);
+    shareFetched_.notify_all();
+    return entry;
 }
 
 std::size_t EntryPrefetcher::Claim(const Job& job)
@@ -200,7 +296,7 @@ void EntryPrefetcher::Fetch(std::optional<std::size_t>& holding)
         }
         FetchedEntry entry;
         try {
-            entry = FetchEntry(archive, zlib, *jobs_[index].file, jobs_[index].position);
+            entry = FetchJob(index, archive, zlib);
             if (prepare_) {
                 prepare_(jobs_[index], entry);
             }
@@ -229,7 +325,6 @@ void EntryPrefetcher::Fetch(std::optional<std::size_t>& holding)
 
 FetchedEntry EntryPrefetcher::FetchHere()
 {
-    const Job& job = jobs_[delivered_];
     if (!ownArchive_.IsOpen()) {
         std::string error;
         if (!ownArchive_.Open(PathFromUtf8(archivePath_), error, loaded_) &&
@@ -241,7 +336,7 @@ FetchedEntry EntryPrefetcher::FetchHere()
         // Any other failure: the entry comes with no bytes, reported as short.
     }
     try {
-        return FetchEntry(ownArchive_, zlib_, *job.file, job.position);
+        return FetchJob(delivered_, ownArchive_, zlib_);
     } catch (const std::exception& e) {
         FetchedEntry entry;
         entry.refused = e.what();

@@ -11,6 +11,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -48,6 +49,11 @@ FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file
 // every kReleaseBytes, or at once for an entry larger than that; each wakes
 // another only when that one sleeps, and a sleeping writer is woken once a
 // batch is ready, not per entry.
+//
+// Rows that name the same stored bytes (the same position and sizes) are
+// read and inflated once: the first to be fetched keeps a copy of what it
+// gave until the last of them is fetched, and the others copy it. So an
+// archive whose 32,767 rows point at one stream costs one inflate of it.
 //
 // Nothing that goes wrong on a fetching thread ends the process: an entry
 // whose fetch throws comes with the reason in `refused`, and if the threads
@@ -122,6 +128,11 @@ class EntryPrefetcher {
     static std::size_t Cost(std::size_t bytes) { return bytes + sizeof(FetchedEntry); }
     static std::size_t Claim(const Job& job);
     FetchedEntry FetchHere();
+    // Fetches job `index` with the given handle and state, or copies what
+    // an earlier job naming the same bytes gave.
+    FetchedEntry FetchJob(std::size_t index, ArchiveFile& archive, clsZlib& zlib);
+    // Jobs that name the same stored bytes as another share one fetch.
+    void FindSharedBytes();
     // Gives the bytes of the entries handed out back to the bound, and the
     // files done with over to the fetching threads (the lock is held).
     void GiveBack(std::unique_lock<std::mutex>& lock);
@@ -164,6 +175,18 @@ class EntryPrefetcher {
     std::size_t delivered_ = 0;
     std::vector<PreparedFile> doneWith_; // to hand over at the next GiveBack
     ArchiveFile ownArchive_;             // for fetching here, when no thread fetched an entry
+
+    // Bytes named by more than one job: each such job's share, the others
+    // -1 (set before the threads start, read only after).
+    struct SharedBytes {
+        std::size_t users = 0; // jobs naming them that are not fetched yet
+        bool fetching = false;
+        std::shared_ptr<const FetchedEntry> kept; // what the first fetch gave, while others need it
+    };
+    std::vector<std::int32_t> shareOf_;
+    std::vector<SharedBytes> shares_; // guarded by sharesMutex_
+    std::mutex sharesMutex_;
+    std::condition_variable shareFetched_;
 
     std::vector<std::thread> workers_;
 };

@@ -137,6 +137,44 @@ TEST(EntryPrefetcher, SurvivesAnArchiveItCannotOpen)
     EXPECT_EQ(Text(early.Next().buffer), "alpha"); // and destroyed with "beta" unread
 }
 
+// Rows that name the same stored bytes are read and inflated once a run:
+// once the first of them is handed over, the archive's bytes can change
+// (here they are wiped) and every later row still gives what the first
+// read gave. Entries this large cannot all be fetched ahead, so later rows
+// are fetched after the wipe.
+TEST(EntryPrefetcher, RowsNamingTheSameBytesAreReadAndInflatedOnce)
+{
+    TempDir dir;
+    const std::string content = Pattern(std::size_t{8} << 20, 's');
+    RawArchive archive(dir, {{content, true}, {"after", false}});
+    std::vector<EntryPrefetcher::Job> jobs;
+    for (int i = 0; i < 30; ++i) {
+        jobs.push_back({&archive.files[0], archive.files[0].EntryOffset});
+        if (i % 10 == 9) {
+            jobs.push_back({&archive.files[1], archive.files[1].EntryOffset});
+        }
+    }
+    for (const unsigned threads : {0u, 2u}) {
+        WriteBytes(archive.path, ZlibCompress(content) + "after"); // as RawArchive wrote it
+        EntryPrefetcher prefetcher(archive.path, jobs, threads);
+        FetchedEntry first = prefetcher.Next();
+        ASSERT_EQ(first.status, 0);
+        ASSERT_EQ(Text(first.buffer), content);
+        {
+            std::FILE* file = std::fopen(archive.path.c_str(), "r+b");
+            ASSERT_NE(file, nullptr);
+            const std::string zeros(static_cast<std::size_t>(archive.files[0].StoredSize), '\0');
+            std::fwrite(zeros.data(), 1, zeros.size(), file);
+            std::fclose(file);
+        }
+        for (std::size_t i = 1; i < jobs.size(); ++i) {
+            const FetchedEntry entry = prefetcher.Next();
+            ASSERT_EQ(entry.status, 0) << i << ", " << threads << " threads";
+            ASSERT_EQ(Text(entry.buffer), jobs[i].file == &archive.files[0] ? content : "after") << i;
+        }
+    }
+}
+
 // A fetching thread that stops in the middle of an entry it claimed (here
 // a failure that is no std::exception, from what it runs after the fetch)
 // leaves nobody waiting: the writer fetches that entry itself, and every
