@@ -48,7 +48,12 @@ void OutputTree::FolderPass::End()
 
 void OutputTree::FolderMade()
 {
-    if (waitingForFolder_.load() > 0) {
+    // Waiting threads look again every so many folders, not at each: a
+    // thread that caught up with the pass would otherwise wake, look and
+    // sleep once per folder (a futex call pair and an open each time).
+    constexpr unsigned kFoldersPerLook = 64;
+    if (++madeSinceLook_ >= kFoldersPerLook && waitingForFolder_.load() > 0) {
+        madeSinceLook_ = 0;
         std::lock_guard lock(prepareMutex_);
         ++foldersMade_;
         folderMade_.notify_all();

@@ -156,15 +156,9 @@ class OutputTree {
     // The writer made a folder: a Prepare waiting for it may find it now.
     void FolderMade();
 
-    // An open folder that Prepare makes files in, shared by the threads that
-    // prepare; the root's own handle is not closed with it.
-    struct PrepareFolder {
-        std::filesystem::path name;
-        Handle handle;
-        bool owned;
-        ~PrepareFolder();
-    };
-    std::shared_ptr<const PrepareFolder> FolderToPrepareIn(const std::filesystem::path& folder) const;
+    // The open folder `folder` for Prepare on this thread (each thread keeps
+    // its last few open), or -1 when it is not there or not to be used.
+    int FolderToPrepareIn(const std::filesystem::path& folder) const;
     // Opens `folder` below the root with no link on the way; false when it cannot.
     bool OpenFolderBeneathRoot(const std::filesystem::path& folder, Handle& handle) const;
 
@@ -182,12 +176,13 @@ class OutputTree {
     std::filesystem::path missing_; // what Exists last found missing: Enter creates it without a look
 
     // For Prepare, on any thread:
+    std::uint64_t opening_ = 0; // which Open this is, for the folders threads keep open
     mutable std::mutex prepareMutex_;
     mutable std::condition_variable folderMade_;
-    mutable std::vector<std::shared_ptr<const PrepareFolder>> prepareFolders_; // most recent first
     mutable std::atomic<unsigned> waitingForFolder_{0};
     bool folderPass_ = false;       // guarded by prepareMutex_
     std::uint64_t foldersMade_ = 0; // guarded by prepareMutex_: a waiting Prepare looks again when it changes
+    unsigned madeSinceLook_ = 0;    // the writer's: folders made since waiting threads last looked
 };
 
 } // namespace archive

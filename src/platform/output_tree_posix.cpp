@@ -6,9 +6,12 @@
 #include "platform/temporary_name.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,6 +24,9 @@
 namespace archive {
 
 namespace {
+
+// Tells one Open of any OutputTree from every other.
+std::atomic<std::uint64_t> openings{0};
 
 std::string ErrnoText(int error)
 {
@@ -115,8 +121,7 @@ bool OutputTree::Open(const std::filesystem::path& root, std::string& error)
     }
     root_ = fd;
     open_ = true;
-    std::lock_guard lock(prepareMutex_);
-    prepareFolders_.clear(); // they were below the old root
+    opening_ = ++openings; // the folders threads keep open were below the old root
     return true;
 }
 
@@ -242,13 +247,6 @@ OutputTree::Link OutputTree::LinkIn(int file, const std::filesystem::path& name,
     return Link::Failed;
 }
 
-OutputTree::PrepareFolder::~PrepareFolder()
-{
-    if (owned) {
-        close(handle);
-    }
-}
-
 bool OutputTree::OpenFolderBeneathRoot(const std::filesystem::path& folder, int& handle) const
 {
     // A handle files can be made in: O_TMPFILE refuses an O_PATH one.
@@ -290,30 +288,45 @@ bool OutputTree::OpenFolderBeneathRoot(const std::filesystem::path& folder, int&
     return current >= 0;
 }
 
-std::shared_ptr<const OutputTree::PrepareFolder>
-OutputTree::FolderToPrepareIn(const std::filesystem::path& folder) const
+namespace {
+
+// The folders a fetching thread made files in last, each open: its own, so
+// that two threads never wait for each other to find a folder.
+struct ThreadFolders {
+    std::uint64_t tree = 0;                        // the OutputTree::Open they belong to
+    std::vector<std::pair<std::string, int>> open; // most recent first
+    ~ThreadFolders() { Forget(); }
+    void Forget()
+    {
+        for (const auto& [name, handle] : open) {
+            close(handle);
+        }
+        open.clear();
+    }
+};
+
+} // namespace
+
+int OutputTree::FolderToPrepareIn(const std::filesystem::path& folder) const
 {
-    // Files of one folder come together in the walk, and the fetching
-    // threads work on neighbouring entries: a few folders kept open serve
-    // nearly every file.
+    if (folder.empty()) {
+        return root_;
+    }
+    // Files of one folder come together in the walk, and a thread works on
+    // neighbouring entries: a few folders kept open serve nearly every file.
     constexpr std::size_t kKept = 16;
-    std::unique_lock lock(prepareMutex_);
+    thread_local ThreadFolders mine;
+    if (mine.tree != opening_) {
+        mine.Forget();
+        mine.tree = opening_;
+    }
+    for (const auto& [name, handle] : mine.open) {
+        if (name == folder.native()) {
+            return handle;
+        }
+    }
     for (;;) {
-        for (std::size_t i = 0; i < prepareFolders_.size(); ++i) {
-            if (prepareFolders_[i]->name == folder) {
-                std::shared_ptr<const PrepareFolder> found = prepareFolders_[i];
-                if (i > 0) {
-                    std::rotate(prepareFolders_.begin(), prepareFolders_.begin() + static_cast<long>(i),
-                                prepareFolders_.begin() + static_cast<long>(i) + 1);
-                }
-                return found;
-            }
-        }
-        if (folder.empty()) {
-            auto root = std::make_shared<const PrepareFolder>(folder, root_, false);
-            prepareFolders_.insert(prepareFolders_.begin(), root);
-            return root;
-        }
+        std::unique_lock lock(prepareMutex_);
         ++waitingForFolder_;
         const std::uint64_t seen = foldersMade_;
         lock.unlock();
@@ -323,21 +336,21 @@ OutputTree::FolderToPrepareIn(const std::filesystem::path& folder) const
         lock.lock();
         if (opened) {
             --waitingForFolder_;
-            auto made = std::make_shared<const PrepareFolder>(folder, handle,
-                                                              true); // built in place: it owns the handle
-            prepareFolders_.insert(prepareFolders_.begin(), made);
-            if (prepareFolders_.size() > kKept) {
-                prepareFolders_.pop_back(); // closed when its last user lets go
+            lock.unlock();
+            if (mine.open.size() >= kKept) {
+                close(mine.open.back().second);
+                mine.open.pop_back();
             }
-            return made;
+            mine.open.insert(mine.open.begin(), {folder.native(), handle});
+            return handle;
         }
-        // Not there yet while the folders are being made: wait for the next one.
+        // Not there yet while the folders are being made: wait for the pass to make more.
         while (reason == ENOENT && folderPass_ && foldersMade_ == seen) {
             folderMade_.wait(lock);
         }
         --waitingForFolder_;
         if (reason != ENOENT || foldersMade_ == seen) {
-            return nullptr; // a link, or a folder that will not be made: written in turn
+            return -1; // a link, or a folder that will not be made: written in turn
         }
     }
 }
@@ -349,16 +362,16 @@ PreparedFile OutputTree::Prepare(const std::filesystem::path& folder, const void
     if (!open_ || !prepare_.load(std::memory_order_relaxed)) {
         return {};
     }
-    std::shared_ptr<const PrepareFolder> where;
+    int where = -1;
     try {
         where = FolderToPrepareIn(folder);
     } catch (const std::exception&) {
         return {}; // written in turn
     }
-    if (!where) {
+    if (where < 0) {
         return {};
     }
-    PreparedFile file(openat(where->handle, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    PreparedFile file(openat(where, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (!file.Valid()) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
             prepare_.store(false, std::memory_order_relaxed);

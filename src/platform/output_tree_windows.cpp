@@ -120,13 +120,6 @@ OutputTree::Reach OutputTree::Descend(const std::filesystem::path& name, bool cr
     return Reach::Done;
 }
 
-OutputTree::PrepareFolder::~PrepareFolder()
-{
-    if (owned) {
-        CloseHandle(handle);
-    }
-}
-
 // No unnamed files here: every file is written in turn.
 PreparedFile OutputTree::Prepare(const std::filesystem::path&, const void*, std::size_t) const
 {

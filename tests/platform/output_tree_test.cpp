@@ -161,9 +161,9 @@ TEST(OutputTree, FilesWrittenAheadWaitForTheFolderPassAlone)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(out.MakeFolder("late"), OutputTree::Make::Made);
     EXPECT_EQ(out.MakeFolder("late/inner"), OutputTree::Make::Made);
+    pass.End();
     PreparedFile made = late.get();
     EXPECT_TRUE(made.Valid());
-    pass.End();
     EXPECT_FALSE(never.get().Valid());
     ASSERT_EQ(out.Enter("late/inner", error), OutputTree::Reach::Done) << error;
     ASSERT_TRUE(out.WriteFile("f", "late", 4, error, &made)) << error;
