@@ -104,7 +104,7 @@ DragExtractReport ExtractForDrag(const FrmBig& frm, const std::vector<int>& node
     }
     ArchiveFile archive;
     std::string error;
-    if (frm.ArchivePath.empty() || !archive.Open(PathFromUtf8(frm.ArchivePath), error)) {
+    if (frm.ArchivePath.empty() || !archive.Open(PathFromUtf8(frm.ArchivePath), error, frm.CatalogueIdentity)) {
         report.failures.push_back("the archive cannot be read: " +
                                   (error.empty() ? "no archive is open" : error));
         return report;

@@ -74,7 +74,8 @@ PreviewFetch::PreviewFetch(const FrmBig& frm, int node)
         return;
     }
     std::string error;
-    if (frm.ArchivePath.empty() || !archive_.Open(PathFromUtf8(frm.ArchivePath), error)) {
+    if (frm.ArchivePath.empty() ||
+        !archive_.Open(PathFromUtf8(frm.ArchivePath), error, frm.CatalogueIdentity)) {
         preview_.problem = "The archive cannot be read: " + (error.empty() ? "no archive is open" : error);
         return;
     }

@@ -7,6 +7,7 @@
 #include <limits>
 #include <new>
 #include <system_error>
+#include <unordered_map>
 
 namespace archive {
 
@@ -58,22 +59,34 @@ std::size_t EntryPrefetcher::PreparedAhead()
 }
 
 EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs, unsigned threads,
-                                 Prepare prepare)
-    : archivePath_(archivePath), jobs_(std::move(jobs)), prepare_(std::move(prepare)),
-      aheadEntries_(prepare_ ? PreparedAhead() : std::numeric_limits<std::size_t>::max())
+                                 Prepare prepare, FileIdentity loaded)
+    : archivePath_(archivePath), loaded_(loaded), jobs_(std::move(jobs)), prepare_(std::move(prepare)),
+      aheadEntries_(std::numeric_limits<std::size_t>::max())
 {
+    if (prepare_) {
+        manyOpenFiles_.emplace();
+        aheadEntries_ = PreparedAhead();
+    }
+    FindSharedBytes();
     if (aheadEntries_ == 0) { // no descriptors to spare: the entries wait with their bytes alone
         prepare_ = {};
         aheadEntries_ = std::numeric_limits<std::size_t>::max();
     }
-    // No thread at all is fine too: Next then fetches every entry itself.
+    // Fewer threads than asked, or none at all, is fine: Next fetches what
+    // no thread does. Nothing that fails here (no thread to be had, no
+    // memory for one) may leave the constructor while a thread runs.
+    try {
+        workers_.reserve(threads);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     for (unsigned i = 0; i < threads && i < jobs_.size(); ++i) {
         std::lock_guard lock(mutex_);
         try {
             workers_.emplace_back([this] { Run(); });
             ++fetchersRunning_;
-        } catch (const std::system_error&) {
-            break;
+        } catch (const std::exception&) {
+            break; // std::system_error, or std::bad_alloc for the thread's state
         }
     }
 }
@@ -90,6 +103,100 @@ EntryPrefetcher::~EntryPrefetcher()
     }
 }
 
+void EntryPrefetcher::FindSharedBytes()
+{
+    struct Key {
+        std::int64_t position;
+        std::int32_t stored;
+        std::int32_t expanded;
+        bool operator==(const Key&) const = default;
+    };
+    struct Hash {
+        std::size_t operator()(const Key& key) const
+        {
+            return std::hash<std::int64_t>()(key.position * 1000003 + key.stored) ^
+                   (std::hash<std::int32_t>()(key.expanded) << 1);
+        }
+    };
+    std::unordered_map<Key, std::size_t, Hash> first;
+    first.reserve(jobs_.size());
+    shareOf_.assign(jobs_.size(), -1);
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+        const Key key{jobs_[i].position, jobs_[i].file->StoredSize, jobs_[i].file->ExpandedSize};
+        const auto [at, fresh] = first.emplace(key, i);
+        if (fresh) {
+            continue;
+        }
+        std::int32_t& share = shareOf_[at->second];
+        if (share < 0) {
+            share = static_cast<std::int32_t>(shares_.size());
+            shares_.push_back({1, false, nullptr});
+        }
+        shareOf_[i] = share;
+        ++shares_[static_cast<std::size_t>(share)].users;
+    }
+}
+
+namespace {
+
+FetchedEntry CopyOf(const FetchedEntry& kept)
+{
+    FetchedEntry copy;
+    copy.buffer = ByteArray::FromBytes(kept.buffer.data(), kept.buffer.size());
+    copy.stored = kept.stored;
+    copy.got = kept.got;
+    copy.compressed = kept.compressed;
+    copy.status = kept.status;
+    copy.refused = kept.refused;
+    return copy;
+}
+
+} // namespace
+
+FetchedEntry EntryPrefetcher::FetchJob(std::size_t index, ArchiveFile& archive, clsZlib& zlib)
+{
+    const Job& job = jobs_[index];
+    if (shareOf_.empty() || shareOf_[index] < 0) {
+        return FetchEntry(archive, zlib, *job.file, job.position);
+    }
+    std::unique_lock lock(sharesMutex_);
+    SharedBytes& share = shares_[static_cast<std::size_t>(shareOf_[index])];
+    shareFetched_.wait(lock, [&share] { return !share.fetching; });
+    if (share.kept) {
+        const std::shared_ptr<const FetchedEntry> kept = share.kept;
+        if (--share.users == 0) {
+            share.kept.reset();
+        }
+        lock.unlock();
+        return CopyOf(*kept);
+    }
+    share.fetching = true;
+    lock.unlock();
+    FetchedEntry entry;
+    try {
+        entry = FetchEntry(archive, zlib, *job.file, job.position);
+    } catch (...) {
+        lock.lock();
+        share.fetching = false; // another job naming these bytes fetches them itself
+        shareFetched_.notify_all();
+        throw;
+    }
+    std::shared_ptr<const FetchedEntry> kept;
+    if (share.users > 1) {
+        try {
+            kept = std::make_shared<const FetchedEntry>(CopyOf(entry));
+        } catch (const std::bad_alloc&) {
+            // No room for a copy: the next job naming these bytes fetches them again.
+        }
+    }
+    lock.lock();
+    share.fetching = false;
+    --share.users;
+    share.kept = std::move(kept);
+    shareFetched_.notify_all();
+    return entry;
+}
+
 std::size_t EntryPrefetcher::Claim(const Job& job)
 {
     const std::int64_t stored = std::max<std::int32_t>(job.file->StoredSize, 0);
@@ -99,12 +206,21 @@ std::size_t EntryPrefetcher::Claim(const Job& job)
 
 void EntryPrefetcher::Run()
 {
+    std::optional<std::size_t> holding;
     try {
-        Fetch();
+        Fetch(holding);
     } catch (...) {
         // Whatever it was, the writer fetches what this thread left.
     }
     std::lock_guard lock(mutex_);
+    if (holding) {
+        // Claimed and never filled: the writer must not wait for it.
+        Slot& slot = slots_[*holding - (claimed_ - slots_.size())];
+        slot.abandoned = true;
+        ++readyCount_;
+        inFlight_ -= Claim(jobs_[*holding]);
+        --inFlightEntries_;
+    }
     --fetchersRunning_;
     if (writerSleeps_) {
         writerWakes_.notify_one();
@@ -113,18 +229,18 @@ void EntryPrefetcher::Run()
 
 bool EntryPrefetcher::BatchReady() const
 {
-    if (slots_.empty() || !slots_.front()) {
+    if (slots_.empty() || !slots_.front().Ready()) {
         return false; // the writer waits for the entry at the front
     }
     return readyCount_ >= kBatchEntries || readyBytes_ >= kBatchBytes || claimed_ == jobs_.size() ||
            Claim(jobs_[claimed_]) >= kBatchBytes || fetchersAsleep_ > 0;
 }
 
-void EntryPrefetcher::Fetch()
+void EntryPrefetcher::Fetch(std::optional<std::size_t>& holding)
 {
     ArchiveFile archive;
     std::string error;
-    if (!archive.Open(PathFromUtf8(archivePath_), error)) {
+    if (!archive.Open(PathFromUtf8(archivePath_), error, loaded_)) {
         return; // the others, or the writer's own handle, read them
     }
     clsZlib zlib;
@@ -169,6 +285,7 @@ void EntryPrefetcher::Fetch()
             if (claimed) {
                 slots_.emplace_back();
                 index = claimed_++;
+                holding = index;
                 inFlight_ += claim;
                 ++inFlightEntries_;
             }
@@ -179,9 +296,9 @@ void EntryPrefetcher::Fetch()
         }
         FetchedEntry entry;
         try {
-            entry = FetchEntry(archive, zlib, *jobs_[index].file, jobs_[index].position);
+            entry = FetchJob(index, archive, zlib);
             if (prepare_) {
-                prepare_(entry);
+                prepare_(jobs_[index], entry);
             }
         } catch (const std::exception& e) {
             // The claimed slot must be filled whatever happens: the writer
@@ -198,7 +315,8 @@ void EntryPrefetcher::Fetch()
         inFlight_ = inFlight_ - claim + cost;
         readyBytes_ += cost;
         ++readyCount_;
-        slots_[index - (claimed_ - slots_.size())] = std::move(entry);
+        slots_[index - (claimed_ - slots_.size())].entry = std::move(entry);
+        holding.reset();
         if (writerSleeps_ && BatchReady()) {
             writerWakes_.notify_one();
         }
@@ -207,13 +325,18 @@ void EntryPrefetcher::Fetch()
 
 FetchedEntry EntryPrefetcher::FetchHere()
 {
-    const Job& job = jobs_[delivered_];
     if (!ownArchive_.IsOpen()) {
         std::string error;
-        ownArchive_.Open(PathFromUtf8(archivePath_), error); // if it fails, the entry comes with no bytes
+        if (!ownArchive_.Open(PathFromUtf8(archivePath_), error, loaded_) &&
+            error == ArchiveFile::kChangedSinceLoad) {
+            FetchedEntry entry;
+            entry.refused = error;
+            return entry;
+        }
+        // Any other failure: the entry comes with no bytes, reported as short.
     }
     try {
-        return FetchEntry(ownArchive_, zlib_, *job.file, job.position);
+        return FetchJob(delivered_, ownArchive_, zlib_);
     } catch (const std::exception& e) {
         FetchedEntry entry;
         entry.refused = e.what();
@@ -274,14 +397,16 @@ FetchedEntry EntryPrefetcher::Next()
     if (taken_.empty()) {
         std::unique_lock lock(mutex_);
         GiveBack(lock);
-        while ((slots_.empty() || !slots_.front()) && fetchersRunning_ > 0) {
+        while ((slots_.empty() || !slots_.front().Ready()) && fetchersRunning_ > 0) {
             writerSleeps_ = true;
             writerWakes_.wait(lock);
             writerSleeps_ = false;
         }
-        while (!slots_.empty() && slots_.front()) {
-            FetchedEntry& ready = *slots_.front();
-            readyBytes_ -= Cost(ready.buffer.size());
+        while (!slots_.empty() && slots_.front().Ready()) {
+            Slot& ready = slots_.front();
+            if (ready.entry) {
+                readyBytes_ -= Cost(ready.entry->buffer.size());
+            }
             --readyCount_;
             taken_.push_back(std::move(ready));
             slots_.pop_front();
@@ -299,8 +424,14 @@ FetchedEntry EntryPrefetcher::Next()
             return entry;
         }
     }
-    FetchedEntry entry = std::move(taken_.front());
+    Slot slot = std::move(taken_.front());
     taken_.pop_front();
+    if (!slot.entry) {
+        FetchedEntry entry = FetchHere(); // its thread stopped before it was fetched
+        ++delivered_;
+        return entry;
+    }
+    FetchedEntry entry = std::move(*slot.entry);
     ++delivered_;
     // The entry about to be written no longer counts as waiting; its bytes go
     // back in bulk, so the threads do not meet per entry.

@@ -2,13 +2,16 @@
 
 #include "compression/cls_zlib.h"
 #include "platform/archive_file.h"
+#include "platform/open_file_limit.h"
 #include "platform/output_tree.h"
 #include "sga/sga_tables.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -47,6 +50,11 @@ FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file
 // another only when that one sleeps, and a sleeping writer is woken once a
 // batch is ready, not per entry.
 //
+// Rows that name the same stored bytes (the same position and sizes) are
+// read and inflated once: the first to be fetched keeps a copy of what it
+// gave until the last of them is fetched, and the others copy it. So an
+// archive whose 32,767 rows point at one stream costs one inflate of it.
+//
 // Nothing that goes wrong on a fetching thread ends the process: an entry
 // whose fetch throws comes with the reason in `refused`, and if the threads
 // cannot run or stop early, Next fetches the missing entries itself.
@@ -55,6 +63,9 @@ class EntryPrefetcher {
     struct Job {
         const SgaFile* file;
         std::int64_t position;
+        // Where an extraction writes the entry's file, for `prepare`: a
+        // folder relative to its output tree's root.
+        std::filesystem::path folder = {};
     };
 
     // Each fetching thread has its own archive handle and its own
@@ -65,10 +76,16 @@ class EntryPrefetcher {
     // `prepare`, when given, runs on the fetching thread after each fetch:
     // an extraction writes the entry's file there, under no name yet. While
     // it is given, no more than PreparedAhead() entries wait at a time (each
-    // may hold a file descriptor).
-    using Prepare = std::function<void(FetchedEntry&)>;
+    // may hold a file descriptor), and the open-file limit is raised as far
+    // as the program allowed (ManyOpenFiles).
+    using Prepare = std::function<void(const Job&, FetchedEntry&)>;
+    //
+    // `loaded`, when known, is the identity of the file the jobs were
+    // planned from: a thread that finds another file under the path fetches
+    // nothing from it (Next refuses those entries with
+    // ArchiveFile::kChangedSinceLoad).
     EntryPrefetcher(const std::string& archivePath, std::vector<Job> jobs,
-                    unsigned threads = DefaultThreads(), Prepare prepare = {});
+                    unsigned threads = DefaultThreads(), Prepare prepare = {}, FileIdentity loaded = {});
     ~EntryPrefetcher();
     EntryPrefetcher(const EntryPrefetcher&) = delete;
     EntryPrefetcher& operator=(const EntryPrefetcher&) = delete;
@@ -95,12 +112,27 @@ class EntryPrefetcher {
     static std::size_t PreparedAhead();
 
   private:
+    // A claimed entry's place: filled by the thread that claimed it, or
+    // abandoned when that thread stops without filling it (Next then fetches
+    // it itself).
+    struct Slot {
+        std::optional<FetchedEntry> entry;
+        bool abandoned = false;
+        bool Ready() const { return entry.has_value() || abandoned; }
+    };
+
     void Run();
-    void Fetch();
+    // `holding`: the job this thread has claimed and not filled yet, if any.
+    void Fetch(std::optional<std::size_t>& holding);
     // What an entry is counted as while it waits: its bytes and its bookkeeping.
     static std::size_t Cost(std::size_t bytes) { return bytes + sizeof(FetchedEntry); }
     static std::size_t Claim(const Job& job);
     FetchedEntry FetchHere();
+    // Fetches job `index` with the given handle and state, or copies what
+    // an earlier job naming the same bytes gave.
+    FetchedEntry FetchJob(std::size_t index, ArchiveFile& archive, clsZlib& zlib);
+    // Jobs that name the same stored bytes as another share one fetch.
+    void FindSharedBytes();
     // Gives the bytes of the entries handed out back to the bound, and the
     // files done with over to the fetching threads (the lock is held).
     void GiveBack(std::unique_lock<std::mutex>& lock);
@@ -109,7 +141,9 @@ class EntryPrefetcher {
     // Whether the writer, asleep, should be woken now (the lock is held).
     bool BatchReady() const;
 
+    std::optional<ManyOpenFiles> manyOpenFiles_; // while files are written ahead
     std::string archivePath_;
+    FileIdentity loaded_;
     clsZlib zlib_;
     std::vector<Job> jobs_;
     Prepare prepare_;
@@ -122,7 +156,7 @@ class EntryPrefetcher {
     std::size_t claimed_ = 0; // jobs before this one belong to a thread or the writer
     // The entries from delivered_ + taken_.size() up to claimed_, in job
     // order; an entry still being fetched is empty.
-    std::deque<std::optional<FetchedEntry>> slots_;
+    std::deque<Slot> slots_;
     std::size_t readyCount_ = 0;      // filled slots
     std::size_t readyBytes_ = 0;      // of filled slots, for the batch rule
     std::size_t inFlight_ = 0;        // bytes fetched (or being fetched) and not given back by the writer
@@ -135,12 +169,24 @@ class EntryPrefetcher {
     std::size_t closing_ = 0;           // files handed over and not closed yet: they hold descriptors
 
     // The writer's own:
-    std::deque<FetchedEntry> taken_;
+    std::deque<Slot> taken_;
     std::size_t released_ = 0; // bytes handed out since the writer last gave them back
     std::size_t releasedEntries_ = 0;
     std::size_t delivered_ = 0;
     std::vector<PreparedFile> doneWith_; // to hand over at the next GiveBack
     ArchiveFile ownArchive_;             // for fetching here, when no thread fetched an entry
+
+    // Bytes named by more than one job: each such job's share, the others
+    // -1 (set before the threads start, read only after).
+    struct SharedBytes {
+        std::size_t users = 0; // jobs naming them that are not fetched yet
+        bool fetching = false;
+        std::shared_ptr<const FetchedEntry> kept; // what the first fetch gave, while others need it
+    };
+    std::vector<std::int32_t> shareOf_;
+    std::vector<SharedBytes> shares_; // guarded by sharesMutex_
+    std::mutex sharesMutex_;
+    std::condition_variable shareFetched_;
 
     std::vector<std::thread> workers_;
 };

@@ -96,7 +96,7 @@ EntrySource::EntrySource(const std::string& archivePath, clsZlib& zlib, ArchiveF
 {
     if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
         prefetcher_.emplace(archivePath, std::move(jobs), EntryPrefetcher::DefaultThreads(),
-                            std::move(prepare));
+                            std::move(prepare), archive.Identity());
     }
 }
 

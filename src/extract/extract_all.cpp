@@ -51,15 +51,18 @@ ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing)
         std::vector<EntryPrefetcher::Job> jobs;
         for (const FileStep& step : plan) {
             if (step.file != nullptr) {
-                jobs.push_back({step.file, EntryPosition(t, *step.file)});
+                jobs.push_back(
+                    {step.file, EntryPosition(t, *step.file), x.BelowData(step.target.parent_path())});
             }
         }
         if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {
             prefetcher.emplace(frm.ArchivePath, std::move(jobs), EntryPrefetcher::DefaultThreads(),
-                               x.Preparer());
+                               x.Preparer(), x.archive().Identity());
         }
     }
-    // Folder pass.
+    // Folder pass. Files written ahead wait for their folders while it
+    // runs, and no longer: a folder the file pass makes is not waited for.
+    OutputTree::FolderPass folderPass = x.StartFolderPass();
     for (int d = 0; d < numDirectories && !closing(); ++d) {
         const std::string& s = t.SgaDirNames[static_cast<std::size_t>(d)];
         if (s.empty()) {
@@ -82,6 +85,7 @@ ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing)
         }
         widgets.DoEvents();
     }
+    folderPass.End();
 
     widgets.SetProgressMinimum(0);
     widgets.SetProgressMaximum(static_cast<float>(t.SgaDataHeader.NumDirectories - 1));

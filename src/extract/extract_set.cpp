@@ -88,11 +88,12 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         }
         const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
         planned.push_back({&file, *mapped});
-        jobs.push_back({&row, EntryPosition(t, row)});
+        jobs.push_back({&row, EntryPosition(t, row), x.BelowData(mapped->parent_path())});
         progress.totalBytes += ExpectedBytes(row);
     }
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
 
+    OutputTree::FolderPass folderPass = x.StartFolderPass(); // as in ExtractAll
     std::vector<std::string> folders = set.folders;
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
@@ -109,6 +110,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             }
         }
     }
+    folderPass.End();
     for (const std::function<void()>& problem : planProblems) {
         problem();
     }

@@ -46,7 +46,7 @@ bool Extractor::OpenArchive()
                                                          : "no SGA archive is loaded: open one first");
         return false;
     }
-    if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error)) {
+    if (!archive_.Open(PathFromUtf8(frm_.ArchivePath), error, frm_.CatalogueIdentity)) {
         Error("cannot open the archive " + frm_.ArchivePathText() + ": " + error);
         return false;
     }
@@ -319,8 +319,8 @@ void Extractor::TellFailures()
 
 EntryPrefetcher::Prepare Extractor::Preparer() const
 {
-    return [this](FetchedEntry& entry) {
-        entry.prepared = out_.Prepare(entry.buffer.data(), entry.buffer.size());
+    return [this](const EntryPrefetcher::Job& job, FetchedEntry& entry) {
+        entry.prepared = out_.Prepare(job.folder, entry.buffer.data(), entry.buffer.size());
     };
 }
 

@@ -111,6 +111,8 @@ class Extractor {
     // Writes each fetched entry's file, under no name yet, on the thread that
     // fetched it; Write then only names it. The output root must be open.
     EntryPrefetcher::Prepare Preparer() const;
+    // Until it ends, files written ahead wait for their folders to be made.
+    OutputTree::FolderPass StartFolderPass() { return OutputTree::FolderPass(out_); }
 
     // Whenever anything failed: a line after the command's last with the
     // files written and failed, and the status text says it too.

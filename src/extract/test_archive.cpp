@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <tuple>
 #include <unordered_set>
@@ -31,7 +32,8 @@ class StreamedTest {
         std::int64_t position;
     };
 
-    StreamedTest(const std::string& archivePath, const std::vector<Job>& jobs) : archivePath_(archivePath)
+    StreamedTest(const std::string& archivePath, const FileIdentity& loaded, const std::vector<Job>& jobs)
+        : archivePath_(archivePath), loaded_(loaded)
     {
         std::map<std::tuple<std::int64_t, std::int32_t, std::int32_t>, std::size_t> unitOf;
         for (const Job& job : jobs) {
@@ -117,8 +119,10 @@ class StreamedTest {
         EntryFacts facts;
         try {
             if (!archive.IsOpen()) {
-                std::string error;
-                archive.Open(PathFromUtf8(archivePath_), error); // if it fails, the entry has no bytes
+                // The file must still be the one that was loaded: otherwise the rows name other bytes.
+                if (std::string error; !archive.Open(PathFromUtf8(archivePath_), error, loaded_)) {
+                    throw std::runtime_error(error);
+                }
             }
             EntryStream stream(archive, *units_[unit].file, units_[unit].position);
             stream.Run({});
@@ -132,6 +136,7 @@ class StreamedTest {
     }
 
     std::string archivePath_;
+    FileIdentity loaded_;
     std::vector<Job> units_;
     std::vector<std::size_t> unitOfJob_;
     ArchiveFile ownArchive_;
@@ -191,7 +196,7 @@ ArchiveTestReport TestArchiveEntries(FrmBig& frm, const JobControl& control)
             progress.totalBytes += ExpectedBytes(*step.file);
         }
     }
-    StreamedTest entries(frm.ArchivePath, jobs);
+    StreamedTest entries(frm.ArchivePath, frm.CatalogueIdentity, jobs);
     progress.totalFiles = static_cast<std::int64_t>(planned.size());
     control.Report(progress);
     for (std::size_t i = 0; i < planned.size(); ++i) {

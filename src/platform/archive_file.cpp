@@ -23,6 +23,19 @@ bool ArchiveFile::Open(const std::filesystem::path& path, std::string& error)
     return raw != nullptr && Adopt(raw, error);
 }
 
+bool ArchiveFile::Open(const std::filesystem::path& path, std::string& error, const FileIdentity& loaded)
+{
+    if (!Open(path, error)) {
+        return false;
+    }
+    if (loaded.known && identity_ != loaded) {
+        Close();
+        error = kChangedSinceLoad;
+        return false;
+    }
+    return true;
+}
+
 bool ArchiveFile::Adopt(std::FILE* raw, std::string& error)
 {
     Close();
@@ -35,6 +48,7 @@ bool ArchiveFile::Adopt(std::FILE* raw, std::string& error)
     }
     size_ = size;
     position_ = 0;
+    HostFileIdentity(raw, identity_);
     // A small archive needs no more window than its own size.
     window_.resize(
         static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, std::max<std::uint64_t>(size, 1))));
@@ -47,6 +61,7 @@ bool ArchiveFile::Adopt(std::FILE* raw, std::string& error)
 void ArchiveFile::Close()
 {
     file_.reset();
+    identity_ = {};
     size_ = 0;
     position_ = 0;
     windowLength_ = 0;

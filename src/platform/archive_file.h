@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/host_file.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -25,6 +27,16 @@ class ArchiveFile {
     // Opens the file for reading; only a regular file is accepted. On failure
     // returns false and leaves the reason in `error`.
     bool Open(const std::filesystem::path& path, std::string& error);
+    // Opens it as Open does, and only if it is still the file `loaded` was
+    // taken from (when `loaded` is known): an archive replaced or rewritten
+    // since its catalogue was read is refused with kChangedSinceLoad, for
+    // the old catalogue would be applied to other bytes.
+    bool Open(const std::filesystem::path& path, std::string& error, const FileIdentity& loaded);
+    static constexpr const char* kChangedSinceLoad =
+        "the file has changed on disk since it was loaded: open it again";
+    // The open file's identity, taken when it was opened (not known for a
+    // closed one, or where the host could not tell).
+    const FileIdentity& Identity() const { return identity_; }
     // Reads from a stream opened elsewhere, which it now owns (closed on failure too).
     bool Adopt(std::FILE* stream, std::string& error);
     void Close();
@@ -65,6 +77,7 @@ class ArchiveFile {
     std::uint64_t windowStart_ = 0;
     std::size_t windowLength_ = 0;
     bool deviceError_ = false;
+    FileIdentity identity_;
 };
 
 } // namespace archive

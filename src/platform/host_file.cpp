@@ -114,6 +114,35 @@ bool HostFileSize(std::FILE* file, std::uint64_t& size)
     return true;
 }
 
+bool HostFileIdentity(std::FILE* file, FileIdentity& identity)
+{
+    identity = {};
+#ifdef _WIN32
+    BY_HANDLE_FILE_INFORMATION info;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
+        return false;
+    }
+    identity.device = info.dwVolumeSerialNumber;
+    identity.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    identity.modified =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  info.ftLastWriteTime.dwLowDateTime);
+#else
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0) {
+        return false;
+    }
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.index = static_cast<std::uint64_t>(info.st_ino);
+    identity.size = static_cast<std::uint64_t>(info.st_size);
+    identity.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+#endif
+    identity.known = true;
+    return true;
+}
+
 bool TextFileWriter::Create(const std::filesystem::path& path, std::string& error)
 {
     std::FILE* raw = OpenHostFile(path, "wb", error);

@@ -17,6 +17,19 @@ std::FILE* OpenHostFile(const std::filesystem::path& path, const char* mode, std
 // refused at once with its kind in `error`: the open never blocks.
 std::FILE* OpenRegularFile(const std::filesystem::path& path, std::string& error);
 bool HostFileSize(std::FILE* file, std::uint64_t& size);
+
+// What tells one file on disk from another, and from itself rewritten: its
+// device and inode (on Windows its volume serial and file index), its size
+// and its modification time.
+struct FileIdentity {
+    bool known = false;
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // in the host's finest unit
+    bool operator==(const FileIdentity&) const = default;
+};
+bool HostFileIdentity(std::FILE* file, FileIdentity& identity);
 bool HostSeek(std::FILE* file, std::uint64_t position);
 
 // The system's reason for the last failed call, as text.

@@ -1,8 +1,15 @@
 #pragma once
 
+#include "platform/interrupt_cleanup.h"
+#include "platform/open_file_limit.h"
+
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,11 +92,33 @@ class OutputTree {
     // usual and it is closed.
     bool WriteFile(const std::filesystem::path& name, const void* data, std::size_t size, std::string& error,
                    PreparedFile* prepared = nullptr);
-    // Writes `size` bytes into a file of no name yet, for WriteFile to name
-    // later; empty when that cannot be done here (the bytes are then written
-    // in turn, which reports what went wrong). Safe to call from any thread
-    // while the tree is open: it uses nothing but the root's handle.
-    PreparedFile Prepare(const void* data, std::size_t size) const;
+    // Writes `size` bytes into a file of no name yet, made in the folder
+    // `folder` (relative to the root) where WriteFile will name it, so that
+    // it takes that folder's group and default permissions as a file made
+    // there by name would; empty when that cannot be done here (the bytes
+    // are then written in turn, which reports what went wrong). Safe to call
+    // from any thread while the tree is open: it reaches the folder from the
+    // root's handle, refusing links as Enter does, and keeps the last few
+    // folders open for the next files.
+    PreparedFile Prepare(const std::filesystem::path& folder, const void* data, std::size_t size) const;
+
+    // Until a FolderPass ends, Prepare waits for a folder that is not there
+    // yet rather than giving up on it: the folders are being made, and its
+    // file would otherwise be written in turn. Its end (End, or however it
+    // goes out of scope) lets every waiting Prepare go; a pass must end
+    // before its maker waits for a prepared entry.
+    class FolderPass {
+      public:
+        explicit FolderPass(OutputTree& tree);
+        ~FolderPass() { End(); }
+        void End();
+        FolderPass(const FolderPass&) = delete;
+        FolderPass& operator=(const FolderPass&) = delete;
+
+      private:
+        OutputTree& tree_;
+        bool ended_ = false;
+    };
 
   private:
 #ifdef _WIN32
@@ -103,6 +132,10 @@ class OutputTree {
         bool opened = true; // false: passed through by a one-call open of a deeper folder
     };
     Handle Current() const;
+    static void CloseFolder(Handle folder);
+    // Whether `name` exists in the current folder; `absent` when it surely does not.
+    bool ExistsHere(const std::filesystem::path& name, bool& absent);
+    Make MakeHere(const std::filesystem::path& name);
     // `missing`: the caller has just seen that the folder does not exist.
     Reach Descend(const std::filesystem::path& name, bool create, bool missing, std::string& error);
     Reach Walk(const std::filesystem::path& relative, bool create, std::string& error);
@@ -120,6 +153,14 @@ class OutputTree {
     // linkat for an unnamed file: through its descriptor where the kernel
     // allows it, else through /proc; 0 or -1 with errno as linkat sets it.
     int LinkAt(int file, int folder, const char* name);
+    // The writer made a folder: a Prepare waiting for it may find it now.
+    void FolderMade();
+
+    // The open folder `folder` for Prepare on this thread (each thread keeps
+    // its last few open), or -1 when it is not there or not to be used.
+    int FolderToPrepareIn(const std::filesystem::path& folder) const;
+    // Opens `folder` below the root with no link on the way; false when it cannot.
+    bool OpenFolderBeneathRoot(const std::filesystem::path& folder, Handle& handle) const;
 
 #ifdef _WIN32
     std::filesystem::path FullPath() const;
@@ -133,22 +174,15 @@ class OutputTree {
     mutable std::atomic<bool> prepare_{true}; // until the root's file system refuses unnamed files
     std::vector<Level> levels_;
     std::filesystem::path missing_; // what Exists last found missing: Enter creates it without a look
+
+    // For Prepare, on any thread:
+    std::uint64_t opening_ = 0; // which Open this is, for the folders threads keep open
+    mutable std::mutex prepareMutex_;
+    mutable std::condition_variable folderMade_;
+    mutable std::atomic<unsigned> waitingForFolder_{0};
+    bool folderPass_ = false;       // guarded by prepareMutex_
+    std::uint64_t foldersMade_ = 0; // guarded by prepareMutex_: a waiting Prepare looks again when it changes
+    unsigned madeSinceLook_ = 0;    // the writer's: folders made since waiting threads last looked
 };
-
-// Makes SIGINT and SIGTERM (Ctrl-C and Ctrl-Break, closing the console on
-// Windows) remove the named temporary of the file being written, if any, and
-// end the process with `exitStatus` after writing `message` to the error stream.
-void InstallInterruptCleanup(int exitStatus, const char* message);
-
-// Raises this process's soft limit of open descriptors to its hard limit (at
-// most 65,536), where there is one, and makes room for that many in the
-// process's table: an extraction keeps a descriptor open per file written
-// ahead of its turn, and the more of them may wait, the more of the work
-// overlaps. Nothing here waits on descriptors with select(). Call it while
-// the process has one thread.
-void AllowManyOpenFiles();
-// How many descriptors this process may open in all (a large number where
-// there is no such limit).
-std::size_t OpenFileLimit();
 
 } // namespace archive

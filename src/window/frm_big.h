@@ -88,6 +88,9 @@ class FrmBig {
     // ended whole (None from the moment a load clears the tree until it ends
     // whole, so also after a rejected or failed one).
     std::string CataloguePath;
+    // Which file on disk that was: a command that reads it again refuses
+    // another file (replaced or rewritten since) put under that path.
+    FileIdentity CatalogueIdentity;
     ArchiveFormat CatalogueFormat = ArchiveFormat::None;
     // The extract commands work only on a whole SGA catalogue of ArchivePath.
     bool SgaCatalogueShown() const

@@ -20,6 +20,7 @@ LoadSession::LoadSession(FrmBig& frm) : frm_(frm), debug_(frm)
     frm_.tree().Clear();
     // From here the old catalogue is gone: nothing may extract it from this file.
     frm_.CataloguePath = frm_.ArchivePath;
+    frm_.CatalogueIdentity = archive_.Identity();
     frm_.CatalogueFormat = ArchiveFormat::None;
     widgets.SetButtonEnabled(5, false);
     widgets.SetButtonEnabled(6, false);

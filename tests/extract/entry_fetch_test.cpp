@@ -5,7 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -132,7 +137,135 @@ TEST(EntryPrefetcher, SurvivesAnArchiveItCannotOpen)
     EXPECT_EQ(Text(early.Next().buffer), "alpha"); // and destroyed with "beta" unread
 }
 
+// Rows that name the same stored bytes are read and inflated once a run:
+// once the first of them is handed over, the archive's bytes can change
+// (here they are wiped) and every later row still gives what the first
+// read gave. Entries this large cannot all be fetched ahead, so later rows
+// are fetched after the wipe.
+TEST(EntryPrefetcher, RowsNamingTheSameBytesAreReadAndInflatedOnce)
+{
+    TempDir dir;
+    const std::string content = Pattern(std::size_t{8} << 20, 's');
+    RawArchive archive(dir, {{content, true}, {"after", false}});
+    std::vector<EntryPrefetcher::Job> jobs;
+    for (int i = 0; i < 30; ++i) {
+        jobs.push_back({&archive.files[0], archive.files[0].EntryOffset});
+        if (i % 10 == 9) {
+            jobs.push_back({&archive.files[1], archive.files[1].EntryOffset});
+        }
+    }
+    for (const unsigned threads : {0u, 2u}) {
+        WriteBytes(archive.path, ZlibCompress(content) + "after"); // as RawArchive wrote it
+        EntryPrefetcher prefetcher(archive.path, jobs, threads);
+        FetchedEntry first = prefetcher.Next();
+        ASSERT_EQ(first.status, 0);
+        ASSERT_EQ(Text(first.buffer), content);
+        {
+            std::FILE* file = std::fopen(archive.path.c_str(), "r+b");
+            ASSERT_NE(file, nullptr);
+            const std::string zeros(static_cast<std::size_t>(archive.files[0].StoredSize), '\0');
+            std::fwrite(zeros.data(), 1, zeros.size(), file);
+            std::fclose(file);
+        }
+        for (std::size_t i = 1; i < jobs.size(); ++i) {
+            const FetchedEntry entry = prefetcher.Next();
+            ASSERT_EQ(entry.status, 0) << i << ", " << threads << " threads";
+            ASSERT_EQ(Text(entry.buffer), jobs[i].file == &archive.files[0] ? content : "after") << i;
+        }
+    }
+}
+
+// A fetching thread that stops in the middle of an entry it claimed (here
+// a failure that is no std::exception, from what it runs after the fetch)
+// leaves nobody waiting: the writer fetches that entry itself, and every
+// entry still comes once, in order, with its bytes.
+TEST(EntryPrefetcher, AThreadThatStopsMidEntryLeavesNobodyWaiting)
+{
+    TempDir dir;
+    std::vector<std::pair<std::string, bool>> entries;
+    for (int i = 0; i < 200; ++i) {
+        entries.push_back({Pattern(100 + i, 'k'), i % 3 != 0});
+    }
+    const RawArchive archive(dir, entries);
+    for (const unsigned threads : {1u, 2u, 3u}) {
+        std::atomic<int> stops{0};
+        auto drained = std::async(std::launch::async, [&] {
+            EntryPrefetcher prefetcher(archive.path, archive.Jobs(), threads,
+                                       [&stops](const EntryPrefetcher::Job& job, FetchedEntry&) {
+                                           if (job.position % 5 == 0 && stops++ < 8) {
+                                               throw 5; // ends the thread that fetched it
+                                           }
+                                       });
+            std::vector<std::string> got;
+            for (std::size_t i = 0; i < archive.contents.size(); ++i) {
+                got.push_back(Text(prefetcher.Next().buffer));
+            }
+            return got;
+        });
+        if (drained.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+            ADD_FAILURE() << "the writer waits for an entry no thread will fill (" << threads << " threads)";
+            std::fflush(stdout);
+            std::_Exit(1); // the waiting thread cannot be joined
+        }
+        EXPECT_EQ(drained.get(), archive.contents) << threads << " threads";
+        EXPECT_GT(stops.load(), 0);
+    }
+}
+
 #ifdef __linux__
+// The open-file limit is raised only while files are written ahead, and only
+// where the program allowed it: a program the window starts between two
+// extractions gets the limit the window was given.
+TEST(EntryPrefetcher, TheOpenFileLimitIsRaisedOnlyWhileFilesAreWrittenAhead)
+{
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max <= 400) {
+        GTEST_SKIP() << "no hard limit to raise the soft one to";
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    const RawArchive archive(dir, {{"alpha", false}, {"beta", true}});
+    // In a child process: the limit is the process's.
+    EXPECT_EXIT(
+        {
+            rlimit low = saved;
+            low.rlim_cur = 300;
+            setrlimit(RLIMIT_NOFILE, &low);
+            AllowManyOpenFiles();
+            const auto childLimit = [] {
+                std::FILE* shell = popen("ulimit -Sn", "r");
+                char line[64] = {};
+                const bool read = shell != nullptr && std::fgets(line, sizeof line, shell) != nullptr;
+                if (shell != nullptr) {
+                    pclose(shell);
+                }
+                return read ? std::string(line) : std::string("?");
+            };
+            bool sound = childLimit() == "300\n" && OpenFileLimit() == 300;
+            {
+                OutputTree out;
+                std::string error;
+                out.Open(dir.path(), error);
+                EntryPrefetcher prefetcher(archive.path, archive.Jobs(), 2,
+                                           [&out](const EntryPrefetcher::Job&, FetchedEntry& entry) {
+                                               entry.prepared =
+                                                   out.Prepare({}, entry.buffer.data(), entry.buffer.size());
+                                           });
+                sound = sound && OpenFileLimit() > 300;
+                {
+                    EntryPrefetcher second(archive.path, archive.Jobs(), 1,
+                                           [](const EntryPrefetcher::Job&, FetchedEntry&) {});
+                }
+                sound = sound && OpenFileLimit() > 300; // the first still runs
+                prefetcher.Next();
+            }
+            sound = sound && OpenFileLimit() == 300 && childLimit() == "300\n";
+            std::_Exit(sound ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 // Entries written ahead hold a descriptor each until the writer is done with
 // them and a fetching thread closes it: with the open-file limit lowered, the
 // descriptors open at a time stay within the bound it gives, and none is
@@ -162,9 +295,10 @@ TEST(EntryPrefetcher, FilesWrittenAheadStayWithinTheOpenFileLimit)
     std::size_t most = 0;
     {
         const unsigned threads = 2;
-        EntryPrefetcher prefetcher(archive.path, archive.Jobs(), threads, [&out](FetchedEntry& entry) {
-            entry.prepared = out.Prepare(entry.buffer.data(), entry.buffer.size());
-        });
+        EntryPrefetcher prefetcher(
+            archive.path, archive.Jobs(), threads, [&out](const EntryPrefetcher::Job&, FetchedEntry& entry) {
+                entry.prepared = out.Prepare({}, entry.buffer.data(), entry.buffer.size());
+            });
         for (std::size_t i = 0; i < archive.contents.size(); ++i) {
             FetchedEntry entry = prefetcher.Next();
             ASSERT_TRUE(entry.prepared.Valid()) << i;
@@ -185,9 +319,10 @@ TEST(EntryPrefetcher, FilesWrittenAheadStayWithinTheOpenFileLimit)
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
     EXPECT_EQ(EntryPrefetcher::PreparedAhead(), 0u);
     {
-        EntryPrefetcher prefetcher(archive.path, archive.Jobs(), 2, [&out](FetchedEntry& entry) {
-            entry.prepared = out.Prepare(entry.buffer.data(), entry.buffer.size());
-        });
+        EntryPrefetcher prefetcher(
+            archive.path, archive.Jobs(), 2, [&out](const EntryPrefetcher::Job&, FetchedEntry& entry) {
+                entry.prepared = out.Prepare({}, entry.buffer.data(), entry.buffer.size());
+            });
         for (std::size_t i = 0; i < archive.contents.size(); ++i) {
             FetchedEntry entry = prefetcher.Next();
             ASSERT_FALSE(entry.prepared.Valid()) << i;

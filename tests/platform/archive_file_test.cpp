@@ -1,10 +1,13 @@
 // Reads across the window's edges, refills that fail, and files that are no archive at all.
 #include "commands/open_flow.h"
+#include "extract/entry_fetch.h"
+#include "extract/extract.h"
 #include "platform/archive_file.h"
 #include "support/test_window.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -149,3 +152,77 @@ TEST(ArchiveFile, OnlyRegularFilesAreOpened)
     EXPECT_EQ(w.widgets.messages[0], "Cannot open " + dir.File("fifo.sga") + ": not a regular file (a FIFO)");
 }
 #endif
+
+// The file read again must be the one loaded: replaced under its name (a new
+// inode), or rewritten in place (size or modification time), it is refused;
+// left alone, it opens as before.
+TEST(ArchiveFile, AFileChangedSinceItWasLoadedIsRefused)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.sga");
+    WriteBytes(path, "first bytes");
+    ArchiveFile loaded;
+    std::string error;
+    ASSERT_TRUE(loaded.Open(path, error)) << error;
+    const FileIdentity identity = loaded.Identity();
+    ASSERT_TRUE(identity.known);
+    loaded.Close();
+
+    ArchiveFile again;
+    EXPECT_TRUE(again.Open(path, error, identity)) << error;
+    again.Close();
+
+    WriteBytes(dir.File("other.sga"), "first bytes");
+    std::filesystem::rename(dir.File("other.sga"), path); // same size, another file
+    EXPECT_FALSE(again.Open(path, error, identity));
+    EXPECT_EQ(error, ArchiveFile::kChangedSinceLoad);
+    EXPECT_FALSE(again.IsOpen());
+
+    ASSERT_TRUE(again.Open(path, error)) << error;
+    const FileIdentity replaced = again.Identity();
+    again.Close();
+    {
+        std::FILE* file = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(file, nullptr);
+        std::fputs("FIRST", file); // in place: same inode, same size, newer time
+        std::fclose(file);
+    }
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(2));
+    EXPECT_FALSE(again.Open(path, error, replaced));
+    EXPECT_EQ(error, ArchiveFile::kChangedSinceLoad);
+}
+
+// A command that reads the archive again after the load refuses another
+// file put under its path, before it writes anything, and says to open it
+// again; the fetching threads of an extraction refuse it too.
+TEST(ArchiveFile, ExtractionRefusesAnArchiveReplacedAfterTheLoad)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(WorkedExampleSga())), LoadOutcome::Loaded);
+    const FileIdentity loaded = w.frm.CatalogueIdentity;
+    // Another archive of the same layout, other bytes, under the same name.
+    SgaSpec other = WorkedExampleSga();
+    for (SgaFileSpec& file : other.files) {
+        file.content = std::string(file.content.size(), 'X');
+    }
+    WriteBytes(w.dir.File("new.sga"), BuildSga(other));
+    std::filesystem::rename(w.dir.File("new.sga"), w.dir.File("test.sga"));
+
+    const ExtractReport report = ExtractAll(w.frm);
+    EXPECT_EQ(report.written, 0);
+    EXPECT_EQ(report.failed, 1);
+    EXPECT_NE(w.widgets.log.find(ArchiveFile::kChangedSinceLoad), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(w.dir.path() / "data"));
+
+    const std::vector<SgaFile> files(w.frm.Sga.SgaFiles.begin(), w.frm.Sga.SgaFiles.end());
+    std::vector<EntryPrefetcher::Job> jobs;
+    for (const SgaFile& file : files) {
+        jobs.push_back({&file, w.frm.Sga.SgaHeader.DataOffset + file.EntryOffset});
+    }
+    EntryPrefetcher prefetcher(w.frm.ArchivePath, jobs, 2, {}, loaded);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const FetchedEntry entry = prefetcher.Next();
+        EXPECT_EQ(entry.refused, ArchiveFile::kChangedSinceLoad) << i;
+        EXPECT_EQ(entry.buffer.size(), 0u) << i;
+    }
+}

@@ -4,10 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <set>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace archive;
 using namespace archive::testing;
@@ -43,9 +53,9 @@ TEST(OutputTree, PreparedFilesAreNamedInTurnAndLeaveNothingBehind)
     ASSERT_EQ(out.Enter("a/b", error), OutputTree::Reach::Done) << error;
     const fs::path folder = dir.path() / "a" / "b";
 
-    PreparedFile first = out.Prepare("hello", 5);
+    PreparedFile first = out.Prepare("a/b", "hello", 5);
     {
-        PreparedFile dropped = out.Prepare("never", 5);
+        PreparedFile dropped = out.Prepare("a/b", "never", 5);
     }
     EXPECT_TRUE(Names(folder).empty());
     const bool unnamed = first.Valid(); // where the system has unnamed files
@@ -54,12 +64,12 @@ TEST(OutputTree, PreparedFilesAreNamedInTurnAndLeaveNothingBehind)
     first.Close();
     EXPECT_EQ(Content(folder / "x.txt"), "hello");
 
-    PreparedFile second = out.Prepare("newer", 5);
+    PreparedFile second = out.Prepare("a/b", "newer", 5);
     ASSERT_TRUE(out.WriteFile("x.txt", "newer", 5, error, &second)) << error;
     EXPECT_EQ(Content(folder / "x.txt"), "newer");
 
     fs::create_directory(folder / "taken");
-    PreparedFile third = out.Prepare("third", 5);
+    PreparedFile third = out.Prepare("a/b", "third", 5);
     EXPECT_FALSE(out.WriteFile("taken", "third", 5, error, &third));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(third.Valid()); // not named: closed, and gone with its descriptor
@@ -90,5 +100,73 @@ TEST(OutputTree, ALinkDeepOnTheWayIsRefused)
     fs::create_directory_symlink(outside.path(), dir.path() / "a" / "b" / "real");
     EXPECT_EQ(out.Enter("a/b/real/c", error), OutputTree::Reach::Link);
     EXPECT_TRUE(Names(outside.path()).empty());
+}
+
+// A file written ahead is made in the folder it will be named in, so it
+// takes that folder's group (a setgid folder) and default ACL, as a file
+// made there by name does; never the output root's.
+TEST(OutputTree, PreparedFilesTakeTheirFoldersGroup)
+{
+    gid_t other = 0;
+    if (geteuid() == 0) {
+        other = 4242;
+    } else {
+        std::vector<gid_t> groups(static_cast<std::size_t>(std::max(getgroups(0, nullptr), 0)));
+        groups.resize(
+            static_cast<std::size_t>(std::max(getgroups(static_cast<int>(groups.size()), groups.data()), 0)));
+        const auto found = std::find_if(groups.begin(), groups.end(), [](gid_t g) { return g != getegid(); });
+        if (found == groups.end()) {
+            GTEST_SKIP() << "no second group to give a folder";
+        }
+        other = *found;
+    }
+    TempDir dir;
+    const fs::path shared = dir.path() / "shared";
+    fs::create_directory(shared);
+    ASSERT_EQ(chown(shared.c_str(), static_cast<uid_t>(-1), other), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 02775), 0);
+    OutputTree out;
+    std::string error;
+    ASSERT_TRUE(out.Open(dir.path(), error)) << error;
+    PreparedFile file = out.Prepare("shared", "grouped", 7);
+    ASSERT_TRUE(file.Valid());
+    ASSERT_EQ(out.Enter("shared", error), OutputTree::Reach::Done) << error;
+    ASSERT_TRUE(out.WriteFile("f.txt", "grouped", 7, error, &file)) << error;
+    struct stat info {};
+    ASSERT_EQ(stat((shared / "f.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_gid, other);
+    EXPECT_EQ(Content(shared / "f.txt"), "grouped");
+}
+
+// Files are written ahead only in folders that are there, reached without a
+// link: through a link nothing is prepared (the writer meets the link in
+// turn and refuses it). While a folder pass runs, a file waits for its
+// folder to be made; once the pass ends, nothing waits.
+TEST(OutputTree, FilesWrittenAheadWaitForTheFolderPassAlone)
+{
+    TempDir dir;
+    TempDir outside;
+    fs::create_directory_symlink(outside.path(), dir.path() / "link");
+    OutputTree out;
+    std::string error;
+    ASSERT_TRUE(out.Open(dir.path(), error)) << error;
+    EXPECT_FALSE(out.Prepare("link", "nope", 4).Valid());
+    EXPECT_FALSE(out.Prepare("link/deeper", "nope", 4).Valid());
+    EXPECT_FALSE(out.Prepare("missing", "nope", 4).Valid()); // no pass: not waited for
+    EXPECT_TRUE(Names(outside.path()).empty());
+
+    OutputTree::FolderPass pass(out);
+    auto late = std::async(std::launch::async, [&out] { return out.Prepare("late/inner", "late", 4); });
+    auto never = std::async(std::launch::async, [&out] { return out.Prepare("never", "gone", 4); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(out.MakeFolder("late"), OutputTree::Make::Made);
+    EXPECT_EQ(out.MakeFolder("late/inner"), OutputTree::Make::Made);
+    pass.End();
+    PreparedFile made = late.get();
+    EXPECT_TRUE(made.Valid());
+    EXPECT_FALSE(never.get().Valid());
+    ASSERT_EQ(out.Enter("late/inner", error), OutputTree::Reach::Done) << error;
+    ASSERT_TRUE(out.WriteFile("f", "late", 4, error, &made)) << error;
+    EXPECT_EQ(Content(dir.path() / "late" / "inner" / "f"), "late");
 }
 #endif
