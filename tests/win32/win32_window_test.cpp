@@ -144,23 +144,35 @@ TEST_F(Fixture, StartsEmptyWithItsTitleAndLaysItselfOutByTheRule)
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
     };
+    RECT list{};
     client(window.treeView(), tree);
+    client(window.detailsList(), list);
     client(window.logBox(), log);
     client(window.progressBar(), progress);
     EXPECT_EQ(tree.right - tree.left, pixels(w / 2 - 1000));
-    EXPECT_EQ(tree.bottom - tree.top, pixels(h - 2300));
-    EXPECT_EQ(log.left, (tree.right - tree.left) + pixels(150));
-    EXPECT_EQ(log.right - log.left, pixels(w / 2 + 650));
+    // The details list stands where the rule puts the log box; the tree and
+    // the log box below share the rule's tree height, the splitter between them.
+    EXPECT_EQ(list.left, (tree.right - tree.left) + pixels(150));
+    EXPECT_EQ(list.right - list.left, pixels(w / 2 + 650));
+    EXPECT_NEAR(log.bottom - tree.top, pixels(h - 2300), 1);
+    EXPECT_GT(tree.bottom - tree.top, log.bottom - log.top);
+    EXPECT_EQ(log.left, tree.left);
+    EXPECT_EQ(log.right, list.right);
     EXPECT_EQ(progress.right - progress.left, pixels(w - 150));
     EXPECT_EQ(progress.top, pixels(h - 1300));
 
-    // Too narrow for the tree: it keeps its width, the log box still follows the rule.
-    SetWindowPos(window.hwnd(), nullptr, 0, 0, pixels(1800), height, SWP_NOZORDER | SWP_NOMOVE);
-    RECT narrow{};
-    client(window.treeView(), narrow);
-    EXPECT_EQ(narrow.right - narrow.left, tree.right - tree.left);
-    client(window.logBox(), log);
-    EXPECT_EQ(log.left, (narrow.right - narrow.left) + pixels(150));
+    // Made as small as it goes, it stops at a size where every pane keeps a place.
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, 250, 150, SWP_NOZORDER | SWP_NOMOVE);
+    RECT outer{};
+    GetWindowRect(window.hwnd(), &outer);
+    EXPECT_GE(outer.right - outer.left, 480);
+    EXPECT_GE(outer.bottom - outer.top, 340);
+    for (HWND pane : {window.treeView(), window.detailsList(), window.logBox(), window.filterBox()}) {
+        RECT rect{};
+        client(pane, rect);
+        EXPECT_GT(rect.right - rect.left, 40);
+        EXPECT_GT(rect.bottom - rect.top, 15);
+    }
 }
 
 TEST_F(Fixture, EachSampleFillsTheTreeLogAndButtonsAndTheTreeGrowsAsItIsExpanded)
