@@ -1,7 +1,7 @@
 #include "win32/preview_window.h"
 
 #include "platform/text_encoding.h"
-#include "win32/main_window.h"
+#include "win32/dpi.h"
 
 #include <commctrl.h>
 
