@@ -27,8 +27,8 @@ std::wstring VisibleWide(std::string_view text)
     return wide;
 }
 
-// Text for an edit control: every line end (CR LF, LF, CR) as CR LF, and a NUL,
-// which would end the control's text, as its visible symbol.
+// Text for the line view: every line end (CR LF, LF, CR) as CR LF, and a NUL,
+// which would end a control's text, as its visible symbol.
 std::wstring EditText(std::wstring_view text)
 {
     std::wstring out;
@@ -135,14 +135,10 @@ bool PreviewWindow::Create(HWND owner)
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     };
     summary_ = make(L"STATIC", kSummaryId, SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_ENDELLIPSIS);
-    text_ = make(L"EDIT", kTextId,
-                 WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL |
-                     ES_AUTOHSCROLL | ES_NOHIDESEL,
-                 WS_EX_CLIENTEDGE);
+    text_ = textView_.Create(hwnd_, kTextId, 0, 0, 0, 0);
     problem_ = make(L"STATIC", kProblemId, SS_CENTER | SS_NOPREFIX);
     imageView_ = make(kImageViewClass, kImageId, WS_TABSTOP, WS_EX_CLIENTEDGE);
     SetWindowLongPtrW(imageView_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SendMessageW(text_, EM_SETLIMITTEXT, 0, 0); // no limit but memory's: the core bounds what comes
     SetWindowSubclass(text_, EscapeCloses, 1, reinterpret_cast<DWORD_PTR>(hwnd_));
     SetFonts();
     Layout();
@@ -204,7 +200,7 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
     const std::string_view bytes = preview.content.AsText();
     image_ = {};
     drawn_.clear();
-    SetWindowTextW(text_, L"");
+    textView_.Clear();
     if (!preview.problem.empty()) {
         shown_ = Shown::Problem;
         SetWindowTextW(summary_, name.c_str());
@@ -237,14 +233,15 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
             summary_,
             (name + L": text, " + size + L" bytes" + (cut ? L", the first MiB shown" : L"")).c_str());
         SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        SetWindowTextW(text_, EditText(Windows1252ToWide(bytes.substr(0, kPreviewTextLimit))).c_str());
+        textView_.Append(EditText(Windows1252ToWide(bytes.substr(0, kPreviewTextLimit))));
     } else {
         shown_ = Shown::Hex;
         SetWindowTextW(summary_, (name + L": " + size + L" bytes").c_str());
         SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
         const std::string dump = HexDump(bytes, kPreviewHexLimit);
-        SetWindowTextW(text_, EditText(std::wstring(dump.begin(), dump.end())).c_str()); // ASCII only
+        textView_.Append(EditText(std::wstring(dump.begin(), dump.end()))); // ASCII only
     }
+    SendMessageW(text_, WM_VSCROLL, SB_TOP, 0); // the start, where an append leaves the end in view
     ShowOnly(content());
     ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(hwnd_);
@@ -372,14 +369,6 @@ LRESULT PreviewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == VK_ESCAPE) {
             PostMessageW(hwnd_, WM_CLOSE, 0, 0);
             return 0;
-        }
-        break;
-    case WM_CTLCOLORSTATIC:
-        // The read-only edit control keeps the colours of a text box, not of the window behind it.
-        if (reinterpret_cast<HWND>(lParam) == text_) {
-            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
-            SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
         break;
     case WM_CLOSE:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/entry_preview.h"
+#include "win32/log_view.h"
 #include "win32/preview_image.h"
 
 #include <windows.h>
@@ -34,7 +35,8 @@ class PreviewWindow {
     HWND hwnd() const { return hwnd_; }
     // The line above the content: the name and what is shown of it.
     HWND summary() const { return summary_; }
-    // The child showing the entry: an edit control for text and hex, a
+    // The child showing the entry: the log box's line view for text and hex
+    // (an edit control lays a MiB of lines out for seconds under Wine), a
     // static control for a problem, the image view (class kImageViewClass).
     HWND content() const;
     Shown shown() const { return shown_; }
@@ -57,7 +59,8 @@ class PreviewWindow {
 
     HWND hwnd_ = nullptr;
     HWND summary_ = nullptr;
-    HWND text_ = nullptr;
+    LogView textView_;
+    HWND text_ = nullptr; // textView_'s window
     HWND problem_ = nullptr;
     HWND imageView_ = nullptr;
     HFONT font_ = nullptr;

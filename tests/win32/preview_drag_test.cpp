@@ -155,7 +155,7 @@ TEST_F(Preview, ShowsTextAsTextWithItsLineEndsAndAnImageAsAnImage)
     preview.Show(nullptr, PreviewEntry(window.frm, Node("readme.txt")));
     ASSERT_NE(preview.hwnd(), nullptr);
     EXPECT_EQ(preview.shown(), PreviewWindow::Shown::Text);
-    EXPECT_EQ(ClassOf(preview.content()), L"Edit");
+    EXPECT_EQ(ClassOf(preview.content()), L"ArchiveToolLog"); // the line view of the log box
     EXPECT_TRUE(IsWindowVisible(preview.content()));
     EXPECT_EQ(Text(preview.content()), L"first line\r\nsecond\r\nthird"); // inflated, one kind of line end
     EXPECT_EQ(Text(preview.summary()), L"readme.txt: text, 24 bytes");
@@ -192,7 +192,7 @@ TEST_F(Preview, ShowsOtherBytesAsHexAndAFolderAsWhyNot)
     PreviewWindow preview;
     preview.Show(nullptr, PreviewEntry(window.frm, Node("data.bin")));
     ASSERT_EQ(preview.shown(), PreviewWindow::Shown::Hex);
-    EXPECT_EQ(ClassOf(preview.content()), L"Edit");
+    EXPECT_EQ(ClassOf(preview.content()), L"ArchiveToolLog"); // the line view of the log box
     std::wstring expected;
     for (const char c : HexDump(binary, kPreviewHexLimit)) {
         expected += c == '\n' ? std::wstring(L"\r\n") : std::wstring(1, static_cast<wchar_t>(c));
