@@ -444,7 +444,7 @@ void MainWindow::FlushPending()
         logView_.Clear();
     }
     if (!changes.log.empty()) {
-        logView_.Append(DisplayWide(changes.log));
+        logView_.Append(std::wstring(changes.log.begin(), changes.log.end()));
     }
     if (changes.status) {
         const std::wstring status =
