@@ -3,7 +3,7 @@
 #include "platform/text_encoding.h"
 #include "rbf/rbf_tables.h"
 #include "sga/sga_node_key.h"
-#include "window/catalogue_details.h"
+#include "commands/catalogue_details.h"
 #include "window/frm_big.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "extract/host_path.h"
 #include "platform/host_file.h"
 #include "platform/text_encoding.h"
-#include "window/catalogue_details.h"
+#include "commands/catalogue_details.h"
 #include "window/frm_big.h"
 
 #include <zlib.h>

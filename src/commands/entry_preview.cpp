@@ -2,7 +2,7 @@
 
 #include "extract/entry_fetch.h"
 #include "platform/text_encoding.h"
-#include "window/catalogue_details.h"
+#include "commands/catalogue_details.h"
 #include "window/frm_big.h"
 
 #include <zlib.h>

@@ -1,5 +1,7 @@
 #include "commands/exit_command.h"
 
+#include "commands/command_state.h"
+
 #include "window/frm_big.h"
 
 namespace archive {
@@ -8,7 +10,7 @@ namespace {
 
 bool CloseOrDefer(FrmBig& frm, FrmBig::CloseRequest request)
 {
-    if (!frm.Extracting) {
+    if (!CommandRunning(frm)) {
         return true;
     }
     if (frm.PendingClose != FrmBig::CloseRequest::Exit) {
@@ -35,7 +37,7 @@ bool Form_QueryUnload(FrmBig& frm)
 
 bool TakePendingClose(FrmBig& frm)
 {
-    if (frm.Extracting || frm.PendingClose == FrmBig::CloseRequest::None) {
+    if (CommandRunning(frm) || frm.PendingClose == FrmBig::CloseRequest::None) {
         return false;
     }
     if (frm.PendingClose == FrmBig::CloseRequest::Exit) {

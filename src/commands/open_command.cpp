@@ -1,6 +1,8 @@
 #include "commands/open_command.h"
 
+#include "commands/command_state.h"
 #include "commands/open_flow.h"
+#include "commands/output_folder.h"
 #include "extract/extract.h"
 #include "window/frm_big.h"
 
@@ -10,8 +12,8 @@ namespace archive {
 
 void mnuFileOpen_Click(FrmBig& frm, OpenFileDialog& dialog, DialogState& state)
 {
-    if (frm.Extracting) {
-        return; // an open would replace the tables the extraction reads
+    if (CommandRunning(frm)) {
+        return; // an open would replace the tree and tables the running command reads
     }
     const std::string shown = frm.ArchivePath;
     frm.ArchivePath.clear();
@@ -36,17 +38,19 @@ void mnuFileOpen_Click(FrmBig& frm, OpenFileDialog& dialog, DialogState& state)
     state.title.clear();
     state.filter.clear();
     OpenChosenFile(frm, state.fileName);
+    FollowArchiveFolder(frm);
 }
 
 void OpenNamedFile(FrmBig& frm, DialogState& state, const std::string& path)
 {
-    if (frm.Extracting) {
-        return; // an open would replace the tables the extraction reads
+    if (CommandRunning(frm)) {
+        return; // an open would replace the tree and tables the running command reads
     }
     state.fileName = path;
     state.title.clear();
     state.filter.clear();
     OpenChosenFile(frm, path);
+    FollowArchiveFolder(frm);
 }
 
 void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key)
@@ -63,10 +67,15 @@ void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state,
         state.title = "Open Morrowfen .SGA Archive";
         state.filter = "MF SGA Files (*.sga)|*.sga|All Files (*.*)|*.*";
         mnuFileOpen_Click(frm, dialog, state);
-    } else if (key == "SaveSelected") {
-        ExtractSelected(frm, frm.tree().SelectedIndex());
-    } else if (key == "SaveAll") {
-        ExtractAll(frm);
+    } else if (key == "SaveSelected" || key == "SaveAll") {
+        if (CommandRunning(frm)) {
+            return; // a drag-out or a job reads what the extraction would
+        }
+        const ExtractReport report =
+            key == "SaveAll" ? ExtractAll(frm) : ExtractSelected(frm, frm.tree().SelectedIndex());
+        if (report.written > 0) {
+            NoteOutputWritten(frm, ToolbarOutputRoot(frm));
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #include "commands/open_flow.h"
 
+#include "commands/command_state.h"
+
 #include "platform/archive_file.h"
 #include "platform/text_encoding.h"
 #include "rbf/rbf_loader.h"
@@ -33,8 +35,9 @@ LoadOutcome OpenArchive(FrmBig& frm)
 
 LoadOutcome OpenChosenFile(FrmBig& frm, const std::string& path)
 {
-    if (frm.Extracting) {
-        return LoadOutcome::CannotOpen;
+    const RunningScope loading(frm, RunningCommand::Load);
+    if (!loading.Started()) {
+        return LoadOutcome::CannotOpen; // another command reads the tree and tables a load replaces
     }
     frm.ArchivePath = path;
     LoadOutcome outcome = LoadOutcome::Failed;

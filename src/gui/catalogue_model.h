@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/catalogue_details.h"
+#include "commands/catalogue_details.h"
 #include "window/catalogue_tree.h"
 
 #include <QAbstractItemModel>

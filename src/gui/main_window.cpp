@@ -64,36 +64,6 @@ constexpr std::array<ButtonSpec, 6> kButtons = {{{"OpenSV1", "Open SV1 BIG File"
                                                  {"SaveSelected", "Save Selected File"},
                                                  {"SaveAll", "Save All Files in Archive"}}};
 
-// The log box's text: CR LF ends a line; any other control character came
-// from an archive and is shown as a visible symbol, never obeyed. Every
-// Windows-1252 byte maps to one UTF-16 unit, through a table made once.
-QString LogText(std::string_view bytes)
-{
-    static const std::array<char16_t, 256> shown = [] {
-        std::array<char16_t, 256> table{};
-        for (int b = 0; b < 256; ++b) {
-            const char byte = static_cast<char>(b);
-            table[static_cast<std::size_t>(b)] =
-                static_cast<char16_t>(Windows1252ToVisibleCodePoints(std::string_view(&byte, 1)).front());
-        }
-        return table;
-    }();
-    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    qsizetype length = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-            out[length++] = u'\n';
-            ++i;
-        } else {
-            out[length++] = shown[byte];
-        }
-    }
-    text.truncate(length);
-    return text;
-}
-
 QString HostText(const std::filesystem::path& path)
 {
     return QString::fromStdString(PathToUtf8(path));
@@ -798,7 +768,7 @@ void MainWindow::FlushPending()
         log_->clear();
     }
     if (!changes.log.empty()) {
-        log_->appendText(LogText(changes.log));
+        log_->appendText(QStringView(changes.log.data(), static_cast<qsizetype>(changes.log.size())));
     }
     if (changes.status) {
         status_->setText(

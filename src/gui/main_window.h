@@ -7,7 +7,7 @@
 #include "gui/catalogue_model.h"
 #include "gui/log_view.h"
 #include "gui/preview_window.h"
-#include "window/catalogue_details.h"
+#include "commands/catalogue_details.h"
 #include "window/catalogue_filter.h"
 #include "window/frm_big.h"
 #include "window/view_batch.h"

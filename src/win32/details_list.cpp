@@ -42,6 +42,12 @@ void DetailsList::SetLastColumn(bool rbf)
 
 void DetailsList::SetColumnWidths(int name, int others)
 {
+    // A width set anew lays out the whole list again: only when it changes.
+    if (name == nameWidth_ && others == otherWidth_) {
+        return;
+    }
+    nameWidth_ = name;
+    otherWidth_ = others;
     SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(name, 0));
     for (int column = 1; column < kColumns; ++column) {
         SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(others, 0));
@@ -69,7 +75,7 @@ void DetailsList::SetRows(std::vector<int> nodes, int select)
     LVITEMW none{};
     none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.size(), 0);
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
     if (const int row = RowOf(select); row >= 0) {
         LVITEMW state{};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;

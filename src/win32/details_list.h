@@ -37,6 +37,8 @@ class DetailsList {
   private:
     HWND hwnd_ = nullptr;
     std::vector<int> rows_;
+    int nameWidth_ = 0;
+    int otherWidth_ = 0;
 };
 
 } // namespace archive::win32

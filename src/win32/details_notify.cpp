@@ -11,6 +11,9 @@ LRESULT MainWindow::OnTreeNotify(const NMHDR& header)
 {
     const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
     switch (header.code) {
+    case TVN_GETDISPINFOW:
+        tree_.OnGetDispInfo(const_cast<NMTVDISPINFOW&>(reinterpret_cast<const NMTVDISPINFOW&>(header)));
+        break;
     case TVN_ITEMEXPANDINGW:
         if (change.action == TVE_EXPAND) {
             tree_.OnExpanding(static_cast<int>(change.itemNew.lParam));

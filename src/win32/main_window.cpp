@@ -9,6 +9,7 @@
 #include "win32/resource_ids.h"
 #include "win32/text.h"
 
+#include <ole2.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -59,10 +60,15 @@ MainWindow::~MainWindow()
             DestroyIcon(icon);
         }
     }
+    if (oleInitialized_) {
+        OleUninitialize();
+    }
 }
 
 bool MainWindow::Create(int show)
 {
+    // For the accessibility service, the folder picker and dragging files out.
+    oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                   ICC_BAR_CLASSES | ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES |
@@ -438,7 +444,7 @@ void MainWindow::FlushPending()
         logView_.Clear();
     }
     if (!changes.log.empty()) {
-        logView_.Append(DisplayWide(changes.log));
+        logView_.Append(std::wstring(changes.log.begin(), changes.log.end()));
     }
     if (changes.status) {
         const std::wstring status =

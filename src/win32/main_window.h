@@ -188,6 +188,7 @@ class MainWindow : public Widgets {
     HICON smallIcon_ = nullptr;
     Scale scale_;
     bool closed_ = false;
+    bool oleInitialized_ = false;
 
     // The browser: what the list shows, the filter's kept nodes, the icons.
     CatalogueDetails details_;

@@ -83,6 +83,17 @@ void TreePane::OnExpanded(int node, bool open)
     }
 }
 
+void TreePane::OnGetDispInfo(NMTVDISPINFOW& info) const
+{
+    const auto node = static_cast<int>(info.item.lParam);
+    if (!(info.item.mask & TVIF_TEXT) || !tree_ || node < 1 ||
+        static_cast<std::size_t>(node) > tree_->Count() || !info.item.pszText || info.item.cchTextMax <= 0) {
+        return;
+    }
+    const std::wstring text = DisplayWide(tree_->Node(node).text);
+    lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
+}
+
 bool TreePane::Kept(int node) const
 {
     return !kept_ ||
@@ -151,12 +162,11 @@ void TreePane::InsertChildren(int node)
 HTREEITEM TreePane::InsertNode(int node, HTREEITEM parent)
 {
     const CatalogueNode& data = tree_->Node(node);
-    std::wstring text = DisplayWide(data.text);
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
-    insert.item.pszText = text.data();
+    insert.item.pszText = LPSTR_TEXTCALLBACKW;             // asked for when shown: a fill costs no text
     insert.item.cChildren = data.children.empty() ? 0 : 1; // a + box before the children are inserted
     insert.item.lParam = node;
     if (const int image = imageOf ? imageOf(node) : -1; image >= 0) {

@@ -48,6 +48,8 @@ class TreePane {
     // Notifications from the tree view, forwarded by the window.
     void OnExpanding(int node) { InsertChildren(node); }
     void OnExpanded(int node, bool open);
+    // The text of an item, asked for when it is shown.
+    void OnGetDispInfo(NMTVDISPINFOW& info) const;
 
   private:
     HTREEITEM ShowNode(int node);

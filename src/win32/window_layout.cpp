@@ -1,6 +1,7 @@
 // The main window's controls, their places, and the rules that size them.
 #include "win32/main_window.h"
 
+#include "win32/accessible_names.h"
 #include "window/layout.h"
 
 #include <windowsx.h>
@@ -44,8 +45,8 @@ void MainWindow::CreateControls()
     // Created in tab order (tree 0, status bar 1, log box 2, progress bar 3, toolbar 4, then the
     // filter box and the details list), at the places they have before the first layout.
     tree_.Create(hwnd_, kIdTree, s.Pixels(kTreeLeft), s.Pixels(kPanesTop), s.Pixels(3855), s.Pixels(5895));
-    status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"Status", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
-                              0, hwnd_, id(kIdStatus), instance, nullptr);
+    status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                              hwnd_, id(kIdStatus), instance, nullptr);
     SendMessageW(status_, SB_SIMPLE, TRUE, 0);
     log_ = logView_.Create(hwnd_, kIdLog, s.Pixels(4080), s.Pixels(840), s.Pixels(5295), s.Pixels(5895));
     progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"Progress", WS_CHILD | WS_VISIBLE, 0, s.Pixels(6840),
@@ -54,6 +55,12 @@ void MainWindow::CreateControls()
     toolbar_.Create(hwnd_, kIdToolbar, kButtonBase, scale_.dpi);
     filter_.Create(hwnd_, kIdFilter, kIdFilterLabel);
     list_.Create(hwnd_, kIdList, s.Pixels(4080), s.Pixels(840), s.Pixels(5295), s.Pixels(3000));
+    SetAccessibleName(tree_.hwnd(), L"Catalogue");
+    SetAccessibleName(list_.hwnd(), L"Files");
+    SetAccessibleName(log_, L"Log");
+    SetAccessibleName(progress_, L"Progress");
+    SetAccessibleName(status_, L"Status");
+    SetAccessibleName(filter_.hwnd(), L"Filter");
     if (const HIMAGELIST images = icons_.Images()) {
         tree_.SetImages(images);
         list_.SetImages(images);

@@ -1,6 +1,5 @@
 #include "window/catalogue_filter.h"
 
-#include "window/catalogue_details.h"
 #include "window/catalogue_tree.h"
 
 #include <algorithm>
@@ -100,6 +99,22 @@ std::vector<char> CatalogueFilter::Keep(std::string_view fragment) const
     }
     keep[0] = 0;
     return keep;
+}
+
+std::string FoldCase(std::string_view text)
+{
+    std::string folded(text);
+    for (char& c : folded) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) {
+            c = static_cast<char>(u + 0x20);
+        } else if (u == 0x8A || u == 0x8C || u == 0x8E) { // Š Œ Ž
+            c = static_cast<char>(u + 0x10);
+        } else if (u == 0x9F) { // Ÿ
+            c = static_cast<char>(0xFF);
+        }
+    }
+    return folded;
 }
 
 } // namespace archive

@@ -33,4 +33,7 @@ class CatalogueFilter {
 // one character).
 bool HoldsWildcardMatch(std::string_view text, std::string_view pattern);
 
+// Windows-1252 text with its letters in lower case (the filter's and the sort by name's).
+std::string FoldCase(std::string_view text);
+
 } // namespace archive

@@ -27,6 +27,11 @@ struct CatalogueNode {
 // case-sensitive byte strings, looked up through a hash map.
 class CatalogueTree {
   public:
+    CatalogueTree() = default;
+    // The key map refers to the nodes' own keys: a copy would refer into the original.
+    CatalogueTree(const CatalogueTree&) = delete;
+    CatalogueTree& operator=(const CatalogueTree&) = delete;
+
     // Adds a node under `parentKey` (a top-level node when there is none).
     // Adds nothing and returns false when the key is present already or the
     // parent key is absent.
@@ -44,7 +49,12 @@ class CatalogueTree {
     int IndexOfKey(std::string_view key) const;
     const std::vector<int>& TopLevel() const { return topLevel_; }
 
-    void Expand(int index) { nodes_[static_cast<std::size_t>(index - 1)].expanded = true; }
+    void Expand(int index) { SetExpanded(index, true); }
+    // A window keeps the user's expansion here, so a view rebuilt (a filter cleared) shows it again.
+    void SetExpanded(int index, bool expanded)
+    {
+        nodes_[static_cast<std::size_t>(index - 1)].expanded = expanded;
+    }
     // One node at most is selected; 0 selects none.
     void Select(int index) { selected_ = index; }
     int SelectedIndex() const { return selected_; }

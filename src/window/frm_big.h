@@ -17,6 +17,12 @@ namespace archive {
 
 enum class ArchiveFormat { None, Sga, Rbf };
 
+// Which command is running, if any. A load, Save All, a job (Extract To,
+// Test Archive), a drag-out's extraction and a preview's read each keep the
+// others out: each reads the catalogue and the tables that an open would
+// replace under it (commands/command_state.h decides what that disables).
+enum class RunningCommand { None, Load, Extraction, Job, DragOut, Preview };
+
 // The main window's state and the services it offers the loaders and the
 // extractors. One object per window; procedures take it by reference.
 class FrmBig {
@@ -61,10 +67,15 @@ class FrmBig {
     // Where the output root ".\data" is made: the working directory, unless
     // a front end says otherwise.
     std::filesystem::path OutputBase = ".";
+    // The folder the last command that wrote filled (commands/output_folder.h); empty before any did.
+    std::filesystem::path LastOutputFolder;
     // Decimal separator of the CRC column: the user's locale in the window, "." on the console.
     std::string DecimalSeparator = ".";
-    // True while ExtractAll runs: the open and extract commands then refuse to start.
+    // True while ExtractAll or a job runs: the open and extract commands then refuse to start.
     bool Extracting = false;
+    // The command a face or the open flow marked as running (RunningScope);
+    // Extracting covers the extraction machinery's own runs besides.
+    RunningCommand Running = RunningCommand::None;
     // Exit or the close box came while ExtractAll let window events run: the
     // extraction stops after the entry it is on, and the window closes once
     // the command has returned.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/log_text.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -8,7 +10,8 @@
 namespace archive {
 
 // What a command has told the window since the window last showed it: the
-// log text to append (every byte, in order), the latest status text and the
+// log text to append (every line, in order, in the form the log shows:
+// VisibleLogText), the latest status text and the
 // latest progress. An extraction makes tens of thousands of such changes a
 // second; painting each one would cost more than the extraction itself, so
 // the window shows them on a clock and at the end of every command.
@@ -31,7 +34,7 @@ class ViewBatch {
     // What waited, handed over by Take.
     struct Changes {
         bool clearLog = false; // the log box is emptied before `log` is appended
-        std::string log;
+        std::u16string log;    // shown text: "\n" ends the log's own lines only
         std::optional<std::string> status;
         bool statusIsHostText = false; // UTF-8 as the host names a path, not archive text
         std::optional<Progress> progress;
@@ -42,7 +45,8 @@ class ViewBatch {
         log_.clear();
         clearLog_ = true;
     }
-    void AppendLog(std::string_view text) { log_.append(text); }
+    // One AppendLog text of the Widgets: a line of archive text and its CR LF.
+    void AppendLog(std::string_view text) { AppendVisibleLogText(text, log_); }
     // Archive text (Windows-1252).
     void SetStatus(std::string_view text) { SetStatus(text, false); }
     // A host path (UTF-8).
@@ -102,7 +106,7 @@ class ViewBatch {
         progressChanged_ = true;
     }
 
-    std::string log_;
+    std::u16string log_;
     bool clearLog_ = false;
     std::string status_;
     bool statusIsHost_ = false;

@@ -4,6 +4,7 @@
 #include "window_fixture.h"
 
 #include "platform/text_encoding.h"
+#include "win32/dialogs.h"
 
 using namespace archive;
 using namespace archive::win32;
@@ -290,4 +291,25 @@ TEST_F(Fixture, AnArchiveNamedOnTheCommandLineOrDroppedOnTheWindowOpens)
     EXPECT_EQ(ItemText(window.treeView(), Root(window.treeView())), L"sample-sv1.big");
     EXPECT_EQ(window.frm().ArchivePath, PathToUtf8(dir.path() / "sample-sv1.big"));
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Fixture, CancelInTheProgressDialogStopsExtractToBetweenTwoEntries)
+{
+    OpenThroughButton(3, "sample.sga");
+    const fs::path chosen = dir.path() / "chosen";
+    window.destinationChooser = [&](const fs::path&) { return chosen; };
+    std::wstring shown;
+    window.jobProgressHook = [&](const JobProgress& now) {
+        if (now.files == 1 && window.jobDialog()) {
+            shown = JobDialog::ProgressText(now);
+            SendMessageW(window.jobDialog(), WM_COMMAND, IDCANCEL, 0);
+        }
+    };
+    Command(kCmdExtractTo);
+    EXPECT_EQ(shown.rfind(L"1 of ", 0), 0u) << shown;
+    EXPECT_NE(shown.find(L" files, "), std::wstring::npos);
+    EXPECT_EQ(FilesBelow(chosen), 1);
+    EXPECT_NE(LastLine(Text(window.logBox())).find(L"not reached"), std::wstring::npos);
+    EXPECT_TRUE(IsWindow(window.hwnd()));
+    EXPECT_TRUE(window.CommandEnabled(kCmdExtractTo));
 }

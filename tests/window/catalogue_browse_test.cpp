@@ -3,7 +3,7 @@
 #include "commands/drag_extract.h"
 #include "commands/entry_preview.h"
 #include "support/test_window.h"
-#include "window/catalogue_details.h"
+#include "commands/catalogue_details.h"
 #include "window/catalogue_filter.h"
 
 #include <gtest/gtest.h>

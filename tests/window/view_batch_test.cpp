@@ -24,7 +24,7 @@ TEST(ViewBatch, ShowsChangesOnTheClock)
 
     ViewBatch::Changes changes = batch.Take(start + ViewBatch::kInterval);
     EXPECT_FALSE(changes.clearLog);
-    EXPECT_EQ(changes.log, "Creating directory: a\r\nCreating directory: b\r\n");
+    EXPECT_EQ(changes.log, u"Creating directory: a\nCreating directory: b\n");
     EXPECT_EQ(changes.status, "b");
     EXPECT_FALSE(changes.statusIsHostText);
     ASSERT_TRUE(changes.progress);
@@ -38,7 +38,7 @@ TEST(ViewBatch, ShowsChangesOnTheClock)
     batch.AppendLog("new\r\n");
     changes = batch.Take(start + 2 * ViewBatch::kInterval);
     EXPECT_TRUE(changes.clearLog);
-    EXPECT_EQ(changes.log, "new\r\n");
+    EXPECT_EQ(changes.log, u"new\n");
     EXPECT_FALSE(changes.status);
     EXPECT_FALSE(changes.progress);
 

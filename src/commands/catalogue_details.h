@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/catalogue_filter.h" // FoldCase
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -59,8 +61,5 @@ std::string RatioText(std::int64_t stored, std::int64_t expanded);
 
 // A byte count with a separator between groups of three digits.
 std::string GroupedNumber(std::int64_t value, std::string_view groupSeparator);
-
-// Windows-1252 text with its letters in lower case.
-std::string FoldCase(std::string_view text);
 
 } // namespace archive

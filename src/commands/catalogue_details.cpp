@@ -1,4 +1,4 @@
-#include "window/catalogue_details.h"
+#include "commands/catalogue_details.h"
 
 #include "rbf/rbf_tables.h"
 #include "sga/sga_node_key.h"
@@ -174,22 +174,6 @@ bool CatalogueDetails::Less(int left, int right, DetailsColumn column) const
         return a.crc != b.crc ? a.crc < b.crc : left < right;
     }
     return left < right;
-}
-
-std::string FoldCase(std::string_view text)
-{
-    std::string folded(text);
-    for (char& c : folded) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) {
-            c = static_cast<char>(u + 0x20);
-        } else if (u == 0x8A || u == 0x8C || u == 0x8E) { // Š Œ Ž
-            c = static_cast<char>(u + 0x10);
-        } else if (u == 0x9F) { // Ÿ
-            c = static_cast<char>(0xFF);
-        }
-    }
-    return folded;
 }
 
 } // namespace archive

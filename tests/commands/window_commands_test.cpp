@@ -1,0 +1,270 @@
+#include "commands/command_state.h"
+#include "commands/command_table.h"
+#include "commands/drag_extract.h"
+#include "commands/exit_command.h"
+#include "commands/open_command.h"
+#include "commands/output_folder.h"
+#include "commands/preview_view.h"
+#include "support/test_window.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <type_traits>
+
+using namespace archive;
+using namespace archive::testing;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A dialog that answers with a file name, or cancels when it has none.
+class ScriptedDialog : public OpenFileDialog {
+  public:
+    explicit ScriptedDialog(std::string answer) : answer_(std::move(answer)) {}
+    bool Show(DialogState& state) override
+    {
+        if (answer_.empty()) {
+            return false;
+        }
+        state.fileName = answer_;
+        return true;
+    }
+
+  private:
+    std::string answer_;
+};
+
+std::string SmallSga()
+{
+    return BuildSga(SgaFromLayout({{"", {{.name = "a.txt", .content = "alpha\r\n"}}},
+                                   {"maps", {{.name = "b.txt", .content = "bravo", .compress = true}}}}));
+}
+
+CommandContext Context(LoadedArchive loaded, RunningCommand running = RunningCommand::None)
+{
+    return {loaded, running};
+}
+
+} // namespace
+
+// What each archive allows, and why a command that cannot run says why.
+TEST(CommandState, FollowsTheArchiveShown)
+{
+    for (const CommandId extract :
+         {CommandId::SaveSelected, CommandId::SaveAll, CommandId::ExtractTo, CommandId::TestArchive}) {
+        EXPECT_TRUE(StateOf(extract, Context(LoadedArchive::Sga)).enabled);
+        const CommandState none = StateOf(extract, Context(LoadedArchive::None));
+        EXPECT_FALSE(none.enabled);
+        EXPECT_NE(none.reason.find("Open an SGA archive"), std::string::npos);
+        const CommandState rbf = StateOf(extract, Context(LoadedArchive::Rbf));
+        EXPECT_FALSE(rbf.enabled);
+        EXPECT_NE(rbf.reason.find("RBF"), std::string::npos) << rbf.reason;
+    }
+    EXPECT_FALSE(StateOf(CommandId::Preview, Context(LoadedArchive::None)).enabled);
+    EXPECT_TRUE(
+        StateOf(CommandId::Preview, Context(LoadedArchive::Rbf)).enabled); // it says why there is nothing
+    for (const CommandId always :
+         {CommandId::Open, CommandId::OpenSV1, CommandId::OpenBIG, CommandId::OpenSGA, CommandId::Exit,
+          CommandId::About, CommandId::DebugToFile, CommandId::Filter}) {
+        EXPECT_TRUE(StateOf(always, Context(LoadedArchive::None)).enabled);
+        EXPECT_TRUE(StateOf(always, Context(LoadedArchive::Rbf)).enabled);
+    }
+}
+
+// While any command runs, nothing that reads or replaces the catalogue can
+// start; Exit (which stops it) and About stay; views stay except under a load.
+TEST(CommandState, OneCommandAtATime)
+{
+    for (const RunningCommand running :
+         {RunningCommand::Load, RunningCommand::Extraction, RunningCommand::Job, RunningCommand::DragOut,
+          RunningCommand::Preview}) {
+        const CommandContext context = Context(LoadedArchive::Sga, running);
+        for (const CommandSpec& spec : CommandTable()) {
+            const CommandState state = StateOf(spec.id, context);
+            const bool stays = spec.id == CommandId::Exit || spec.id == CommandId::About ||
+                               ((spec.id == CommandId::Details || spec.id == CommandId::CatalogueOrder ||
+                                 spec.id == CommandId::Filter) &&
+                                running != RunningCommand::Load);
+            EXPECT_EQ(state.enabled, stays) << spec.accessibleName;
+            EXPECT_EQ(state.reason.empty(), stays) << spec.accessibleName;
+        }
+    }
+}
+
+TEST(CommandState, ContextOfAWindow)
+{
+    TestWindow w;
+    EXPECT_EQ(ContextOf(w.frm).loaded, LoadedArchive::None);
+    ASSERT_EQ(w.Open(SmallSga()), LoadOutcome::Loaded);
+    EXPECT_EQ(ContextOf(w.frm).loaded, LoadedArchive::Sga);
+    EXPECT_EQ(ContextOf(w.frm).running, RunningCommand::None);
+    w.frm.Extracting = true; // what Save All and the jobs set themselves
+    EXPECT_EQ(ContextOf(w.frm).running, RunningCommand::Extraction);
+    w.frm.Extracting = false;
+    {
+        const RunningScope drag(w.frm, RunningCommand::DragOut);
+        EXPECT_TRUE(drag.Started());
+        EXPECT_EQ(ContextOf(w.frm).running, RunningCommand::DragOut);
+        const RunningScope preview(w.frm, RunningCommand::Preview);
+        EXPECT_FALSE(preview.Started()); // one at a time
+        EXPECT_EQ(ContextOf(w.frm).running, RunningCommand::DragOut);
+    }
+    EXPECT_EQ(ContextOf(w.frm).running, RunningCommand::None);
+
+    ASSERT_EQ(w.Open(ShippedSampleRbf(), "sample-sv1.big"), LoadOutcome::Loaded);
+    EXPECT_EQ(ContextOf(w.frm).loaded, LoadedArchive::Rbf);
+}
+
+// Ctrl+O (or a drop) while a drag-out's extraction lets events run must not
+// free the tree the drag walks: the open is refused until the drag ends.
+TEST(CommandState, NoOpenUnderADragOut)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(SmallSga()), LoadOutcome::Loaded);
+    WriteBytes(w.dir.File("other.sga"), BuildSga(WorkedExampleSga()));
+    const std::size_t nodes = w.frm.tree().Count();
+    DialogState state;
+    ScriptedDialog dialog(w.dir.File("other.sga"));
+    const fs::path out = w.dir.path() / "drag";
+    fs::create_directory(out);
+    DragExtractReport report;
+    {
+        const RunningScope drag(w.frm, RunningCommand::DragOut);
+        ASSERT_TRUE(drag.Started());
+        report = ExtractForDrag(w.frm, {w.frm.tree().IndexOfKey("n-1")}, out, [&](int, std::int64_t) {
+            OpenNamedFile(w.frm, state, w.dir.File("other.sga"));
+            mnuFileOpen_Click(w.frm, dialog, state);
+            ToolbarButtonClick(w.frm, dialog, state, "SaveAll");
+            return true;
+        });
+    }
+    EXPECT_EQ(report.written, 2);
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(w.frm.tree().Count(), nodes);
+    EXPECT_EQ(w.frm.ArchivePath, w.dir.File("test.sga"));
+    EXPECT_FALSE(fs::exists(w.dir.path() / "data")); // Save All waited too
+
+    OpenNamedFile(w.frm, state, w.dir.File("other.sga")); // and all of them work once it is over
+    EXPECT_EQ(w.frm.ArchivePath, w.dir.File("other.sga"));
+}
+
+// Exit and the close box during any running command wait for it to stop.
+TEST(CommandState, CloseWaitsForTheRunningCommand)
+{
+    TestWindow w;
+    {
+        const RunningScope job(w.frm, RunningCommand::Job);
+        EXPECT_FALSE(Form_QueryUnload(w.frm));
+        EXPECT_FALSE(mnuFileExit_Click(w.frm));
+        EXPECT_FALSE(TakePendingClose(w.frm)); // not while it runs
+        EXPECT_TRUE(w.frm.Zlib);
+    }
+    EXPECT_TRUE(TakePendingClose(w.frm));
+    EXPECT_FALSE(w.frm.Zlib); // Exit's release came once it stopped
+}
+
+TEST(CommandState, CatalogueTreeCannotBeCopied)
+{
+    EXPECT_FALSE(std::is_copy_constructible_v<CatalogueTree>);
+    EXPECT_FALSE(std::is_copy_assignable_v<CatalogueTree>);
+}
+
+// The table both windows build their menus, toolbar and right-click menu from.
+TEST(CommandTable, OneEntryPerCommand)
+{
+    std::set<CommandId> ids;
+    std::set<std::string_view> names;
+    for (const CommandSpec& spec : CommandTable()) {
+        EXPECT_TRUE(ids.insert(spec.id).second);
+        EXPECT_FALSE(spec.accessibleName.empty());
+        EXPECT_TRUE(names.insert(spec.accessibleName).second) << spec.accessibleName;
+        EXPECT_EQ(spec.menu.empty(), spec.text.empty());
+        EXPECT_EQ(spec.key.empty(), spec.toolbarPosition == 0);
+        EXPECT_EQ(&SpecOf(spec.id), &spec);
+    }
+    EXPECT_EQ(ids.size(), 16u);
+
+    const char* keys[] = {"OpenSV1", "OpenBIG", "OpenSGA", nullptr, "SaveSelected", "SaveAll"};
+    for (int position = 1; position <= 6; ++position) {
+        const CommandSpec* spec = ToolbarCommand(position);
+        if (keys[position - 1] == nullptr) {
+            EXPECT_EQ(spec, nullptr);
+            continue;
+        }
+        ASSERT_NE(spec, nullptr);
+        EXPECT_EQ(spec->key, keys[position - 1]);
+        EXPECT_EQ(spec->accessibleName, spec->tooltip); // a name a screen reader says, not "push button"
+    }
+    EXPECT_EQ(ToolbarCommand(0), nullptr);
+    EXPECT_EQ(ToolbarCommand(7), nullptr);
+    EXPECT_EQ(SpecOf(CommandId::SaveAll).tooltip, "Save All Files in Archive");
+    EXPECT_EQ(SpecOf(CommandId::Open).shortcut, "Ctrl+O");
+    EXPECT_EQ(SpecOf(CommandId::ExtractTo).shortcut, "Ctrl+E");
+    EXPECT_EQ(SpecOf(CommandId::Exit).text, "E&xit");
+    for (const CommandId id : ContextMenuCommands()) {
+        EXPECT_TRUE(SpecOf(id).inContextMenu);
+    }
+}
+
+// Files go beside the archive however it was opened; Open Output Folder
+// shows where the last command that wrote put them.
+TEST(OutputFolder, BesideTheArchiveHoweverOpened)
+{
+    TestWindow w;
+    const fs::path start = fs::current_path();
+    const fs::path games = w.dir.path() / "games";
+    fs::create_directory(games);
+    WriteBytes(w.dir.File("games/one.sga"), SmallSga());
+    WriteBytes(w.dir.File("two.sga"), SmallSga());
+    w.frm.OutputBase = ".";
+    DialogState state;
+
+    ScriptedDialog dialog(w.dir.File("games/one.sga"));
+    mnuFileOpen_Click(w.frm, dialog, state);
+    EXPECT_EQ(w.frm.OutputBase, games);
+    EXPECT_EQ(ToolbarOutputRoot(w.frm), games / "data");
+    EXPECT_EQ(OutputFolderToOpen(w.frm), games); // nothing written yet
+
+    OpenNamedFile(w.frm, state, w.dir.File("two.sga")); // the command line and a drop
+    EXPECT_EQ(w.frm.OutputBase, w.dir.path());
+    ToolbarButtonClick(w.frm, dialog, state, "SaveAll");
+    EXPECT_TRUE(fs::is_regular_file(w.dir.path() / "data" / "maps" / "b.txt"));
+    EXPECT_FALSE(fs::exists(start / "data" / "maps" / "b.txt"));
+    EXPECT_EQ(OutputFolderToOpen(w.frm), w.dir.path() / "data");
+
+    // Extract To elsewhere, then Save All: the folder shown is Save All's.
+    NoteOutputWritten(w.frm, w.dir.path() / "chosen");
+    EXPECT_EQ(OutputFolderToOpen(w.frm), w.dir.path() / "chosen");
+    ToolbarButtonClick(w.frm, dialog, state, "SaveAll");
+    EXPECT_EQ(OutputFolderToOpen(w.frm), w.dir.path() / "data");
+
+    // A cancelled open keeps everything; another archive starts afresh.
+    ScriptedDialog cancel("");
+    mnuFileOpen_Click(w.frm, cancel, state);
+    EXPECT_EQ(OutputFolderToOpen(w.frm), w.dir.path() / "data");
+    mnuFileOpen_Click(w.frm, dialog, state);
+    EXPECT_EQ(OutputFolderToOpen(w.frm), games);
+}
+
+TEST(PreviewView, ChoosesOneView)
+{
+    EntryPreview text{.name = "a.txt", .content = ByteArray::FromString("hello\r\nworld\r\n"), .problem = ""};
+    EntryPreview binary{
+        .name = "b.bin", .content = ByteArray::FromString(std::string("\x01\x02\x00\xff", 4)), .problem = ""};
+    EntryPreview damaged{.name = "c.txt", .content = {}, .problem = "zlib status -3"};
+    int asked = 0;
+    const auto yes = [&asked] { return ++asked, true; };
+    const auto no = [&asked] { return ++asked, false; };
+
+    EXPECT_EQ(ChoosePreviewView(damaged, {yes, yes}), PreviewView::Problem);
+    EXPECT_EQ(asked, 0); // a damaged entry goes to no decoder
+    EXPECT_EQ(ChoosePreviewView(text, {no, no}), PreviewView::Text);
+    EXPECT_EQ(asked, 1); // text is never guessed at by content
+    EXPECT_EQ(ChoosePreviewView(text, {yes, no}),
+              PreviewView::Image); // a TGA whose bytes happen to read as text
+    EXPECT_EQ(ChoosePreviewView(binary, {no, yes}), PreviewView::Image);
+    EXPECT_EQ(ChoosePreviewView(binary, {no, no}), PreviewView::Hex);
+    EXPECT_EQ(ChoosePreviewView(binary, {}), PreviewView::Hex);
+}
