@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/catalogue_details.h"
 #include "commands/open_command.h"
 #include "extract/job.h"
 #include "platform/registry.h"
@@ -12,7 +13,6 @@
 #include "win32/shell_icons.h"
 #include "win32/toolbar.h"
 #include "win32/tree_pane.h"
-#include "window/catalogue_details.h"
 #include "window/catalogue_filter.h"
 #include "window/frm_big.h"
 #include "window/view_batch.h"
