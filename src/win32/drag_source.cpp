@@ -1,5 +1,6 @@
 #include "win32/drag_source.h"
 
+#include "commands/command_state.h"
 #include "window/frm_big.h"
 
 #include <shellapi.h>
@@ -12,18 +13,6 @@
 namespace archive::win32 {
 
 namespace {
-
-// Sets FrmBig::Extracting for the time the dragged files are written.
-class ExtractingScope {
-  public:
-    explicit ExtractingScope(FrmBig& frm) : frm_(frm) { frm_.Extracting = true; }
-    ~ExtractingScope() { frm_.Extracting = false; }
-    ExtractingScope(const ExtractingScope&) = delete;
-    ExtractingScope& operator=(const ExtractingScope&) = delete;
-
-  private:
-    FrmBig& frm_;
-};
 
 FORMATETC Format(CLIPFORMAT format)
 {
@@ -242,7 +231,13 @@ bool DragOutShowsProgress(const DragPlanSize& size)
 std::vector<std::filesystem::path> ExtractForDragOut(FrmBig& frm, const std::vector<int>& nodes,
                                                      DragOutFolders& folders, const JobControl& control)
 {
-    if (frm.Extracting || !frm.SgaCatalogueShown() || nodes.empty()) {
+    if (!frm.SgaCatalogueShown() || nodes.empty()) {
+        return {};
+    }
+    // Marked as running before anything is read: a window that lets messages
+    // run meanwhile then refuses an open that would free the tree walked here.
+    const RunningScope running(frm, RunningCommand::DragOut);
+    if (!running.Started()) {
         return {};
     }
     std::string error;
@@ -256,15 +251,12 @@ std::vector<std::filesystem::path> ExtractForDragOut(FrmBig& frm, const std::vec
     now.totalFiles = size.files;
     now.totalBytes = size.bytes;
     DragExtractReport report;
-    {
-        ExtractingScope extracting(frm);
-        report = ExtractForDrag(frm, nodes, folder, [&](int files, std::int64_t bytes) {
-            now.files = files;
-            now.bytes = bytes;
-            control.Report(now);
-            return !control.Cancelled() && frm.PendingClose == FrmBig::CloseRequest::None;
-        });
-    }
+    report = ExtractForDrag(frm, nodes, folder, [&](int files, std::int64_t bytes) {
+        now.files = files;
+        now.bytes = bytes;
+        control.Report(now);
+        return !control.Cancelled() && frm.PendingClose == FrmBig::CloseRequest::None;
+    });
     for (const std::string& failure : report.failures) {
         frm.ReportFailure("Error: " + failure);
     }
@@ -289,7 +281,7 @@ IDropSource* MakeDropSource()
 DragOutResult StartDragOut(HWND owner, FrmBig& frm, const std::vector<int>& nodes, DragOutFolders& folders,
                            const JobControl& control)
 {
-    if (frm.Extracting || !frm.SgaCatalogueShown()) {
+    if (CommandRunning(frm) || !frm.SgaCatalogueShown()) {
         return DragOutResult::Refused; // RBF entries cannot be extracted, and nothing runs twice
     }
     const std::vector<std::filesystem::path> files = ExtractForDragOut(frm, nodes, folders, control);

@@ -48,8 +48,9 @@ bool DragOutShowsProgress(const DragPlanSize& size);
 // SGA archive) into a fresh folder of `folders` through the core's
 // ExtractForDrag, telling `control` the files and bytes done and stopping
 // between entries when it says so, or when Exit or the close box came
-// meanwhile. While it runs, FrmBig::Extracting is set, so a window that lets
-// messages run refuses to open another archive under it. Failures go to the
+// meanwhile. It runs as RunningCommand::DragOut (nothing when another command
+// runs), so a window that lets messages run refuses to open another archive
+// under it, and Exit waits for it. Failures go to the
 // log as the window's other failures do. Returns the files and folders to
 // hand over: none when cancelled, refused or nothing could be written.
 std::vector<std::filesystem::path> ExtractForDragOut(FrmBig& frm, const std::vector<int>& nodes,

@@ -1,7 +1,5 @@
 #include "win32/preview_image.h"
 
-#include "commands/entry_preview.h"
-
 #include <windows.h>
 // windows.h must come first
 #include <wincodec.h>
@@ -9,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 namespace archive::win32 {
 
@@ -258,20 +257,20 @@ PreviewImage DecodeWithSystem(std::string_view bytes)
     return image;
 }
 
-PreviewImage DecodePreviewImage(std::string_view bytes, std::string_view name)
+PreviewImage DecodeByName(std::string_view bytes, std::string_view name)
 {
     const std::size_t dot = name.find_last_of(".\\");
     const std::string extension =
         dot != std::string_view::npos && name[dot] == '.' ? Lowered(name.substr(dot + 1)) : std::string();
     if (extension == "tga") {
-        if (PreviewImage image = DecodeTga(bytes); !image.Empty()) {
-            return image;
+        return DecodeTga(bytes);
+    }
+    for (const char* known : {"png", "jpg", "jpeg", "gif", "bmp", "dib", "ico", "tif", "tiff"}) {
+        if (extension == known) {
+            return DecodeWithSystem(bytes);
         }
     }
-    if (LooksLikeText(bytes)) {
-        return {}; // asking every codec about megabytes of text costs more than showing it
-    }
-    return DecodeWithSystem(bytes);
+    return {};
 }
 
 } // namespace archive::win32

@@ -33,9 +33,10 @@ PreviewImage DecodeTga(std::string_view bytes);
 // when it is not).
 PreviewImage DecodeWithSystem(std::string_view bytes);
 
-// The preview's image reading, in the order the Linux window uses: by the
-// name's extension first (TGA has no signature), then, unless the content
-// reads as text, by the content.
-PreviewImage DecodePreviewImage(std::string_view bytes, std::string_view name);
+// An image by the name's extension: a ".tga" by DecodeTga, the extensions
+// of the system's own codecs by them; empty for any other name. With
+// DecodeWithSystem as the reading by content, this is what the core's
+// ChoosePreviewView asks of a face.
+PreviewImage DecodeByName(std::string_view bytes, std::string_view name);
 
 } // namespace archive::win32

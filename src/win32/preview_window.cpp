@@ -1,5 +1,7 @@
 #include "win32/preview_window.h"
 
+#include "commands/command_state.h"
+#include "commands/preview_view.h"
 #include "platform/text_encoding.h"
 #include "win32/dpi.h"
 
@@ -201,11 +203,20 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
     image_ = {};
     drawn_.clear();
     textView_.Clear();
-    if (!preview.problem.empty()) {
+    const auto byName = [&] {
+        image_ = DecodeByName(bytes, preview.name);
+        return !image_.Empty();
+    };
+    const auto byContent = [&] {
+        image_ = DecodeWithSystem(bytes);
+        return !image_.Empty();
+    };
+    const PreviewView view = ChoosePreviewView(preview, ImageDecoding{byName, byContent});
+    if (view == PreviewView::Problem) {
         shown_ = Shown::Problem;
         SetWindowTextW(summary_, name.c_str());
         SetWindowTextW(problem_, Windows1252ToWide(preview.problem).c_str());
-    } else if (image_ = DecodePreviewImage(bytes, preview.name); !image_.Empty()) {
+    } else if (view == PreviewView::Image) {
         shown_ = Shown::Image;
         SetWindowTextW(summary_, (name + L": image, " + std::to_wstring(image_.width) + L" x " +
                                   std::to_wstring(image_.height) + L" pixels, " + size + L" bytes")
@@ -226,7 +237,7 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
         }
         SetWindowTextW(imageView_, name.c_str());
         InvalidateRect(imageView_, nullptr, TRUE);
-    } else if (LooksLikeText(bytes)) {
+    } else if (view == PreviewView::Text) {
         shown_ = Shown::Text;
         const bool cut = bytes.size() > kPreviewTextLimit;
         SetWindowTextW(
@@ -246,6 +257,20 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
     ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(hwnd_);
     SetFocus(shown_ == Shown::Problem ? hwnd_ : content());
+}
+
+bool PreviewWindow::ShowNode(HWND owner, FrmBig& frm, int node)
+{
+    EntryPreview preview;
+    {
+        const RunningScope reading(frm, RunningCommand::Preview);
+        if (!reading.Started()) {
+            return false;
+        }
+        preview = PreviewEntry(frm, node);
+    }
+    Show(owner, preview);
+    return true;
 }
 
 void PreviewWindow::PaintImage(HWND window)

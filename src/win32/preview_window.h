@@ -3,6 +3,7 @@
 #include "commands/entry_preview.h"
 #include "win32/log_view.h"
 #include "win32/preview_image.h"
+#include "window/frm_big.h"
 
 #include <windows.h>
 
@@ -11,10 +12,10 @@
 namespace archive::win32 {
 
 // The preview of one entry, a modeless window owned by the main window: an
-// image when the entry is one (see DecodePreviewImage), text (Windows-1252,
-// the first MiB) when it reads as text, a hex dump (the first 64 KiB)
-// otherwise; a damaged entry, a folder or an RBF entry shows why instead.
-// What is read and how much is the core's PreviewEntry; this only draws it.
+// image, text (Windows-1252, the first MiB) or a hex dump (the first 64 KiB),
+// as the core's ChoosePreviewView decides; a damaged entry, a folder or an
+// RBF entry shows why instead. What is read and how much is the core's
+// PreviewEntry; this only draws it.
 //
 // The main window keeps one and calls Show for each entry; closing the
 // window (the close box or Escape) only hides it, and the owner's
@@ -31,6 +32,9 @@ class PreviewWindow {
     // Shows the entry, creating the window owned by `owner` on first use,
     // and brings it to the front.
     void Show(HWND owner, const EntryPreview& preview);
+    // Reads the catalogue node's entry (PreviewEntry) as a running command of
+    // its own and shows it; false, showing nothing, while another command runs.
+    bool ShowNode(HWND owner, FrmBig& frm, int node);
 
     HWND hwnd() const { return hwnd_; }
     // The line above the content: the name and what is shown of it.

@@ -1,6 +1,7 @@
 // The Windows preview window and drag and drop, under Wine: the window is
 // shown an entry the core read and its child controls are read back; the
 // data object of a drag is asked for its files as Explorer asks.
+#include "commands/command_state.h"
 #include "platform/text_encoding.h"
 #include "support/test_window.h"
 #include "win32/drag_source.h"
@@ -209,13 +210,14 @@ TEST_F(Preview, ShowsOtherBytesAsHexAndAFolderAsWhyNot)
     EXPECT_EQ(Text(preview.content()), L"A folder has no content of its own to show.");
 }
 
-TEST_F(Preview, EscapeHidesTheWindowAndTheOwnersEndDestroysIt)
+TEST_F(Preview, EscapeHidesItTheOwnersEndDestroysItAndARunningCommandKeepsItOut)
 {
     const HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                        nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(owner, nullptr);
     PreviewWindow preview;
-    preview.Show(owner, PreviewEntry(window.frm, Node("readme.txt")));
+    ASSERT_TRUE(preview.ShowNode(owner, window.frm, Node("readme.txt")));
+    EXPECT_EQ(window.frm.Running, RunningCommand::None);
     EXPECT_EQ(GetWindow(preview.hwnd(), GW_OWNER), owner);
     ASSERT_TRUE(IsWindowVisible(preview.hwnd()));
     SendMessageW(preview.content(), WM_KEYDOWN, VK_ESCAPE, 0);
@@ -226,6 +228,12 @@ TEST_F(Preview, EscapeHidesTheWindowAndTheOwnersEndDestroysIt)
     EXPECT_EQ(preview.hwnd(), nullptr);
     preview.Show(nullptr, PreviewEntry(window.frm, Node("readme.txt"))); // and makes a new one
     EXPECT_NE(preview.hwnd(), nullptr);
+
+    {
+        const RunningScope loading(window.frm, RunningCommand::Load); // the tables may be half read
+        EXPECT_FALSE(preview.ShowNode(nullptr, window.frm, Node("data.bin")));
+    }
+    EXPECT_EQ(preview.shown(), PreviewWindow::Shown::Text);
 }
 
 TEST_F(Preview, ShowsTheFirstMebibyteOfLongText)
@@ -325,11 +333,14 @@ TEST_F(DragOut, TheDataObjectNamesTheFilesTheCoreExtracted)
         DragOutFolders folders;
         std::vector<JobProgress> told;
         JobControl control;
-        control.progress = [&](const JobProgress& now) { told.push_back(now); };
+        control.progress = [&](const JobProgress& now) {
+            told.push_back(now);
+            EXPECT_EQ(window.frm.Running, RunningCommand::DragOut); // an open must wait
+        };
         const std::vector<fs::path> files = ExtractForDragOut(
             window.frm, {Node("art"), Node("readme.txt"), Node("red.png")}, folders, control);
         ASSERT_EQ(files.size(), 2u); // red.png lies inside art: written once, with it
-        EXPECT_FALSE(window.frm.Extracting);
+        EXPECT_EQ(window.frm.Running, RunningCommand::None);
         ASSERT_EQ(folders.folders().size(), 1u);
         made = folders.folders();
         EXPECT_EQ(files[0], folders.folders()[0] / "art");
@@ -374,9 +385,11 @@ TEST_F(DragOut, CancelledOrRefusedHandsNothingOver)
     EXPECT_TRUE(ExtractForDragOut(window.frm, {Node("art")}, folders, {}).empty());
     window.frm.PendingClose = FrmBig::CloseRequest::None;
 
-    window.frm.Extracting = true; // another command runs
-    EXPECT_EQ(StartDragOut(nullptr, window.frm, {Node("readme.txt")}, folders), DragOutResult::Refused);
-    window.frm.Extracting = false;
+    {
+        const RunningScope job(window.frm, RunningCommand::Job); // another command runs
+        EXPECT_EQ(StartDragOut(nullptr, window.frm, {Node("readme.txt")}, folders), DragOutResult::Refused);
+        EXPECT_TRUE(ExtractForDragOut(window.frm, {Node("readme.txt")}, folders, {}).empty());
+    }
 
     window.Open(BuildRbf(RbfSpec{}), "test.big"); // no extraction from RBF archives
     EXPECT_EQ(StartDragOut(nullptr, window.frm, {1}, folders), DragOutResult::Refused);
