@@ -164,7 +164,14 @@ PreviewImage DecodeTga(std::string_view bytes)
     if (!runs && bytes.size() - cursor.at < count * pixelBytes) {
         return {};
     }
-    std::vector<Pixel> stored(count);
+    PreviewImage image;
+    image.width = width;
+    image.height = height;
+    image.pixels.resize(count * 4);
+    // Pixels in stored order first, then put the right way round in place.
+    const auto put = [&](std::size_t index, const Pixel& value) {
+        std::memcpy(&image.pixels[index * 4], value.data(), 4);
+    };
     for (std::size_t done = 0; done < count;) {
         std::size_t repeat = 1;
         bool literal = true;
@@ -176,40 +183,31 @@ PreviewImage DecodeTga(std::string_view bytes)
             repeat = std::min<std::size_t>((*packet & 127u) + 1, count - done);
             literal = (*packet & 128u) == 0;
         }
-        if (literal) {
-            for (std::size_t i = 0; i < repeat; ++i) {
+        Pixel value{};
+        for (std::size_t i = 0; i < repeat; ++i) {
+            if (literal || i == 0) {
                 const unsigned char* at = cursor.Take(pixelBytes);
-                if (!at || !read(at, stored[done++])) {
+                if (!at || !read(at, value)) {
                     return {};
                 }
             }
-        } else {
-            const unsigned char* at = cursor.Take(pixelBytes);
-            Pixel value{};
-            if (!at || !read(at, value)) {
-                return {};
-            }
-            std::fill_n(stored.begin() + static_cast<std::ptrdiff_t>(done), repeat, value);
-            done += repeat;
+            put(done++, value);
         }
     }
-
-    PreviewImage image;
-    image.width = width;
-    image.height = height;
-    image.pixels.resize(count * 4);
-    const bool topDown = (descriptor & 0x20) != 0;
-    const bool rightToLeft = (descriptor & 0x10) != 0;
-    for (int y = 0; y < height; ++y) {
-        const int row = topDown ? y : height - 1 - y;
-        for (int x = 0; x < width; ++x) {
-            const int column = rightToLeft ? width - 1 - x : x;
-            const Pixel& p = stored[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) +
-                                    static_cast<std::size_t>(column)];
-            std::memcpy(&image.pixels[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                                       static_cast<std::size_t>(x)) *
-                                      4],
-                        p.data(), 4);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    if ((descriptor & 0x20) == 0) { // stored bottom row first
+        for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+            std::swap_ranges(image.pixels.begin() + static_cast<std::ptrdiff_t>(top * rowBytes),
+                             image.pixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * rowBytes),
+                             image.pixels.begin() + static_cast<std::ptrdiff_t>(bottom * rowBytes));
+        }
+    }
+    if ((descriptor & 0x10) != 0) { // stored right to left
+        for (std::size_t row = 0; row < static_cast<std::size_t>(height); ++row) {
+            std::uint8_t* first = image.pixels.data() + row * rowBytes;
+            for (std::size_t left = 0, right = rowBytes - 4; left < right; left += 4, right -= 4) {
+                std::swap_ranges(first + left, first + left + 4, first + right);
+            }
         }
     }
     return image;

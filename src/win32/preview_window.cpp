@@ -201,7 +201,6 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
     const std::wstring size = Count(preview.content.size());
     const std::string_view bytes = preview.content.AsText();
     image_ = {};
-    drawn_.clear();
     textView_.Clear();
     const auto byName = [&] {
         image_ = DecodeByName(bytes, preview.name);
@@ -221,19 +220,15 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
         SetWindowTextW(summary_, (name + L": image, " + std::to_wstring(image_.width) + L" x " +
                                   std::to_wstring(image_.height) + L" pixels, " + size + L" bytes")
                                      .c_str());
-        // Transparent pixels show the view's own colour.
+        // Transparent pixels show the view's own colour; blended in place, not in a second copy.
         const COLORREF back = GetSysColor(COLOR_WINDOW);
         const int backColour[3] = {GetBValue(back), GetGValue(back), GetRValue(back)};
-        drawn_.resize(image_.pixels.size());
         for (std::size_t i = 0; i < image_.pixels.size(); i += 4) {
             const int alpha = image_.pixels[i + 3];
-            for (int c = 0; c < 3; ++c) {
-                drawn_[i + static_cast<std::size_t>(c)] =
-                    static_cast<std::uint8_t>((image_.pixels[i + static_cast<std::size_t>(c)] * alpha +
-                                               backColour[c] * (255 - alpha) + 127) /
-                                              255);
+            for (std::size_t c = 0; c < 3; ++c) {
+                image_.pixels[i + c] = static_cast<std::uint8_t>(
+                    (image_.pixels[i + c] * alpha + backColour[c] * (255 - alpha) + 127) / 255);
             }
-            drawn_[i + 3] = 0;
         }
         SetWindowTextW(imageView_, name.c_str());
         InvalidateRect(imageView_, nullptr, TRUE);
@@ -280,7 +275,7 @@ void PreviewWindow::PaintImage(HWND window)
     RECT client{};
     GetClientRect(window, &client);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-    if (!image_.Empty() && !drawn_.empty()) {
+    if (!image_.Empty()) {
         // At its own size, or smaller to fit the view: never blown up.
         const double scale = std::min({1.0, static_cast<double>(client.right) / image_.width,
                                        static_cast<double>(client.bottom) / image_.height});
@@ -296,7 +291,7 @@ void PreviewWindow::PaintImage(HWND window)
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr);
         StretchDIBits(dc, (client.right - width) / 2, (client.bottom - height) / 2, width, height, 0, 0,
-                      image_.width, image_.height, drawn_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+                      image_.width, image_.height, image_.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
     }
     EndPaint(window, &paint);
 }

@@ -44,6 +44,8 @@ class PreviewWindow {
     // static control for a problem, the image view (class kImageViewClass).
     HWND content() const;
     Shown shown() const { return shown_; }
+    // The image as drawn: each pixel's colour over the view's colour by its
+    // alpha, which is kept.
     const PreviewImage& image() const { return image_; }
 
     static constexpr const wchar_t* kWindowClass = L"ArchiveToolPreview";
@@ -72,7 +74,6 @@ class PreviewWindow {
     UINT dpi_ = 96;
     Shown shown_ = Shown::Nothing;
     PreviewImage image_;
-    std::vector<std::uint8_t> drawn_; // image_ over the window colour, rows bottom-up for the DIB
 };
 
 } // namespace archive::win32

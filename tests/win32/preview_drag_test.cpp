@@ -286,6 +286,9 @@ TEST(PreviewImage, ReadsTgaRunsColourMapsAndEitherRowOrderButNothingShort)
     ASSERT_EQ(image.width, 2);
     EXPECT_EQ(PixelAt(image, 0, 0), (std::array<int, 4>{0x40, 0x50, 0x60, 255}));
     EXPECT_EQ(PixelAt(image, 1, 0), (std::array<int, 4>{0x10, 0x20, 0x30, 255}));
+    mapped[17] = 0x30; // now stored right to left
+    image = DecodeTga(mapped);
+    EXPECT_EQ(PixelAt(image, 0, 0), (std::array<int, 4>{0x10, 0x20, 0x30, 255}));
 
     // Short of pixels, a run past the data, an index past the map, a size past the limit: nothing.
     EXPECT_TRUE(DecodeTga(twoRows.substr(0, twoRows.size() - 1)).Empty());
