@@ -1,6 +1,6 @@
 #include "win32/details_sort.h"
 
-#include "window/catalogue_details.h"
+#include "commands/catalogue_details.h"
 
 #include <algorithm>
 

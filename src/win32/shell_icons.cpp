@@ -1,7 +1,7 @@
 #include "win32/shell_icons.h"
 
+#include "commands/catalogue_details.h"
 #include "win32/text.h"
-#include "window/catalogue_details.h"
 
 #include <shellapi.h>
 
