@@ -145,6 +145,14 @@ void MainWindow::ApplyFilter()
     ShowFolderOf(Kept(selected) ? selected : listedFolder_ != 0 && Kept(listedFolder_) ? listedFolder_ : 0);
 }
 
+// Details and Icons: the report view with its columns, or names alone in columns of a list.
+void MainWindow::ShowDetails(bool shown)
+{
+    detailsShown_ = shown;
+    SendMessageW(list_.hwnd(), LVM_SETVIEW, shown ? LV_VIEW_DETAILS : LV_VIEW_LIST, 0);
+    UpdateCommands();
+}
+
 std::vector<int> MainWindow::SelectedNodes() const
 {
     std::vector<int> nodes = list_.SelectedNodes();

@@ -20,7 +20,6 @@ void MainWindow::OpenFile(const std::filesystem::path& path)
     std::error_code error;
     const std::filesystem::path full = std::filesystem::absolute(path, error).lexically_normal();
     OpenNamedFile(frm_, dialogState_, PathToUtf8(error ? path : full));
-    FollowArchiveFolder();
     UpdateCommands();
     FlushPending();
 }

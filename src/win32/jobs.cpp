@@ -3,6 +3,7 @@
 #include "win32/main_window.h"
 
 #include "commands/extract_to.h"
+#include "commands/output_folder.h"
 #include "win32/dialogs.h"
 
 namespace archive::win32 {
@@ -16,6 +17,10 @@ void MainWindow::RunJob(const std::wstring& title, const std::function<void(cons
 {
     FlushPending();
     {
+        const RunningScope running(frm_, RunningCommand::Job);
+        if (!running.Started()) {
+            return;
+        }
         JobDialog dialog(hwnd_, title, scale_.dpi);
         job_ = &dialog;
         UpdateCommands();
@@ -54,8 +59,8 @@ void MainWindow::ExtractTo()
     SetReport report;
     RunJob(L"Extracting",
            [&](const JobControl& control) { report = ExtractToJob(frm_, nodes, where).Run(control); });
-    if (!report.refused) {
-        lastOutput_ = report.destination;
+    if (!report.refused && report.written > 0) {
+        NoteOutputWritten(frm_, report.destination);
     }
 }
 
@@ -64,17 +69,9 @@ void MainWindow::TestArchive()
     RunJob(L"Testing", [&](const JobControl& control) { TestArchiveJob(frm_).Run(control); });
 }
 
-// The folder the last extraction wrote to (Extract To's destination, or the
-// toolbar commands' ".\data"); before any, the toolbar commands' output root.
 void MainWindow::OpenOutputFolder()
 {
-    std::error_code error;
-    const std::filesystem::path data = frm_.OutputBase / "data";
-    const std::filesystem::path folder =
-        !lastOutput_.empty() && std::filesystem::is_directory(lastOutput_, error) ? lastOutput_
-        : std::filesystem::is_directory(data, error)                              ? data
-                                                                                  : frm_.OutputBase;
-    folderOpener(std::filesystem::absolute(folder, error).lexically_normal());
+    folderOpener(OutputFolderToOpen(frm_));
 }
 
 } // namespace archive::win32

@@ -1,5 +1,6 @@
 #include "win32/main_window.h"
 
+#include "commands/command_table.h"
 #include "commands/exit_command.h"
 #include "commands/extract_to.h"
 #include "version/version_text.h"
@@ -253,25 +254,32 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 
 bool MainWindow::Busy() const
 {
-    return frm_.Extracting || job_ != nullptr;
+    return CommandRunning(frm_) || faceRunning_ != RunningCommand::None;
+}
+
+CommandContext MainWindow::Context() const
+{
+    CommandContext context = ContextOf(frm_);
+    if (context.running == RunningCommand::None) {
+        context.running = faceRunning_;
+    }
+    return context;
 }
 
 void MainWindow::OnCommand(int id)
 {
-    // While a command lets messages run, nothing may change what it reads. Exit
-    // and the close box go through their own rule: they stop it, then close.
-    if (Busy() && id != kCmdExit && id != kCmdAbout && id != kCmdOpenOutput && id != kCmdFilter) {
-        MessageBeep(MB_ICONWARNING);
+    // While a command lets messages run, nothing may change what it reads
+    // (the shared command state says what). Exit and the close box go through
+    // their own rule: they stop it, then close.
+    if (CommandId command{}; CommandOf(id, command) && !StateOf(command, Context()).enabled) {
+        if (Busy()) {
+            MessageBeep(MB_ICONWARNING);
+        }
         return;
-    }
-    if (id != kCmdExit && id != kCmdAbout && id != kCmdFilter && id != kCmdSelectAll && !menus_.Enabled(id) &&
-        !(id > kButtonBase && toolbar_.Wanted(id - kButtonBase))) {
-        return; // a key for a command that is grey now
     }
     switch (id) {
     case kCmdOpen:
         archive::mnuFileOpen_Click(frm_, *dialog_, dialogState_);
-        FollowArchiveFolder();
         FlushPending();
         break;
     case kCmdExit:
@@ -301,9 +309,13 @@ void MainWindow::OnCommand(int id)
     case kCmdPreview:
         Preview();
         break;
-    case kCmdSelectAll:
-        list_.SelectAll();
-        SetFocus(list_.hwnd());
+    case kCmdDetails:
+        ShowDetails(!detailsShown_);
+        break;
+    case kCmdCatalogueOrder:
+        order_.Reset();
+        list_.SetSortMark(-1, true);
+        ShowFolderOf(listedFolder_);
         break;
     default:
         if (id > kButtonBase && id <= kButtonBase + Toolbar::kButtons) {
@@ -353,58 +365,35 @@ void MainWindow::ToolbarClick(int position)
         return;
     }
     const bool extracts = key == "SaveAll" || key == "SaveSelected";
-    if (key == "SaveAll") {
-        toolbar_.Allow(false); // ExtractAll lets messages run: nothing may change what it reads
+    if (extracts) {
+        // ExtractAll lets messages run: nothing may change what it reads.
+        faceRunning_ = RunningCommand::Extraction;
+        UpdateCommands();
         pending_.CommandStarts();
     }
     ToolbarButtonClick(frm_, *dialog_, dialogState_, key);
-    if (key == "SaveAll") {
-        toolbar_.Allow(true);
-    }
-    if (extracts) {
-        lastOutput_ = frm_.OutputBase / "data";
-    } else {
-        FollowArchiveFolder();
-    }
+    faceRunning_ = RunningCommand::None;
     UpdateCommands();
     FlushPending();
 }
 
-// The toolbar commands write ".\data" beside the archive, as in the other
-// window, not wherever the program was started from (for a program in
-// Program Files, a folder the user may not write to).
-void MainWindow::FollowArchiveFolder()
-{
-    if (const std::filesystem::path folder = ArchiveFolder(frm_);
-        !folder.empty() && folder != frm_.OutputBase) {
-        frm_.OutputBase = folder;
-        lastOutput_.clear(); // it showed where another archive's files went
-    }
-}
-
 void MainWindow::UpdateCommands()
 {
-    // Open and the toolbar's commands read and replace what a running command
-    // uses; Extract To and Test Archive need a whole SGA catalogue, as Save All does.
-    const bool free = !Busy();
-    const bool sga = toolbar_.Wanted(6);
-    const int focused = list_.FocusedNode();
-    const bool file = focused != 0 && !details_.IsFolder(focused);
-    for (const int id :
-         {int{kCmdOpen}, int{kCmdDebugToFile}, kButtonBase + 1, kButtonBase + 2, kButtonBase + 3}) {
-        menus_.Enable(id, free);
+    const CommandContext context = Context();
+    for (const CommandSpec& spec : CommandTable()) {
+        const CommandState state = StateOf(spec.id, context);
+        bool enabled = state.enabled;
+        if (spec.id == CommandId::Preview) {
+            const int focused = list_.FocusedNode();
+            enabled = enabled && focused != 0 && !details_.IsFolder(focused);
+        }
+        menus_.Enable(IdentifierOf(spec.id), enabled);
+        if (spec.toolbarPosition != 0) {
+            toolbar_.Set(spec.toolbarPosition, enabled, HostWide(state.reason));
+        }
     }
-    menus_.Enable(kButtonBase + 5, free && toolbar_.Wanted(5));
-    menus_.Enable(kButtonBase + 6, free && sga);
-    menus_.Enable(kCmdExtractTo, free && sga);
-    menus_.Enable(kCmdTestArchive, free && sga);
-    menus_.Enable(kCmdPreview, free && file && frm_.CatalogueFormat == ArchiveFormat::Sga);
-    menus_.Enable(kCmdExit, true);
-    toolbar_.Allow(free);
-    const bool rbf = frm_.CatalogueFormat == ArchiveFormat::Rbf;
-    const std::wstring why = L"RBF archives can be browsed but not extracted";
-    toolbar_.SetReason(5, rbf ? L"Save Selected File: " + why : L"");
-    toolbar_.SetReason(6, rbf ? L"Save All Files in Archive: " + why : L"");
+    menus_.Check(kCmdDebugToFile, frm_.DebugToFile);
+    menus_.Check(kCmdDetails, detailsShown_);
 }
 
 void MainWindow::ShowAbout()
@@ -444,7 +433,7 @@ void MainWindow::FlushPending()
         logView_.Clear();
     }
     if (!changes.log.empty()) {
-        logView_.Append(std::wstring(changes.log.begin(), changes.log.end()));
+        logView_.Append(changes.log);
     }
     if (changes.status) {
         const std::wstring status =
@@ -503,10 +492,9 @@ void MainWindow::SetStatusHostText(std::string_view utf8)
     ScheduleFlush();
 }
 
-void MainWindow::SetButtonEnabled(int position, bool enabled)
+void MainWindow::SetButtonEnabled(int, bool)
 {
-    toolbar_.SetWanted(position, enabled);
-    UpdateCommands();
+    UpdateCommands(); // the shared command state decides, from what the loader left
 }
 
 void MainWindow::ShowMessage(std::string_view utf8)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/catalogue_details.h"
+#include "commands/command_state.h"
 #include "commands/open_command.h"
 #include "extract/job.h"
 #include "platform/registry.h"
@@ -94,7 +95,7 @@ class MainWindow : public Widgets {
     // Whether a command (menu item, toolbar button) is enabled now.
     bool CommandEnabled(int id) const { return menus_.Enabled(id); }
     // Where the last extraction wrote: Open Output Folder shows it.
-    const std::filesystem::path& LastOutput() const { return lastOutput_; }
+    const std::filesystem::path& LastOutput() const { return frm_.LastOutputFolder; }
 
     // Applies the log lines, status text and progress gathered so far.
     void FlushPending();
@@ -121,10 +122,12 @@ class MainWindow : public Widgets {
     LRESULT OnNotify(const NMHDR& header);
     void OnClose();
     void ToolbarClick(int position);
-    void FollowArchiveFolder();
     // Enables each command for the state the window is in.
     void UpdateCommands();
     bool Busy() const;
+    // The shared command state's view of this window, with what the face runs itself.
+    CommandContext Context() const;
+    void ShowDetails(bool shown);
     void ShowAbout();
     void Pump();
     void ScheduleFlush();
@@ -198,7 +201,9 @@ class MainWindow : public Widgets {
     DetailsOrder order_;
     ShellIcons icons_;
     int listedFolder_ = 0;
-    std::filesystem::path lastOutput_;
+    bool detailsShown_ = true;
+    // A command the face runs that the core does not mark (Save All, while it lets messages run).
+    RunningCommand faceRunning_ = RunningCommand::None;
 
     // The splitter between the upper panes and the log box: the upper panes'
     // share of the height they have together.

@@ -1,54 +1,115 @@
 #include "win32/menu_bar.h"
 
+#include "commands/command_table.h"
+#include "win32/text.h"
+
 #include <array>
+#include <string>
+#include <vector>
 
 namespace archive::win32 {
+
+namespace {
+
+struct Identified {
+    CommandId command;
+    int identifier;
+};
+constexpr std::array<Identified, 16> kIdentifiers = {{
+    {CommandId::Open, kCmdOpen},
+    {CommandId::OpenSV1, kButtonBase + 1},
+    {CommandId::OpenBIG, kButtonBase + 2},
+    {CommandId::OpenSGA, kButtonBase + 3},
+    {CommandId::SaveSelected, kButtonBase + 5},
+    {CommandId::SaveAll, kButtonBase + 6},
+    {CommandId::ExtractTo, kCmdExtractTo},
+    {CommandId::TestArchive, kCmdTestArchive},
+    {CommandId::OpenOutputFolder, kCmdOpenOutput},
+    {CommandId::Exit, kCmdExit},
+    {CommandId::DebugToFile, kCmdDebugToFile},
+    {CommandId::About, kCmdAbout},
+    {CommandId::Details, kCmdDetails},
+    {CommandId::CatalogueOrder, kCmdCatalogueOrder},
+    {CommandId::Filter, kCmdFilter},
+    {CommandId::Preview, kCmdPreview},
+}};
+
+// "Ctrl+E" as an accelerator; false for keys the focused control handles
+// itself (Space and Enter belong to the list, and a letter to the filter box).
+bool Accelerator(std::string_view shortcut, int identifier, ACCEL& key)
+{
+    constexpr std::string_view control = "Ctrl+";
+    if (shortcut.size() != control.size() + 1 || shortcut.substr(0, control.size()) != control) {
+        return false;
+    }
+    key = {FVIRTKEY | FCONTROL, static_cast<WORD>(shortcut.back()), static_cast<WORD>(identifier)};
+    return true;
+}
+
+} // namespace
+
+int IdentifierOf(CommandId command)
+{
+    for (const Identified& entry : kIdentifiers) {
+        if (entry.command == command) {
+            return entry.identifier;
+        }
+    }
+    return 0;
+}
+
+bool CommandOf(int identifier, CommandId& command)
+{
+    for (const Identified& entry : kIdentifiers) {
+        if (entry.identifier == identifier) {
+            command = entry.command;
+            return true;
+        }
+    }
+    return false;
+}
 
 MenuBar::~MenuBar()
 {
     if (accelerators_) {
         DestroyAcceleratorTable(accelerators_);
     }
-    if (menu_ && !IsMenu(menu_)) {
-        menu_ = nullptr; // went with its window
-    }
 }
 
 HMENU MenuBar::Build()
 {
     menu_ = CreateMenu();
-    const HMENU file = CreatePopupMenu();
-    AppendMenuW(file, MF_STRING, kCmdOpen, L"&Open\tCtrl+O");
-    AppendMenuW(file, MF_STRING, kButtonBase + 1, L"Open SV&1 BIG File…");
-    AppendMenuW(file, MF_STRING, kButtonBase + 2, L"Open SV&2 BIG File…");
-    AppendMenuW(file, MF_STRING, kButtonBase + 3, L"Open &MF SGA File…");
-    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(file, MF_STRING | MF_GRAYED, kButtonBase + 5, L"Save &Selected File");
-    AppendMenuW(file, MF_STRING | MF_GRAYED, kButtonBase + 6, L"Save &All Files in Archive");
-    AppendMenuW(file, MF_STRING | MF_GRAYED, kCmdExtractTo, L"Extract &To…\tCtrl+E");
-    AppendMenuW(file, MF_STRING | MF_GRAYED, kCmdTestArchive, L"&Test Archive\tCtrl+T");
-    AppendMenuW(file, MF_STRING, kCmdOpenOutput, L"Open Output &Folder");
-    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(file, MF_STRING, kCmdExit, L"E&xit");
-    const HMENU view = CreatePopupMenu();
-    AppendMenuW(view, MF_STRING, kCmdFilter, L"&Filter\tCtrl+F");
-    AppendMenuW(view, MF_STRING | MF_GRAYED, kCmdPreview, L"&Preview\tEnter");
-    AppendMenuW(view, MF_STRING, kCmdSelectAll, L"Select &All\tCtrl+A");
-    const HMENU options = CreatePopupMenu();
-    AppendMenuW(options, MF_STRING | MF_UNCHECKED, kCmdDebugToFile, L"&Debug to File");
-    const HMENU help = CreatePopupMenu();
-    AppendMenuW(help, MF_STRING, kCmdAbout, L"&About");
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"&View");
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(options), L"&Options");
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
-
-    // Ctrl+A and Enter belong to the control that has the focus (the filter box
-    // selects its text with Ctrl+A): the list handles them itself.
-    std::array<ACCEL, 4> keys = {{{FVIRTKEY | FCONTROL, 'O', kCmdOpen},
-                                  {FVIRTKEY | FCONTROL, 'E', kCmdExtractTo},
-                                  {FVIRTKEY | FCONTROL, 'T', kCmdTestArchive},
-                                  {FVIRTKEY | FCONTROL, 'F', kCmdFilter}}};
+    std::vector<ACCEL> keys;
+    for (const std::string_view title : MenuTitles()) {
+        const HMENU popup = CreatePopupMenu();
+        for (const CommandSpec& spec : CommandTable()) {
+            if (spec.menu != title) {
+                continue;
+            }
+            const int identifier = IdentifierOf(spec.id);
+            if (spec.id == CommandId::Exit) {
+                // The toolbar's commands in the menu too, so the keyboard reaches every command.
+                AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+                for (int position = 1; position <= 6; ++position) {
+                    if (const CommandSpec* button = ToolbarCommand(position)) {
+                        const std::wstring text = HostWide(button->tooltip);
+                        AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(IdentifierOf(button->id)),
+                                    text.c_str());
+                    }
+                }
+                AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+            }
+            std::wstring text = HostWide(spec.text);
+            if (!spec.shortcut.empty()) {
+                text += L"\t" + HostWide(spec.shortcut);
+            }
+            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(identifier), text.c_str());
+            if (ACCEL key{}; Accelerator(spec.shortcut, identifier, key)) {
+                keys.push_back(key);
+            }
+        }
+        AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), HostWide(title).c_str());
+    }
     accelerators_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
     return menu_;
 }
@@ -72,14 +133,15 @@ void MenuBar::Check(int id, bool checked)
 int MenuBar::TrackContextMenu(HWND owner, POINT at) const
 {
     const HMENU popup = CreatePopupMenu();
-    const auto item = [&](int id, const wchar_t* text) {
+    for (const CommandId command : ContextMenuCommands()) {
+        const int id = IdentifierOf(command);
+        const std::wstring text = HostWide(SpecOf(command).text);
         AppendMenuW(popup, MF_STRING | (Enabled(id) ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(id),
-                    text);
-    };
-    item(kCmdPreview, L"&Preview");
-    AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-    item(kCmdExtractTo, L"Extract &To…");
-    item(kCmdTestArchive, L"&Test Archive");
+                    text.c_str());
+        if (command == CommandId::Preview) {
+            AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        }
+    }
     SetMenuDefaultItem(popup, kCmdPreview, FALSE);
     const int chosen = static_cast<int>(
         TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, owner, nullptr));

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "commands/command_state.h"
+
 #include <windows.h>
 
 namespace archive::win32 {
 
-// Menu items, toolbar buttons and keys, as the WM_COMMAND identifiers they send.
+// The WM_COMMAND identifiers of the shared commands (commands/command_table.h).
 // Toolbar button at position p (1 to 6, 4 the separator) sends kButtonBase + p;
 // the File menu's items for the toolbar's commands send the same.
-enum CommandId : int {
+enum CommandIdentifier : int {
     kCmdOpen = 100,
     kCmdExit = 101,
     kCmdDebugToFile = 102,
@@ -17,11 +19,17 @@ enum CommandId : int {
     kCmdOpenOutput = 106,
     kCmdFilter = 107,
     kCmdPreview = 108,
-    kCmdSelectAll = 109,
+    kCmdDetails = 109,
+    kCmdCatalogueOrder = 110,
     kButtonBase = 200,
 };
 
-// The menu bar, the list's context menu and the accelerators.
+// The identifier a shared command sends, and back (false for none).
+int IdentifierOf(CommandId command);
+bool CommandOf(int identifier, CommandId& command);
+
+// The menu bar, the list's context menu and the accelerators, all from the
+// shared command table.
 class MenuBar {
   public:
     MenuBar() = default;
@@ -38,8 +46,8 @@ class MenuBar {
     bool Enabled(int id) const;
     void Check(int id, bool checked);
 
-    // Shows the right-click menu (Preview, Extract To…, Test Archive) at a
-    // screen point, each item enabled as in the menu bar; the chosen command or 0.
+    // Shows the right-click menu at a screen point, each item enabled as in
+    // the menu bar; the chosen command or 0.
     int TrackContextMenu(HWND owner, POINT at) const;
 
   private:

@@ -1,6 +1,8 @@
 #include "win32/toolbar.h"
 
+#include "commands/command_table.h"
 #include "win32/resource_ids.h"
+#include "win32/text.h"
 
 #include <cstddef>
 
@@ -10,31 +12,15 @@ namespace {
 
 constexpr COLORREF kLightGrey = RGB(192, 192, 192);
 
-// A toolbar button's key, tooltip and image, left to right; an empty key is the separator.
-struct ButtonSpec {
-    const char* key;
-    const wchar_t* tooltip;
-    int image;
-};
-constexpr std::array<ButtonSpec, Toolbar::kButtons> kSpecs = {{{"OpenSV1", L"Open SV1 BIG File", 1},
-                                                               {"OpenBIG", L"Open SV2 BIG File", 2},
-                                                               {"OpenSGA", L"Open MF SGA File", 3},
-                                                               {"", L"", 0},
-                                                               {"SaveSelected", L"Save Selected File", 4},
-                                                               {"SaveAll", L"Save All Files in Archive", 5}}};
 // The image list's icons, in the order of its keys "Open", "OpenSV1", "OpenBIG",
 // "OpenSGA", "SaveSelected", "SaveAll" (the first is not used by a button).
 constexpr std::array<int, 6> kImageIcons = {IDI_APP,     IDI_OPENSV1,      IDI_OPENBIG,
                                             IDI_OPENSGA, IDI_SAVESELECTED, IDI_SAVEALL};
 
-const ButtonSpec& Spec(int position)
+// A button's image: its position in the image list's keys.
+int ImageOf(int position)
 {
-    return kSpecs[static_cast<std::size_t>(position - 1)];
-}
-
-bool IsButton(int position)
-{
-    return position >= 1 && position <= Toolbar::kButtons && *Spec(position).key != '\0';
+    return position <= 3 ? position : position - 1;
 }
 
 } // namespace
@@ -57,7 +43,8 @@ HWND Toolbar::Create(HWND parent, int id, int commandBase, UINT dpi)
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     // List style with mixed buttons: each button has a name (read by screen
     // readers, shown as its tooltip) and shows its image alone.
-    hwnd_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"Toolbar",
+    const std::wstring name = HostWide(kToolbarAccessibleName);
+    hwnd_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, name.c_str(),
                             WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | TBSTYLE_LIST | CCS_TOP,
                             0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
                             nullptr);
@@ -69,15 +56,16 @@ HWND Toolbar::Create(HWND parent, int id, int commandBase, UINT dpi)
     for (int position = 1; position <= kButtons; ++position) {
         TBBUTTON& button = buttons[static_cast<std::size_t>(position - 1)];
         button.idCommand = commandBase_ + position;
-        if (!IsButton(position)) {
+        const CommandSpec* spec = ToolbarCommand(position);
+        if (!spec) {
             button.fsStyle = BTNS_SEP;
             continue;
         }
-        button.iBitmap = Spec(position).image;
+        names_[static_cast<std::size_t>(position)] = HostWide(spec->accessibleName);
+        button.iBitmap = ImageOf(position);
         button.fsStyle = BTNS_BUTTON;
-        wanted_[static_cast<std::size_t>(position)] = position <= 3;
         button.fsState = position <= 3 ? TBSTATE_ENABLED : 0;
-        button.iString = reinterpret_cast<INT_PTR>(Spec(position).tooltip);
+        button.iString = reinterpret_cast<INT_PTR>(names_[static_cast<std::size_t>(position)].c_str());
     }
     SendMessageW(hwnd_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
     SendMessageW(hwnd_, TB_AUTOSIZE, 0, 0);
@@ -125,64 +113,44 @@ void Toolbar::SetDpi(UINT dpi)
     SendMessageW(hwnd_, TB_AUTOSIZE, 0, 0);
 }
 
-void Toolbar::SetWanted(int position, bool enabled)
+void Toolbar::Set(int position, bool enabled, const std::wstring& reason)
 {
-    if (!IsButton(position)) {
+    const CommandSpec* spec = ToolbarCommand(position);
+    if (!spec) {
         return;
     }
-    wanted_[static_cast<std::size_t>(position)] = enabled;
-    Apply(position);
-}
-
-bool Toolbar::Wanted(int position) const
-{
-    return IsButton(position) && wanted_[static_cast<std::size_t>(position)];
-}
-
-void Toolbar::Allow(bool allowed)
-{
-    allowed_ = allowed;
-    for (int position = 1; position <= kButtons; ++position) {
-        if (IsButton(position)) {
-            Apply(position);
-        }
-    }
-}
-
-void Toolbar::SetReason(int position, std::wstring reason)
-{
-    if (IsButton(position)) {
-        tooltips_[static_cast<std::size_t>(position)] = std::move(reason);
-        Apply(position);
-    }
-}
-
-void Toolbar::Apply(int position)
-{
     SendMessageW(hwnd_, TB_ENABLEBUTTON, static_cast<WPARAM>(commandBase_ + position),
-                 MAKELPARAM(allowed_ && wanted_[static_cast<std::size_t>(position)], 0));
+                 MAKELPARAM(enabled, 0));
     // The name carries the reason while the button is grey, for the tooltip and a screen reader alike.
+    std::wstring& name = names_[static_cast<std::size_t>(position)];
+    const std::wstring wanted =
+        HostWide(spec->accessibleName) + (!enabled && !reason.empty() ? L" (" + reason + L")" : L"");
+    if (name == wanted) {
+        return;
+    }
+    name = wanted;
     TBBUTTONINFOW info{};
     info.cbSize = sizeof info;
     info.dwMask = TBIF_TEXT;
-    info.pszText = const_cast<wchar_t*>(Tooltip(position));
+    info.pszText = name.data();
     SendMessageW(hwnd_, TB_SETBUTTONINFOW, static_cast<WPARAM>(commandBase_ + position),
                  reinterpret_cast<LPARAM>(&info));
 }
 
+bool Toolbar::Enabled(int position) const
+{
+    return SendMessageW(hwnd_, TB_ISBUTTONENABLED, static_cast<WPARAM>(commandBase_ + position), 0) != 0;
+}
+
 std::string Toolbar::Key(int position)
 {
-    return position >= 1 && position <= kButtons ? Spec(position).key : "";
+    const CommandSpec* spec = ToolbarCommand(position);
+    return spec ? std::string(spec->key) : std::string();
 }
 
 const wchar_t* Toolbar::Tooltip(int position) const
 {
-    if (!IsButton(position)) {
-        return L"";
-    }
-    const std::wstring& reason = tooltips_[static_cast<std::size_t>(position)];
-    return !reason.empty() && !wanted_[static_cast<std::size_t>(position)] ? reason.c_str()
-                                                                           : Spec(position).tooltip;
+    return position >= 1 && position <= kButtons ? names_[static_cast<std::size_t>(position)].c_str() : L"";
 }
 
 } // namespace archive::win32

@@ -9,10 +9,11 @@
 
 namespace archive::win32 {
 
-// The toolbar: six buttons (the fourth a separator) sending kButtonBase +
+// The toolbar: six buttons (the fourth a separator) sending commandBase +
 // their position, each image from the 32 by 32 image list (scaled with the
-// DPI) whose light grey is transparent. Each button carries its tooltip as
-// its name, which screen readers read, but shows no caption.
+// DPI) whose light grey is transparent. Each button carries the shared
+// table's accessible name, which is also its tooltip, and shows no caption;
+// a grey button's name says why it is grey.
 class Toolbar {
   public:
     static constexpr int kButtons = 6;
@@ -27,29 +28,23 @@ class Toolbar {
     // Draws the images again at a new DPI.
     void SetDpi(UINT dpi);
 
-    // Whether the core wants a button enabled, and whether a running command allows it.
-    void SetWanted(int position, bool enabled);
-    bool Wanted(int position) const;
-    void Allow(bool allowed);
-    // Why a wanted-off button is grey, in its tooltip; empty for the button's own name.
-    void SetReason(int position, std::wstring reason);
+    // Enables a button or greys it, saying why.
+    void Set(int position, bool enabled, const std::wstring& reason);
+    bool Enabled(int position) const;
 
-    // The button's key ("OpenSV1", ...; empty for the separator), and its tooltip.
+    // The button's key ("OpenSV1", ...; empty for the separator), and its tooltip now.
     static std::string Key(int position);
     const wchar_t* Tooltip(int position) const;
     // The pixel size of an image at `dpi`.
     static int ImageSize(UINT dpi);
 
   private:
-    void Apply(int position);
     void MakeImages(UINT dpi);
 
     HWND hwnd_ = nullptr;
     HIMAGELIST images_ = nullptr;
     int commandBase_ = 0;
-    bool allowed_ = true;
-    std::array<bool, kButtons + 1> wanted_{};
-    std::array<std::wstring, kButtons + 1> tooltips_{};
+    std::array<std::wstring, kButtons + 1> names_{};
 };
 
 } // namespace archive::win32

@@ -1,7 +1,9 @@
 // The main window's controls, their places, and the rules that size them.
 #include "win32/main_window.h"
 
+#include "commands/command_table.h"
 #include "win32/accessible_names.h"
+#include "win32/text.h"
 #include "window/layout.h"
 
 #include <windowsx.h>
@@ -49,18 +51,28 @@ void MainWindow::CreateControls()
                               hwnd_, id(kIdStatus), instance, nullptr);
     SendMessageW(status_, SB_SIMPLE, TRUE, 0);
     log_ = logView_.Create(hwnd_, kIdLog, s.Pixels(4080), s.Pixels(840), s.Pixels(5295), s.Pixels(5895));
-    progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"Progress", WS_CHILD | WS_VISIBLE, 0, s.Pixels(6840),
+    progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, s.Pixels(6840),
                                 s.Pixels(9495), s.Pixels(255), hwnd_, id(kIdProgress), instance, nullptr);
     SendMessageW(progress_, PBM_SETRANGE32, 0, 100);
     toolbar_.Create(hwnd_, kIdToolbar, kButtonBase, scale_.dpi);
     filter_.Create(hwnd_, kIdFilter, kIdFilterLabel);
     list_.Create(hwnd_, kIdList, s.Pixels(4080), s.Pixels(840), s.Pixels(5295), s.Pixels(3000));
-    SetAccessibleName(tree_.hwnd(), L"Catalogue");
-    SetAccessibleName(list_.hwnd(), L"Files");
-    SetAccessibleName(log_, L"Log");
-    SetAccessibleName(progress_, L"Progress");
-    SetAccessibleName(status_, L"Status");
-    SetAccessibleName(filter_.hwnd(), L"Filter");
+    const std::pair<HWND, std::string_view> names[] = {{tree_.hwnd(), kTreeAccessibleName},
+                                                       {list_.hwnd(), "Files"},
+                                                       {log_, kLogAccessibleName},
+                                                       {progress_, kProgressAccessibleName},
+                                                       {status_, kStatusAccessibleName},
+                                                       {filter_.hwnd(), kFilterAccessibleName},
+                                                       {toolbar_.hwnd(), kToolbarAccessibleName}};
+    for (const auto& [control, name] : names) {
+        SetAccessibleName(control, HostWide(name).c_str());
+    }
+    // The window text too, where it is not the control's content.
+    for (HWND control : {tree_.hwnd(), progress_}) {
+        SetWindowTextW(
+            control,
+            HostWide(control == tree_.hwnd() ? kTreeAccessibleName : kProgressAccessibleName).c_str());
+    }
     if (const HIMAGELIST images = icons_.Images()) {
         tree_.SetImages(images);
         list_.SetImages(images);

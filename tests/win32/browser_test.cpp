@@ -239,7 +239,7 @@ TEST_F(Fixture, CommandsAreEnabledForWhatIsLoadedAndSayWhyNot)
     // Names for a screen reader: the buttons', and the controls' own.
     EXPECT_EQ(ButtonName(window.toolBar(), 1), L"Open SV1 BIG File");
     EXPECT_EQ(Text(GetWindow(window.filterBox(), GW_HWNDPREV)), L"&Filter:");
-    EXPECT_EQ(Text(window.treeView()), L"Catalogue");
+    EXPECT_EQ(Text(window.treeView()), L"Archive contents");
     EXPECT_EQ(Text(window.detailsList()), L"Files");
     EXPECT_EQ(Text(window.progressBar()), L"Progress");
 

@@ -125,7 +125,11 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     SetFocus(window.detailsList());
-    command(kCmdSelectAll);
+    LVITEMW all{};
+    all.stateMask = LVIS_SELECTED;
+    all.state = LVIS_SELECTED;
+    SendMessageW(window.detailsList(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(&all));
     NMLISTVIEW click{};
     click.hdr.hwndFrom = window.detailsList();
     click.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(window.detailsList()));

@@ -123,6 +123,8 @@ TEST_F(Fixture, BothExtractCommandsWriteFilesAndSaveAllEndsWithTheBarFull)
     const std::wstring log = Text(window.logBox());
     EXPECT_NE(log.find(L"Extracting: readme.txt\r\n"), std::wstring::npos);
     EXPECT_EQ(log.substr(log.size() - 21), L"...Extract finished\r\n");
+    // What a screen reader asks for: the log's text, lines ended as in a text box.
+    EXPECT_EQ(static_cast<std::size_t>(GetWindowTextLengthW(window.logBox())), log.size());
 }
 
 TEST_F(Fixture, WhileSaveAllRunsNothingChangesWhatItReadsAndExitWaitsForIt)
@@ -188,8 +190,9 @@ TEST_F(Fixture, TheAboutBoxShowsTheVersionAndCreditsAndSaysWhenSystemInfoIsMissi
     EXPECT_EQ(window.aboutBox(), nullptr);
 }
 
-// The log box keeps every line, follows the end as lines arrive, and copies
-// the lines chosen with the keyboard.
+// The log box keeps every line, follows the end as lines arrive, copies the
+// lines chosen with the keyboard, and shows a control character from archive
+// text as a symbol.
 TEST_F(Fixture, TheLogBoxKeepsEveryLineFollowsTheEndAndCopiesTheChosenLines)
 {
     for (int i = 0; i < 5000; ++i) {
@@ -199,8 +202,8 @@ TEST_F(Fixture, TheLogBoxKeepsEveryLineFollowsTheEndAndCopiesTheChosenLines)
     const HWND log = window.logBox();
     EXPECT_EQ(SendMessageW(log, EM_GETLINECOUNT, 0, 0), 5001); // the last line break begins an empty line
     const std::wstring text = Text(log);
-    EXPECT_EQ(text.rfind(L"line 0\tend\r\nline 1\tend\r\n", 0), 0u);
-    EXPECT_EQ(text.substr(text.size() - 15), L"line 4999\tend\r\n");
+    EXPECT_EQ(text.rfind(L"line 0\u2409end\r\nline 1\u2409end\r\n", 0), 0u);
+    EXPECT_EQ(text.substr(text.size() - 15), L"line 4999\u2409end\r\n");
 
     SCROLLINFO bar{};
     bar.cbSize = sizeof bar;
@@ -230,7 +233,14 @@ TEST_F(Fixture, TheLogBoxKeepsEveryLineFollowsTheEndAndCopiesTheChosenLines)
         GlobalUnlock(data);
     }
     CloseClipboard();
-    EXPECT_EQ(copied, L"line 4999\tend\r\n");
+    EXPECT_EQ(copied, L"line 4999\u2409end\r\n");
+
+    // A line feed inside archive text starts no line of its own.
+    window.frm().sText("name\nLoad failed: FORGED");
+    window.FlushPending();
+    EXPECT_EQ(SendMessageW(log, EM_GETLINECOUNT, 0, 0), 5002);
+    const std::wstring forged = L"\r\nname\u240ALoad failed: FORGED\r\n";
+    EXPECT_EQ(Text(log).substr(Text(log).size() - forged.size()), forged);
 
     window.ClearLog();
     window.FlushPending();
