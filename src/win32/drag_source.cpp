@@ -293,6 +293,14 @@ DragOutResult StartDragOut(HWND owner, FrmBig& frm, const std::vector<int>& node
     if (frm.PendingClose != FrmBig::CloseRequest::None) {
         return DragOutResult::Cancelled;
     }
+    return DragFiles(owner, files);
+}
+
+DragOutResult DragFiles(HWND owner, const std::vector<std::filesystem::path>& files)
+{
+    if (files.empty()) {
+        return DragOutResult::NothingToDrag;
+    }
     if (owner) {
         UpdateWindow(owner); // what a progress dialog covered is drawn again before the drag loop
     }

@@ -65,8 +65,13 @@ IDataObject* MakeFileDataObject(const std::vector<std::filesystem::path>& files,
 // button that started the drag drops; the system's cursors. One reference.
 IDropSource* MakeDropSource();
 
-// What StartDragOut did.
+// What a drag out did.
 enum class DragOutResult { Refused, NothingToDrag, Cancelled, Dropped, NotDropped };
+
+// Hands files already written to the system's drag and drop loop, which runs
+// until the user drops or gives up: for a window that shows the extraction's
+// progress in a dialog of its own and closes it before the drag.
+DragOutResult DragFiles(HWND owner, const std::vector<std::filesystem::path>& files);
 
 // The whole drag out of the window: extracts `nodes` (ExtractForDragOut, with
 // `control` for progress and cancel) and hands the files to the system's

@@ -29,21 +29,24 @@ std::wstring VisibleWide(std::string_view text)
     return wide;
 }
 
-// Text for the line view: every line end (CR LF, LF, CR) as CR LF, and a NUL,
-// which would end a control's text, as its visible symbol.
-std::wstring EditText(std::wstring_view text)
+// Text for the line view, which ends its lines in "\n": every line end (CR
+// LF, LF, CR) as that, and every other control character but the tab as its
+// visible symbol, as the log shows them.
+std::u16string LinesText(std::wstring_view text)
 {
-    std::wstring out;
-    out.reserve(text.size() + text.size() / 16);
+    std::u16string out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
         if (c == L'\r' || c == L'\n') {
-            out += L"\r\n";
+            out += u'\n';
             if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
                 ++i;
             }
+        } else if (c < 32 && c != L'\t') {
+            out += static_cast<char16_t>(0x2400 + c);
         } else {
-            out += c == L'\0' ? L'\x2400' : c;
+            out += c == 127 ? u'\x2421' : static_cast<char16_t>(c);
         }
     }
     return out;
@@ -239,15 +242,15 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
             summary_,
             (name + L": text, " + size + L" bytes" + (cut ? L", the first MiB shown" : L"")).c_str());
         SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        textView_.Append(EditText(Windows1252ToWide(bytes.substr(0, kPreviewTextLimit))));
+        textView_.Append(LinesText(Windows1252ToWide(bytes.substr(0, kPreviewTextLimit))));
     } else {
         shown_ = Shown::Hex;
         SetWindowTextW(summary_, (name + L": " + size + L" bytes").c_str());
         SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
         const std::string dump = HexDump(bytes, kPreviewHexLimit);
-        textView_.Append(EditText(std::wstring(dump.begin(), dump.end()))); // ASCII only
+        textView_.Append(LinesText(std::wstring(dump.begin(), dump.end()))); // ASCII only
     }
-    SendMessageW(text_, WM_VSCROLL, SB_TOP, 0); // the start, where an append leaves the end in view
+    SendMessageW(text_, WM_VSCROLL, SB_TOP, 0); // the start, where an append follows the end
     ShowOnly(content());
     ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(hwnd_);

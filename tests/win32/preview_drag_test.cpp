@@ -440,4 +440,14 @@ TEST_F(DragOut, ADropOfOneFileOpensItOnceTheDropHasReturned)
     DestroyWindow(target);
 }
 
+TEST_F(DragOut, AWholeDragWithNoButtonHeldEndsAtOnceWithItsFilesKept)
+{
+    DragOutFolders folders;
+    // No mouse button is down: the drag ends at its first look, over no target.
+    EXPECT_EQ(StartDragOut(nullptr, window.frm, {Node("readme.txt")}, folders), DragOutResult::NotDropped);
+    ASSERT_EQ(folders.folders().size(), 1u);
+    EXPECT_EQ(Contents(folders.folders()[0] / "readme.txt"), "first line\nsecond\r\nthird");
+    EXPECT_EQ(window.frm.Running, RunningCommand::None);
+}
+
 } // namespace
