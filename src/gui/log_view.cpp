@@ -52,14 +52,6 @@ class LineLayout {
 
 namespace {
 
-// What a double click stops at: spaces, and the marks between a name and its
-// value, so "Identifier=_ARCHIVE" gives "_ARCHIVE" while a path such as
-// .\data\maps\a.txt is taken whole.
-bool IsWordBreak(QChar c)
-{
-    return c.isSpace() || c == u'"' || c == u'=' || c == u',';
-}
-
 // What assistive tools read: the whole text, read-only, with the selection.
 class LogViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
   public:
@@ -146,6 +138,12 @@ LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setCursor(Qt::IBeamCursor);
     setFrameShape(QFrame::StyledPanel);
     UpdateScrollBars();
+    // While the user holds the thumb, new lines do not pull the view away.
+    connect(verticalScrollBar(), &QScrollBar::sliderPressed, this, [this] { log_.HoldScroll(true); });
+    connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] {
+        log_.HoldScroll(false);
+        log_.ScrollTo(static_cast<std::size_t>(std::max(0, verticalScrollBar()->value())));
+    });
 }
 
 LogView::~LogView() = default;
@@ -167,20 +165,18 @@ QStringView LogView::line(qsizetype index) const
     if (index < 0 || index >= lineCount()) {
         return {};
     }
-    const auto start = starts_[static_cast<std::size_t>(index)];
-    return QStringView(text_).mid(start, LineEnd(index) - start);
+    const std::u16string_view text = log_.Line(static_cast<std::size_t>(index));
+    return QStringView(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 qsizetype LogView::LineEnd(qsizetype index) const
 {
-    const auto next = static_cast<std::size_t>(index) + 1;
-    return next < starts_.size() ? starts_[next] - 1 : text_.size();
+    return static_cast<qsizetype>(log_.LineEnd(static_cast<std::size_t>(index)));
 }
 
 qsizetype LogView::LineOf(qsizetype offset) const
 {
-    const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
-    return static_cast<qsizetype>(after - starts_.begin()) - 1;
+    return static_cast<qsizetype>(log_.LineOf(static_cast<std::size_t>(std::max<qsizetype>(0, offset))));
 }
 
 void LogView::appendText(QStringView text)
@@ -189,22 +185,15 @@ void LogView::appendText(QStringView text)
         return;
     }
     const qsizetype firstChanged = lineCount() - 1; // the open line may grow
-    const qsizetype from = text_.size();
+    const qsizetype from = Text().size();
     layouts_.erase(firstChanged);
-    text_.append(text);
-    const char16_t* chars = reinterpret_cast<const char16_t*>(text_.constData());
-    for (qsizetype i = from; i < text_.size(); ++i) {
-        if (chars[i] == u'\n') {
-            starts_.push_back(i + 1);
-        }
-    }
-    // The view follows the end unless the user has scrolled back to read.
-    QScrollBar* vertical = verticalScrollBar();
-    const bool following = vertical->value() >= vertical->maximum() && !vertical->isSliderDown();
+    // The model follows the end unless the user has scrolled back to read.
+    log_.Append(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                    static_cast<std::size_t>(text.size())));
     Measure(firstChanged);
     UpdateScrollBars();
-    if (following) {
-        vertical->setValue(vertical->maximum());
+    if (log_.FollowingEnd()) {
+        verticalScrollBar()->setValue(static_cast<int>(log_.TopLine()));
         horizontalScrollBar()->setValue(0);
     }
     viewport()->update();
@@ -217,13 +206,9 @@ void LogView::appendText(QStringView text)
 
 void LogView::clear()
 {
-    text_.clear();
-    text_.squeeze();
-    starts_.assign(1, 0);
-    starts_.shrink_to_fit();
+    log_.Clear();
     widest_ = 0;
     longestMeasured_ = 0;
-    anchor_ = caret_ = 0;
     layouts_.clear();
     UpdateScrollBars();
     viewport()->update();
@@ -231,25 +216,25 @@ void LogView::clear()
 
 QString LogView::selectedText() const
 {
-    return text_.mid(selectionStart(), selectionEnd() - selectionStart());
+    return Text().mid(selectionStart(), selectionEnd() - selectionStart()).toString();
 }
 
 void LogView::setSelection(qsizetype anchor, qsizetype caret)
 {
-    anchor_ = std::clamp<qsizetype>(anchor, 0, text_.size());
-    caret_ = std::clamp<qsizetype>(caret, 0, text_.size());
+    log_.SetSelection(static_cast<std::size_t>(std::max<qsizetype>(0, anchor)),
+                      static_cast<std::size_t>(std::max<qsizetype>(0, caret)));
     viewport()->update();
     if (QAccessible::isActive()) {
         QAccessibleTextSelectionEvent event(this, static_cast<int>(selectionStart()),
                                             static_cast<int>(selectionEnd()));
-        event.setCursorPosition(static_cast<int>(caret_));
+        event.setCursorPosition(static_cast<int>(log_.Caret()));
         QAccessible::updateAccessibility(&event);
     }
 }
 
 void LogView::selectAll()
 {
-    setSelection(0, text_.size());
+    setSelection(0, Text().size());
 }
 
 void LogView::copy() const
@@ -288,10 +273,14 @@ void LogView::Measure(qsizetype firstLine)
 void LogView::UpdateScrollBars()
 {
     const int visible = VisibleLines();
+    log_.SetVisibleLines(static_cast<std::size_t>(visible));
     const qsizetype lastTop = std::max<qsizetype>(0, lineCount() - visible);
     verticalScrollBar()->setRange(
         0, static_cast<int>(std::min<qsizetype>(lastTop, std::numeric_limits<int>::max())));
     verticalScrollBar()->setPageStep(visible);
+    if (log_.FollowingEnd()) {
+        verticalScrollBar()->setValue(static_cast<int>(log_.TopLine()));
+    }
     verticalScrollBar()->setSingleStep(1);
     const int width = viewport()->width();
     horizontalScrollBar()->setRange(0, std::max(0, widest_ + 2 * kMargin - width));
@@ -301,10 +290,10 @@ void LogView::UpdateScrollBars()
 
 QRect LogView::characterRect(qsizetype offset) const
 {
-    offset = std::clamp<qsizetype>(offset, 0, text_.size());
+    offset = std::clamp<qsizetype>(offset, 0, Text().size());
     const qsizetype index = LineOf(offset);
     const LineLayout& layout = Layout(index);
-    const qsizetype column = offset - starts_[static_cast<std::size_t>(index)];
+    const qsizetype column = offset - Start(index);
     const int x = kMargin - horizontalScrollBar()->value() + static_cast<int>(layout.XOf(column));
     const int nextX = kMargin - horizontalScrollBar()->value() + static_cast<int>(layout.XOf(column + 1));
     const int y = kMargin + static_cast<int>(index - verticalScrollBar()->value()) * LineHeight();
@@ -317,12 +306,12 @@ qsizetype LogView::offsetAt(QPoint point) const
     const qsizetype index = std::clamp<qsizetype>(verticalScrollBar()->value() + row, 0, lineCount() - 1);
     const LineLayout& layout = Layout(index);
     const qreal x = point.x() - kMargin + horizontalScrollBar()->value();
-    return starts_[static_cast<std::size_t>(index)] + layout.OffsetAt(x);
+    return Start(index) + layout.OffsetAt(x);
 }
 
 void LogView::ensureVisible(qsizetype offset)
 {
-    const qsizetype index = LineOf(std::clamp<qsizetype>(offset, 0, text_.size()));
+    const qsizetype index = LineOf(std::clamp<qsizetype>(offset, 0, Text().size()));
     const qsizetype top = verticalScrollBar()->value();
     if (index < top) {
         verticalScrollBar()->setValue(static_cast<int>(index));
@@ -348,7 +337,7 @@ void LogView::paintEvent(QPaintEvent*)
     // highlight never covers the descenders of the line above.
     for (int pass = 0; pass < 2; ++pass) {
         for (qsizetype i = top; i <= last; ++i) {
-            const qsizetype start = starts_[static_cast<std::size_t>(i)];
+            const qsizetype start = Start(i);
             const qsizetype end = LineEnd(i);
             const LineLayout& layout = Layout(i);
             const qsizetype from = std::max(selectionStart(), start);
@@ -401,6 +390,7 @@ void LogView::changeEvent(QEvent* event)
 
 void LogView::scrollContentsBy(int, int)
 {
+    log_.ScrollTo(static_cast<std::size_t>(std::max(0, verticalScrollBar()->value())));
     viewport()->update();
 }
 
@@ -438,7 +428,7 @@ void LogView::keyPressEvent(QKeyEvent* event)
 void LogView::SelectTo(QPoint point, bool extend)
 {
     const qsizetype offset = offsetAt(point);
-    setSelection(extend ? anchor_ : offset, offset);
+    setSelection(extend ? static_cast<qsizetype>(log_.Anchor()) : offset, offset);
 }
 
 void LogView::mousePressEvent(QMouseEvent* event)
@@ -454,7 +444,7 @@ void LogView::mousePressEvent(QMouseEvent* event)
         // A third click takes the whole line.
         lastDoubleClick_.invalidate();
         const qsizetype index = LineOf(offsetAt(point));
-        setSelection(starts_[static_cast<std::size_t>(index)], LineEnd(index));
+        setSelection(Start(index), LineEnd(index));
         selecting_ = false;
         return;
     }
@@ -513,21 +503,9 @@ void LogView::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton) {
         return;
     }
-    // The word under the pointer: everything between spaces, so that a path
-    // such as .\data\maps\a.txt is taken whole.
-    const qsizetype at = offsetAt(event->position().toPoint());
-    const qsizetype index = LineOf(at);
-    const qsizetype lineStart = starts_[static_cast<std::size_t>(index)];
-    const qsizetype lineEnd = LineEnd(index);
-    qsizetype from = at;
-    qsizetype to = at;
-    while (from > lineStart && !IsWordBreak(text_[from - 1])) {
-        --from;
-    }
-    while (to < lineEnd && !IsWordBreak(text_[to])) {
-        ++to;
-    }
-    setSelection(from, to);
+    // The word under the pointer, as the model takes it: a path comes whole.
+    const auto [from, to] = log_.WordAt(static_cast<std::size_t>(offsetAt(event->position().toPoint())));
+    setSelection(static_cast<qsizetype>(from), static_cast<qsizetype>(to));
     lastDoubleClick_.start();
     doubleClickAt_ = event->position().toPoint();
 }
@@ -540,7 +518,7 @@ void LogView::contextMenuEvent(QContextMenuEvent* event)
     copyAction->setEnabled(selectionStart() < selectionEnd());
     QAction* all = menu.addAction(tr("Select All"), this, &LogView::selectAll);
     all->setShortcut(QKeySequence::SelectAll);
-    all->setEnabled(!text_.isEmpty());
+    all->setEnabled(!log_.Text().empty());
     menu.exec(event->globalPos());
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/log_text.h"
+
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QElapsedTimer>
@@ -16,8 +18,9 @@ namespace archive {
 class LineLayout;
 
 // The log box: read-only lines under both scroll bars, never wrapped, no size
-// limit. It keeps the text as one string with the start of every line, and
-// lays out only the lines in view, so an append costs the new text alone. (A
+// limit. Its text, lines, selection and following of the end are the core's
+// LogText (the Windows window's log box draws the same model); this view lays
+// out only the lines in view, so an append costs the new text alone. (A
 // QPlainTextEdit made a document block of every line: 2-3 microseconds each,
 // which was most of what the window added to a Save All of 16,000 folders.)
 //
@@ -35,14 +38,15 @@ class LogView : public QAbstractScrollArea {
     void appendText(QStringView text);
     void clear();
 
-    QString toPlainText() const { return text_; }
+    QString toPlainText() const { return Text().toString(); }
     // Lines so far, counting the open one after the last line break.
-    qsizetype lineCount() const { return static_cast<qsizetype>(starts_.size()); }
+    qsizetype lineCount() const { return static_cast<qsizetype>(log_.LineCount()); }
     QStringView line(qsizetype index) const;
+    const LogText& model() const { return log_; }
 
     // Selection, as offsets into toPlainText(); empty when both are equal.
-    qsizetype selectionStart() const { return std::min(anchor_, caret_); }
-    qsizetype selectionEnd() const { return std::max(anchor_, caret_); }
+    qsizetype selectionStart() const { return static_cast<qsizetype>(log_.SelectionStart()); }
+    qsizetype selectionEnd() const { return static_cast<qsizetype>(log_.SelectionEnd()); }
     QString selectedText() const;
     void setSelection(qsizetype anchor, qsizetype caret);
     void selectAll();
@@ -82,13 +86,18 @@ class LogView : public QAbstractScrollArea {
     void Measure(qsizetype firstLine);
     void UpdateScrollBars();
     void SelectTo(QPoint point, bool extend);
+    QStringView Text() const
+    {
+        return QStringView(log_.Text().data(), static_cast<qsizetype>(log_.Text().size()));
+    }
+    qsizetype Start(qsizetype index) const
+    {
+        return static_cast<qsizetype>(log_.LineStart(static_cast<std::size_t>(index)));
+    }
 
-    QString text_;
-    std::vector<qsizetype> starts_{0}; // where each line begins in text_
-    int widest_ = 0;                   // pixels: the widest line measured
-    qsizetype longestMeasured_ = 0;    // characters in the longest line measured on append
-    qsizetype anchor_ = 0;
-    qsizetype caret_ = 0;
+    LogText log_;
+    int widest_ = 0;                // pixels: the widest line measured
+    qsizetype longestMeasured_ = 0; // characters in the longest line measured on append
     bool selecting_ = false;
     QPoint dragAt_;          // where a selecting drag is, in the viewport
     QBasicTimer dragScroll_; // scrolls while a drag is held past an edge

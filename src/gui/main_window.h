@@ -1,13 +1,14 @@
 #pragma once
 
 #include "about/about.h"
+#include "commands/catalogue_details.h"
+#include "commands/command_state.h"
 #include "commands/extract_to.h"
 #include "commands/open_command.h"
 #include "gui/about_dialog.h"
 #include "gui/catalogue_model.h"
 #include "gui/log_view.h"
 #include "gui/preview_window.h"
-#include "commands/catalogue_details.h"
 #include "window/catalogue_filter.h"
 #include "window/frm_big.h"
 #include "window/view_batch.h"
@@ -22,6 +23,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -30,6 +32,7 @@ class QProgressDialog;
 class QToolButton;
 class QLineEdit;
 class QProgressBar;
+class QSplitter;
 class QToolBar;
 
 namespace archive {
@@ -78,6 +81,8 @@ class MainWindow : public QMainWindow, public Widgets {
     std::function<void(const QString& folder)> folderOpener;
     // Called after each entry of Extract To and Test Archive (tests cancel from here).
     std::function<void(const JobProgress&)> jobProgressHook;
+    // Called after each entry a drag-out extracts (tests act from here).
+    std::function<void(int files)> dragProgressHook;
 
     // Widgets
     void ClearLog() override;
@@ -103,9 +108,9 @@ class MainWindow : public QMainWindow, public Widgets {
     CatalogueProxy* proxy() const { return proxy_; }
     const CatalogueDetails& details() const { return details_; }
     QLineEdit* filterBox() const { return filterBox_; }
-    QAction* detailsAction() const { return detailsAction_; }
-    QAction* catalogueOrderAction() const { return catalogueOrder_; }
-    QAction* previewAction() const { return preview_; }
+    QAction* detailsAction() const { return action(CommandId::Details); }
+    QAction* catalogueOrderAction() const { return action(CommandId::CatalogueOrder); }
+    QAction* previewAction() const { return action(CommandId::Preview); }
     PreviewWindow* previewWindow() const { return previewWindow_; }
     // The catalogue node of a view index (0 for none).
     int NodeOfView(const QModelIndex& index) const { return proxy_->NodeOf(index); }
@@ -115,13 +120,16 @@ class MainWindow : public QMainWindow, public Widgets {
     QToolBar* toolBar() const { return toolbar_; }
     // Toolbar buttons by position 1 to 6 (4 is the separator).
     QAction* button(int position) const { return buttons_[static_cast<std::size_t>(position)]; }
-    QAction* openAction() const { return open_; }
-    QAction* exitAction() const { return exit_; }
-    QAction* debugAction() const { return debug_; }
-    QAction* aboutAction() const { return about_; }
-    QAction* extractToAction() const { return extractTo_; }
-    QAction* testAction() const { return test_; }
-    QAction* openOutputAction() const { return openOutput_; }
+    // The action of a command of the core's table (commands/command_table.h).
+    QAction* action(CommandId id) const { return actions_[static_cast<std::size_t>(id)]; }
+    QAction* openAction() const { return action(CommandId::Open); }
+    QAction* exitAction() const { return action(CommandId::Exit); }
+    QAction* debugAction() const { return action(CommandId::DebugToFile); }
+    QAction* aboutAction() const { return action(CommandId::About); }
+    QAction* extractToAction() const { return action(CommandId::ExtractTo); }
+    QAction* testAction() const { return action(CommandId::TestArchive); }
+    QAction* openOutputAction() const { return action(CommandId::OpenOutputFolder); }
+    QSplitter* splitter() const { return splitter_; }
     QToolButton* openFolderButton() const { return openFolder_; }
     QProgressDialog* jobDialog() const { return jobDialog_; }
     AboutDialog* aboutDialog() const { return aboutDialog_; }
@@ -137,8 +145,10 @@ class MainWindow : public QMainWindow, public Widgets {
     // selected, into a folder the user chooses.
     void ExtractTo();
     void TestArchive();
-    // Opens the toolbar commands' output root (or the archive's folder while it does not exist yet).
+    // Opens the folder the last command that wrote filled (commands/output_folder.h).
     void OpenOutputFolder();
+    // Exit: stops a running command between two entries, then closes the window.
+    void mnuFileExit_Click();
     // The right-click menu of the tree; other features add their items to it.
     void FillTreeContextMenu(QMenu& menu);
     // Opens a file named on the command line or dropped on the window.
@@ -158,22 +168,41 @@ class MainWindow : public QMainWindow, public Widgets {
   protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    // The close box: refused while Save All runs, which then stops and closes the window.
+    // The close box: while a command runs it is asked to stop between two
+    // entries, and the window closes once it has.
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Building the window, a concern a file (main_window_*.cpp).
     void BuildMenus();
     void BuildToolbar(QWidget* client);
+    void BuildFilterBox();
+    void BuildTree(QWidget* client);
+    void BuildLogAndProgress(QWidget* client);
+    void BuildStatusBar();
+    void SizeFirstWindow();
+
     void ScheduleFlush();
-    void SetCommandsEnabled(bool enabled);
-    void FollowArchiveFolder();
+    // Enables each command as the core's command state says, and gives a
+    // disabled one its reason as tooltip and status tip. `running` stands in
+    // for the state while a command that sets none of its own is about to start.
+    void RefreshCommands(std::optional<RunningCommand> running = std::nullopt);
+    // After every command: the pending close, if Exit or the close box came meanwhile.
+    void AfterCommand();
     // Runs a job under a progress dialog with counts, bytes and Cancel.
     void RunJob(const QString& title, const std::function<void(const JobControl&)>& job);
-    void BuildFilterBox();
     void ShowColumnsForFormat();
     void StartDragOut(Qt::DropActions actions);
+    QStringList ExtractDragged(const std::vector<int>& nodes);
+    void ShowOutputFolder();
+    // The user's expansion of the unfiltered tree, kept in the catalogue so a
+    // cleared filter gives it back.
+    void RememberExpansion(const QModelIndex& index, bool expanded);
+    void RestoreExpansion();
+    void FitNameColumn();
 
     FrmBig frm_{*this};
     DialogState dialogState_;
@@ -182,13 +211,13 @@ class MainWindow : public QMainWindow, public Widgets {
     CatalogueDetails details_;
     CatalogueFilter filter_;
     bool filterIndexed_ = false;
+    bool filtering_ = false; // the view's expansion is the filter's, not the user's
     CatalogueModel* model_ = nullptr;
     CatalogueProxy* proxy_ = nullptr;
     CatalogueView* tree_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    bool userSplit_ = false; // the user moved the splitter: resizing keeps their split
     QLineEdit* filterBox_ = nullptr;
-    QAction* detailsAction_ = nullptr;
-    QAction* catalogueOrder_ = nullptr;
-    QAction* preview_ = nullptr;
     QPointer<PreviewWindow> previewWindow_;
     // Where dragged files were extracted; kept until the window goes, as the
     // receiving program may copy them after the drop has returned.
@@ -198,18 +227,11 @@ class MainWindow : public QMainWindow, public Widgets {
     QLabel* status_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     std::array<QAction*, 7> buttons_{};
-    std::array<bool, 7> buttonEnabled_{};
-    QAction* open_ = nullptr;
-    QAction* exit_ = nullptr;
-    QAction* debug_ = nullptr;
-    QAction* about_ = nullptr;
-    QAction* extractTo_ = nullptr;
-    QAction* test_ = nullptr;
-    QAction* openOutput_ = nullptr;
+    std::array<QAction*, 16> actions_{}; // by CommandId
     QToolButton* openFolder_ = nullptr;
-    QString lastDestination_;
     QProgressDialog* jobDialog_ = nullptr; // while a job runs
     QPointer<AboutDialog> aboutDialog_;
+    QTimer nameColumnTimer_;
 
     // Shows what waits when no command lets events run (a load), one clock tick after the change.
     QTimer flushTimer_;

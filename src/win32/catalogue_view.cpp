@@ -105,8 +105,8 @@ void MainWindow::SizeNameColumn()
     SelectObject(dc, old);
     ReleaseDC(list_.hwnd(), dc);
     // The icon, the gaps around it and the text's margins.
-    const int name = std::clamp(widest + scale_.Scaled(16 + 6 + 14), scale_.Scaled(150), scale_.Scaled(1200));
-    list_.SetColumnWidths(name, scale_.Scaled(80));
+    const int name = std::clamp(widest + scale_.Scaled(16 + 6 + 14), scale_.Scaled(100), scale_.Scaled(1200));
+    list_.SetColumnWidths(name, scale_.Scaled(64));
 }
 
 int MainWindow::ImageOf(int node)

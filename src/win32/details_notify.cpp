@@ -116,6 +116,9 @@ LRESULT MainWindow::OnListNotify(const NMHDR& header)
         Activate(list_.NodeAt(activate.iItem));
         return 0;
     }
+    case LVN_BEGINDRAG:
+        DragOut();
+        return 0;
     case LVN_KEYDOWN: {
         const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);
         if (key.wVKey == 'A' && GetKeyState(VK_CONTROL) < 0) {

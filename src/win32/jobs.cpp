@@ -69,6 +69,44 @@ void MainWindow::TestArchive()
     RunJob(L"Testing", [&](const JobControl& control) { TestArchiveJob(frm_).Run(control); });
 }
 
+// A large drag shows its extraction's progress, with Cancel; the dialog goes
+// once the files are there, before the system's drag and drop takes the mouse.
+void MainWindow::DragOut()
+{
+    const std::vector<int> nodes = list_.SelectedNodes();
+    if (nodes.empty() || Busy()) {
+        return;
+    }
+    std::unique_ptr<JobDialog> dialog;
+    if (DragOutShowsProgress(MeasureDrag(frm_, nodes))) {
+        dialog = std::make_unique<JobDialog>(hwnd_, L"Preparing the dragged files", scale_.dpi);
+        job_ = dialog.get();
+    }
+    JobControl control;
+    control.progress = [&](const JobProgress& now) {
+        if (jobProgressHook) {
+            jobProgressHook(now);
+        }
+        if (dialog && dialog->Update(now)) {
+            FlushPending();
+            Pump();
+        }
+        if (dialog && now.files == now.totalFiles) {
+            job_ = nullptr;
+            dialog.reset();
+        }
+    };
+    control.cancelled = [&] {
+        return (dialog && dialog->Cancelled()) || frm_.PendingClose != FrmBig::CloseRequest::None;
+    };
+    StartDragOut(hwnd_, frm_, nodes, dragFolders_, control);
+    job_ = nullptr;
+    dialog.reset();
+    UpdateCommands();
+    FlushPending();
+    CloseIfAsked();
+}
+
 void MainWindow::OpenOutputFolder()
 {
     folderOpener(OutputFolderToOpen(frm_));

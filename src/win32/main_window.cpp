@@ -42,11 +42,13 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
     };
     folderOpener = [](const std::filesystem::path& folder) { OpenInExplorer(folder); };
     tree_.imageOf = [this](int node) { return ImageOf(node); };
+    previewer = [this](int node) { preview_.ShowNode(hwnd_, frm_, node); };
 }
 
 MainWindow::~MainWindow()
 {
     about_.reset();
+    fileDrop_.reset(); // before the window it is registered for
     if (hwnd_ && IsWindow(hwnd_)) {
         // Torn down from outside (tests): no quit message, no handler on a half-destroyed object.
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -110,6 +112,10 @@ bool MainWindow::Create(int show)
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     scale_.dpi = WindowDpi(hwnd_);
     CreateControls();
+    if (oleInitialized_) {
+        fileDrop_ = std::make_unique<FileDrop>(
+            hwnd_, [this](const std::filesystem::path& path) { OpenFile(path); }, [this] { return !Busy(); });
+    }
 
     frm_.Form_Load();
     SetWindowTextW(hwnd_, DisplayWide(frm_.Title()).c_str());
@@ -241,6 +247,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DESTROY:
         closed_ = true;
+        fileDrop_.reset();
         KillTimer(hwnd_, kFlushTimer);
         if (!aboutBox()) {
             PostQuitMessage(0); // an open About box keeps the program until it closes

@@ -8,9 +8,12 @@
 #include "win32/details_list.h"
 #include "win32/details_sort.h"
 #include "win32/dpi.h"
+#include "win32/drag_source.h"
+#include "win32/drop_target.h"
 #include "win32/filter_box.h"
 #include "win32/log_view.h"
 #include "win32/menu_bar.h"
+#include "win32/preview_window.h"
 #include "win32/shell_icons.h"
 #include "win32/toolbar.h"
 #include "win32/tree_pane.h"
@@ -92,6 +95,8 @@ class MainWindow : public Widgets {
     HTREEITEM ItemOfNode(int node) const { return tree_.ItemOfNode(node); }
     // The nodes the details list shows, in its order.
     const std::vector<int>& ListedNodes() const { return list_.Rows(); }
+    // The preview window (shown by Enter, Space, a double click, the menus).
+    const PreviewWindow& previewWindow() const { return preview_; }
     // Whether a command (menu item, toolbar button) is enabled now.
     bool CommandEnabled(int id) const { return menus_.Enabled(id); }
     // Where the last extraction wrote: Open Output Folder shows it.
@@ -156,6 +161,8 @@ class MainWindow : public Widgets {
     LRESULT OnTreeNotify(const NMHDR& header);
     LRESULT OnListNotify(const NMHDR& header);
     void ShowContextMenu(POINT at);
+    // Rows dragged out of the list: extracted, then handed to the system's drag and drop.
+    void DragOut();
     void Activate(int node);
     void Preview();
 
@@ -175,6 +182,9 @@ class MainWindow : public Widgets {
     std::unique_ptr<RegistryAndLauncher> registry_;
     std::unique_ptr<AboutBox> about_;
     JobDialog* job_ = nullptr;
+    PreviewWindow preview_;
+    DragOutFolders dragFolders_;
+    std::unique_ptr<FileDrop> fileDrop_; // an archive dragged onto the window from Explorer
 
     HWND hwnd_ = nullptr;
     Toolbar toolbar_;

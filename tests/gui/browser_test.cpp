@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -304,6 +306,145 @@ class BrowserTest : public QObject {
         program.start(ARCHIVE_TOOL_PROGRAM, {"a.sga", "b.sga"});
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitCode(), 2);
+    }
+
+    // A cleared filter gives back the tree as the user left it, not as it was loaded.
+    void clearedFilterKeepsTheUsersExpansion()
+    {
+        Browser b;
+        b->OpenFile(b.Write("mixed.sga", Mixed()));
+        b->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
+        const QModelIndex maps = b.Index("n0");
+        QCOMPARE(maps.data().toString(), QString("maps"));
+        QVERIFY(!b->treeView()->isExpanded(maps));
+        b->treeView()->expand(maps);
+        b->filterBox()->setText("town");
+        b->filterBox()->clear();
+        QVERIFY(b->treeView()->isExpanded(b.Index("n0")));
+        QVERIFY(b->treeView()->isExpanded(b.Index("n-1")));
+        b->treeView()->collapse(b.Index("n0")); // and a folder the user closed stays closed
+        b->filterBox()->setText("town");
+        b->filterBox()->clear();
+        QVERIFY(!b->treeView()->isExpanded(b.Index("n0")));
+    }
+
+    // The window's commands keep their keys while the filter box has the focus.
+    void shortcutsWorkInTheFilterBox()
+    {
+        Browser b;
+        b->OpenFile(b.Write("mixed.sga", Mixed()));
+        QStringList asked;
+        b->destinationChooser = [&asked](const QString& start) {
+            asked << start;
+            return QString();
+        };
+        b->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
+        b->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(b.window.get()));
+        b->filterBox()->setFocus();
+        QTest::keyClicks(b->filterBox(), "read");
+        QTest::keyClick(b->filterBox(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(asked.size(), 1); // Extract To asked for its folder
+        QCOMPARE(b->filterBox()->text(), QString("read"));
+    }
+
+    // Every control has a name a screen reader says; a disabled command says why.
+    void accessibleNamesAndReasons()
+    {
+        Browser b;
+        QCOMPARE(b->treeView()->accessibleName(), QString("Archive contents"));
+        QCOMPARE(b->logBox()->accessibleName(), QString("Log"));
+        QCOMPARE(b->filterBox()->accessibleName(), QString("Filter"));
+        QCOMPARE(b->progressBar()->accessibleName(), QString("Progress"));
+        for (int position : {1, 2, 3, 5, 6}) {
+            QWidget* button = b->toolBar()->widgetForAction(b->button(position));
+            QCOMPARE(button->accessibleName(), b->button(position)->toolTip().section('\n', 0, 0));
+        }
+        RbfSpec rbf;
+        rbf.entries = {{.name = "z.txt"}};
+        b->OpenFile(b.Write("sv1.big", BuildRbf(rbf)));
+        for (QAction* extract : {b->button(5), b->button(6), b->extractToAction(), b->testAction()}) {
+            QVERIFY(!extract->isEnabled());
+            QVERIFY2(extract->toolTip().contains("RBF"), qPrintable(extract->toolTip()));
+            QVERIFY(extract->statusTip().contains("RBF"));
+        }
+        b->OpenFile(b.Write("mixed.sga", Mixed()));
+        QVERIFY(b->button(6)->isEnabled());
+        QCOMPARE(b->button(6)->toolTip(), QString("Save All Files in Archive"));
+        QVERIFY(b->button(6)->statusTip().isEmpty());
+    }
+
+    // Names are read whole; the tree and the log box share the room through a
+    // splitter whose first sizes are the layout rule's.
+    void nameColumnAndSplitter()
+    {
+        const std::string longName = std::string(60, 'n') + ".txt";
+        Browser b;
+        b->OpenFile(
+            b.Write("long.sga", BuildSga(SgaFromLayout({{"", {{.name = longName, .content = "x"}}}}))));
+        b->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
+        QCoreApplication::processEvents();
+        const QFontMetrics metrics(b->treeView()->font());
+        QVERIFY2(b->treeView()->columnWidth(0) > metrics.horizontalAdvance(QString::fromStdString(longName)),
+                 qPrintable(QString::number(b->treeView()->columnWidth(0))));
+
+        QSplitter* splitter = b->splitter();
+        QCOMPARE(b->treeView()->parentWidget(), splitter);
+        QCOMPARE(b->logBox()->parentWidget(), splitter);
+        b->ApplyLayout(9615, 8140);
+        QCOMPARE(splitter->sizes(), (QList<int>{254, 364}));
+        splitter->setSizes({400, 218}); // as a drag of the handle leaves them
+        emit splitter->splitterMoved(400, 1);
+        b->ApplyLayout(9615, 8140);
+        QCOMPARE(splitter->sizes().first(), 400); // the user's split stays
+    }
+
+    // At a scale factor of 2 (run with QT_SCALE_FACTOR=2) the first window fits the screen.
+    void firstWindowFitsTheScreen()
+    {
+        Browser b;
+        b->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.window.get()));
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(b->frameGeometry().width() <= screen.width() &&
+                     b->frameGeometry().height() <= screen.height(),
+                 qPrintable(QString("%1x%2 on %3x%4")
+                                .arg(b->frameGeometry().width())
+                                .arg(b->frameGeometry().height())
+                                .arg(screen.width())
+                                .arg(screen.height())));
+        QVERIFY(b->minimumWidth() <= screen.width() && b->minimumHeight() <= screen.height());
+    }
+
+    // Ctrl+O and a drop while a drag-out's extraction lets events run leave the
+    // tree the drag walks alone; the drag hands over what it extracted.
+    void noOpenDuringADragOut()
+    {
+        Browser b;
+        const QString first = b.Write("first.sga", Mixed());
+        const QString second = b.Write("second.sga", BuildSga(WorkedExampleSga()));
+        b->OpenFile(first);
+        const std::size_t nodes = b->frm().tree().Count();
+        b.dialog->answers.push_back(second.toStdString());
+        int calls = 0;
+        b->dragProgressHook = [&](int) {
+            ++calls;
+            b->openAction()->trigger();
+            b->OpenFile(second);
+            QVERIFY(!b->openAction()->isEnabled());
+        };
+        const QStringList handed = b->ExtractForDragOut({b->frm().tree().IndexOfKey("n-1")});
+        QVERIFY(calls > 0);
+        QCOMPARE(handed.size(), 1);
+        QCOMPARE(b->frm().tree().Count(), nodes);
+        QCOMPARE(QString::fromStdString(b->frm().ArchivePath), first);
+        QVERIFY(b->openAction()->isEnabled());
+        b->dragProgressHook = nullptr;
+        b->OpenFile(second);
+        QCOMPARE(QString::fromStdString(b->frm().ArchivePath), second);
     }
 
     void smallestWindowOverlapsNothing()

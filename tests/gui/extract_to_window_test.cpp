@@ -3,13 +3,17 @@
 #include "support/archive_builders.h"
 #include "support/temp_dir.h"
 
+#include <QApplication>
+#include <QDropEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 
 #include <filesystem>
 
@@ -217,6 +221,90 @@ class ExtractToWindowTest : public QObject {
         w->extractToAction()->trigger();
         QVERIFY(w.LastLine().startsWith("Extraction cancelled: 3 files ("));
         QVERIFY(!w->isVisible());
+    }
+
+    // The close box during Extract To, Test Archive or a drag-out's
+    // extraction: the command stops between two entries, says so, and the
+    // window closes (with its preview) instead of hiding while work goes on.
+    void closeBoxStopsEveryCommand()
+    {
+        TempDir dir;
+        WriteBytes(dir.File("a.sga"), Archive(4));
+        for (const QString command : {"extract", "test", "drag"}) {
+            Window w;
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+            w.Open(dir.File("a.sga"));
+            w->PreviewNode(w->frm().tree().IndexOfKey("n-1\\f0"));
+            QVERIFY(w->previewWindow() != nullptr && w->previewWindow()->isVisible());
+            bool refused = false;
+            const auto closeOnce = [&](int files) {
+                if (files == 2 && !refused) {
+                    refused = !w->close(); // the close box
+                    QVERIFY(w->isVisible());
+                }
+            };
+            w->jobProgressHook = [&](const JobProgress& now) { closeOnce(now.files); };
+            w->dragProgressHook = closeOnce;
+            if (command == "extract") {
+                w.chooserAnswers = {Host(dir.path() / "out")};
+                w->extractToAction()->trigger();
+                QVERIFY2(w.LastLine().startsWith("Extraction cancelled: 2 files ("),
+                         qPrintable(w.LastLine()));
+            } else if (command == "test") {
+                w->testAction()->trigger();
+                QVERIFY2(w.LastLine().startsWith("Test cancelled: "), qPrintable(w.LastLine()));
+            } else {
+                QVERIFY(w->ExtractForDragOut({w->frm().tree().IndexOfKey("n-1")}).isEmpty());
+                QCOMPARE(w.LastLine(), QString("Drag stopped: the window is closing"));
+            }
+            QVERIFY(refused);
+            QVERIFY2(!w->isVisible(), qPrintable(command));
+            QVERIFY(w->previewWindow() == nullptr || !w->previewWindow()->isVisible());
+            QVERIFY(!CommandRunning(w->frm()));
+        }
+    }
+
+    // Save All writes beside the archive however it was opened, and Open
+    // Output Folder shows where the last command that wrote put its files.
+    void outputBesideTheArchiveHoweverOpened()
+    {
+        TempDir dir;
+        for (const char* folder : {"dialog", "command-line", "drop"}) {
+            fs::create_directories(dir.path() / folder);
+            WriteBytes(dir.File(std::string(folder) + "/a.sga"), Archive());
+        }
+        Window w;
+        w.Open(dir.File("dialog/a.sga"));
+        w->ToolbarClick("SaveAll");
+        QVERIFY(fs::exists(dir.path() / "dialog/data/maps/town/f0.txt"));
+
+        w->OpenFile(Host(dir.path() / "command-line/a.sga")); // as main() does with its argument
+        QCOMPARE(w->statusLabel()->toolTip(),
+                 "Save Selected and Save All write below " + Host(dir.path() / "command-line" / "data"));
+        w->ToolbarClick("SaveAll");
+        QVERIFY(fs::exists(dir.path() / "command-line/data/maps/town/f0.txt"));
+
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(Host(dir.path() / "drop/a.sga"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &dropped);
+        QTRY_COMPARE(w->frm().ArchivePath, dir.File("drop/a.sga"));
+        w->ToolbarClick("SaveAll");
+        QVERIFY(fs::exists(dir.path() / "drop/data/maps/town/f0.txt"));
+
+        // Extract To, then Save All: the folder shown is Save All's.
+        w.chooserAnswers = {Host(dir.path() / "picked")};
+        w->extractToAction()->trigger();
+        w->openOutputAction()->trigger();
+        w->ToolbarClick("SaveAll");
+        w->openOutputAction()->trigger();
+        w->openFolderButton()->click();
+        QCOMPARE(w.opened, (QStringList{Host(dir.path() / "picked"), Host(dir.path() / "drop" / "data"),
+                                        Host(dir.path() / "drop" / "data")}));
     }
 
     void testArchiveReportsInTheLog()

@@ -145,8 +145,11 @@ class MainWindowTest : public QObject {
                 continue;
             }
             QCOMPARE(actions[i]->data().toString(), keys[i]);
-            QCOMPARE(actions[i]->toolTip(), tips[i]);
+            QCOMPARE(actions[i]->toolTip().section('\n', 0, 0), tips[i]);
             QCOMPARE(actions[i]->isEnabled(), i < 3);
+            // A disabled button says why on a second line; a screen reader hears its name.
+            QCOMPARE(actions[i]->toolTip().contains('\n'), i >= 3);
+            QCOMPARE(w->toolBar()->widgetForAction(actions[i])->accessibleName(), tips[i]);
         }
         QCOMPARE(w->treeView()->model()->rowCount(), 0);
         QCOMPARE(w.Log(), QString());
@@ -407,6 +410,25 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->progressBar()->value(), 16001);
         QCOMPARE(w.Status(), QString::fromStdString(dir.File("many.sga")));
         QCOMPARE(ReadBytes(dir.File("data/f16001/last.txt")), std::string(300, 'z'));
+    }
+
+    // A CR LF or a lone LF in archive text (the TOC alias, the archive type)
+    // never starts a line of the log box: it shows as a visible symbol.
+    void archiveTextCannotForgeALogLine()
+    {
+        TempDir dir;
+        SgaSpec recipe =
+            SgaFromLayout({{"", {{.name = "a.txt", .content = "alpha"}}}}, "Data\r\nLoad failed: FORGED");
+        recipe.archiveType = "type\nLoad failed: FORGED";
+        WriteBytes(dir.File("forged.sga"), BuildSga(recipe));
+        Window w;
+        w.dialog->answers = {dir.File("forged.sga")};
+        w->mnuFileOpen_Click();
+        QVERIFY(w.Log().contains("FORGED"));
+        for (const QString& line : w.Log().split('\n')) {
+            QVERIFY2(!line.startsWith("Load failed"), qPrintable(line));
+        }
+        QVERIFY(w.Log().contains(QString::fromUtf8("Data\u240D\u240ALoad failed: FORGED")));
     }
 
     void layoutAfterResize()

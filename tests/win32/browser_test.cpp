@@ -313,3 +313,14 @@ TEST_F(Fixture, CancelInTheProgressDialogStopsExtractToBetweenTwoEntries)
     EXPECT_TRUE(IsWindow(window.hwnd()));
     EXPECT_TRUE(window.CommandEnabled(kCmdExtractTo));
 }
+
+TEST_F(Fixture, EnterOnAFileShowsItsPreview)
+{
+    OpenThroughButton(3, "sample.sga");
+    SelectRows({L"readme.txt"});
+    Key(window.detailsList(), VK_RETURN);
+    ASSERT_NE(window.previewWindow().hwnd(), nullptr);
+    EXPECT_EQ(window.previewWindow().shown(), PreviewWindow::Shown::Text);
+    EXPECT_EQ(window.frm().Running, RunningCommand::None);
+    EXPECT_TRUE(window.CommandEnabled(kCmdOpen));
+}

@@ -93,8 +93,15 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     Shots shots{fs::path(argv[1])};
-    const fs::path samples = fs::absolute(argv[2]);
     fs::create_directories(shots.out);
+    // The samples are copied to a folder of their own: Save All writes beside the archive.
+    const fs::path work = fs::temp_directory_path() / "archive-tool-screenshots";
+    const fs::path samples = work / "samples";
+    fs::remove_all(work);
+    fs::create_directories(samples);
+    for (const char* name : {"sample.sga", "sample-sv1.big"}) {
+        fs::copy_file(fs::absolute(argv[2]) / name, samples / name);
+    }
 
     HWND owner = nullptr;
     auto dialog = std::make_unique<ShotDialog>(owner);
@@ -104,8 +111,7 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     owner = window.hwnd();
-    window.frm().OutputBase = fs::temp_directory_path() / "archive-tool-screenshots";
-    fs::create_directories(window.frm().OutputBase); // Save All writes below it, as below a working folder
+    window.frm().OutputBase = work;
     const auto command = [&](int id) { SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); };
     shots.Take("01-start", window.hwnd());
 
@@ -145,7 +151,7 @@ int wmain(int argc, wchar_t** argv)
     shots.Take("06-filter-cleared", window.hwnd());
 
     // Extract To, caught at its first progress report.
-    const fs::path destination = window.frm().OutputBase / "chosen";
+    const fs::path destination = work / "chosen";
     window.destinationChooser = [&](const fs::path&) { return destination; };
     bool caught = false;
     window.jobProgressHook = [&](const JobProgress& now) {
@@ -175,6 +181,6 @@ int wmain(int argc, wchar_t** argv)
     SetTimer(window.hwnd(), 77, 500, CaptureDialog);
     command(kButtonBase + 2);
     RemovePropW(window.hwnd(), L"ArchiveToolShots");
-    fs::remove_all(window.frm().OutputBase);
+    fs::remove_all(work);
     return 0;
 }

@@ -47,6 +47,11 @@ TEST_F(Fixture, StartsEmptyWithItsTitleAndLaysItselfOutByTheRule)
     EXPECT_EQ(log.right, list.right);
     EXPECT_EQ(progress.right - progress.left, pixels(w - 150));
     EXPECT_EQ(progress.top, pixels(h - 1300));
+    // The status bar, and its size grip, span the client area.
+    RECT status{}, area{};
+    client(window.statusBar(), status);
+    GetClientRect(window.hwnd(), &area);
+    EXPECT_EQ(status.right, area.right);
 
     // Made as small as it goes, it stops at a size where every pane keeps a place.
     SetWindowPos(window.hwnd(), nullptr, 0, 0, 250, 150, SWP_NOZORDER | SWP_NOMOVE);

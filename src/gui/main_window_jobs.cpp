@@ -1,0 +1,126 @@
+// The dialogs: the open dialog, and the jobs (Extract To, Test Archive) under
+// a progress dialog with counts, bytes and Cancel.
+#include "gui/main_window.h"
+
+#include "commands/output_folder.h"
+#include "gui/window_parts.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QProgressDialog>
+
+namespace archive {
+
+namespace {
+
+QString Megabytes(std::int64_t bytes)
+{
+    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
+}
+
+} // namespace
+
+bool QtOpenFileDialog::Show(DialogState& state)
+{
+    QFileDialog dialog(parent_, DisplayText(state.title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile); // the named file need not exist
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    QStringList filters;
+    for (const std::string& filter : NameFiltersFromFilter(state.filter)) {
+        filters << DisplayText(filter);
+    }
+    dialog.setNameFilters(filters);
+    if (state.filterIndex >= 1 && state.filterIndex <= filters.size()) {
+        dialog.selectNameFilter(filters[state.filterIndex - 1]);
+    }
+    if (!state.fileName.empty()) {
+        dialog.selectFile(QString::fromUtf8(state.fileName.c_str()));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    state.fileName = dialog.selectedFiles().first().toUtf8().toStdString();
+    const int chosen = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    state.filterIndex = chosen >= 0 ? chosen + 1 : state.filterIndex;
+    return true;
+}
+
+void MainWindow::RunJob(const QString& title, const std::function<void(const JobControl&)>& job)
+{
+    QProgressDialog dialog(title, "Cancel", 0, 1000, this);
+    dialog.setObjectName("jobDialog");
+    dialog.setWindowTitle(title);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumWidth(420);
+    jobDialog_ = &dialog;
+    QElapsedTimer sinceRedraw;
+    JobControl control;
+    control.progress = [&](const JobProgress& now) {
+        if (jobProgressHook) {
+            jobProgressHook(now);
+        }
+        const bool last = now.files == now.totalFiles;
+        if (sinceRedraw.isValid() && sinceRedraw.elapsed() < 40 && !last) {
+            return; // a clock, not every entry: thousands of tiny files must not wait on painting
+        }
+        sinceRedraw.start();
+        dialog.setLabelText(
+            QString("%1 of %2 files, %3 of %4 MB\n%5")
+                .arg(now.files)
+                .arg(now.totalFiles)
+                .arg(Megabytes(now.bytes), Megabytes(now.totalBytes), DisplayText(now.current)));
+        dialog.setValue(now.totalBytes > 0
+                            ? static_cast<int>(now.bytes * 1000 / now.totalBytes)
+                            : (now.totalFiles > 0 ? static_cast<int>(now.files * 1000 / now.totalFiles) : 0));
+        FlushPending();
+        QCoreApplication::processEvents();
+    };
+    control.cancelled = [&dialog] { return dialog.wasCanceled(); };
+    {
+        // From the first entry to the last the job is the one running command:
+        // no open, no other job, and the window closes only once it has stopped.
+        const RunningScope running(frm_, RunningCommand::Job);
+        if (running.Started()) {
+            RefreshCommands();
+            job(control);
+        }
+    }
+    jobDialog_ = nullptr;
+    AfterCommand();
+}
+
+void MainWindow::ExtractTo()
+{
+    if (CommandRunning(frm_) || !extractToAction()->isEnabled()) {
+        return;
+    }
+    const std::vector<int> nodes = SelectedNodes();
+    const QString chosen = destinationChooser(HostText(ArchiveFolder(frm_)));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    SetDestination where;
+    where.folder = PathFromUtf8(chosen.toStdString());
+    SetReport report;
+    RunJob("Extracting",
+           [&](const JobControl& control) { report = ExtractToJob(frm_, nodes, where).Run(control); });
+    if (report.written > 0) {
+        NoteOutputWritten(frm_, report.destination);
+    }
+    ShowOutputFolder();
+}
+
+void MainWindow::TestArchive()
+{
+    if (CommandRunning(frm_) || !testAction()->isEnabled()) {
+        return;
+    }
+    RunJob("Testing", [&](const JobControl& control) { TestArchiveJob(frm_).Run(control); });
+}
+
+} // namespace archive

@@ -1,0 +1,33 @@
+#pragma once
+
+// Small helpers the files of the Qt main window share.
+
+#include "commands/command_state.h"
+#include "platform/text_encoding.h"
+
+#include <QString>
+
+#include <cmath>
+#include <filesystem>
+#include <string_view>
+
+namespace archive {
+
+// Twips to pixels, at 15 twips per pixel.
+inline int Pixels(float twips)
+{
+    return static_cast<int>(std::lround(twips / 15.0f));
+}
+
+inline QString HostText(const std::filesystem::path& path)
+{
+    return QString::fromStdString(PathToUtf8(path));
+}
+
+// Host text of the core's tables (UTF-8).
+inline QString TableText(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+} // namespace archive
