@@ -151,7 +151,7 @@ class MainWindow : public Widgets {
     void ShowFolderOf(int node);
     void ApplyFilter();
     std::vector<int> RowsOf(int folder) const;
-    void SizeNameColumn();
+    void SizeNameColumn(const std::vector<int>& rows);
     int ImageOf(int node);
     bool Kept(int node) const;
     // What Extract To takes: the list's selected rows, else the tree's selected node.
