@@ -182,9 +182,22 @@ void PreviewWindow::Layout()
     MoveWindow(summary_, margin, margin, width, line, TRUE);
     const int top = 2 * margin + line;
     const int height = std::max<int>(client.bottom - top - margin, 0);
-    for (HWND view : {text_, problem_, imageView_}) {
+    for (HWND view : {text_, imageView_}) {
         MoveWindow(view, margin, top, width, height, TRUE);
     }
+    // The reason there is nothing to show, in the middle of the space, as the Linux window puts it.
+    const int length = GetWindowTextLengthW(problem_);
+    std::wstring reason(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(problem_, reason.data(), length + 1);
+    RECT needed{0, 0, width, 0};
+    const HDC measuring = GetDC(problem_);
+    const HGDIOBJ previous = SelectObject(measuring, font_);
+    DrawTextW(measuring, reason.c_str(), length, &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+    SelectObject(measuring, previous);
+    ReleaseDC(problem_, measuring);
+    const int reasonHeight = std::min<int>(needed.bottom, height);
+    MoveWindow(problem_, margin, top + (height - reasonHeight) / 2, width, reasonHeight, TRUE);
 }
 
 void PreviewWindow::ShowOnly(HWND child)
@@ -218,6 +231,7 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
         shown_ = Shown::Problem;
         SetWindowTextW(summary_, name.c_str());
         SetWindowTextW(problem_, Windows1252ToWide(preview.problem).c_str());
+        Layout();
     } else if (view == PreviewView::Image) {
         shown_ = Shown::Image;
         SetWindowTextW(summary_, (name + L": image, " + std::to_wstring(image_.width) + L" x " +
