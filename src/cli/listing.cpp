@@ -1,9 +1,9 @@
 #include "cli/listing.h"
 
+#include "commands/catalogue_details.h"
 #include "platform/text_encoding.h"
 #include "rbf/rbf_tables.h"
 #include "sga/sga_node_key.h"
-#include "commands/catalogue_details.h"
 #include "window/frm_big.h"
 
 #include <algorithm>

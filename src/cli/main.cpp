@@ -43,6 +43,8 @@ struct Options {
     std::string destination;
     std::vector<std::string> paths;
     std::vector<std::string> keys;
+    bool skipExisting = false; // keep files that are there; the default replaces them
+    bool overwrite = false;    // says the default out loud
 };
 
 // A selection as typed, in command-line order.
@@ -61,14 +63,16 @@ std::string AbsolutePath(const std::string& path)
 // "N files written, M failed", and what failed by name (the first twenty).
 std::string Summary(const ExtractReport& report)
 {
-    std::string line =
-        std::to_string(report.written) + " files written, " + std::to_string(report.failed) + " failed";
+    std::string line = WrittenAndFailed(report.written, report.failed);
     constexpr std::size_t kNamed = 20;
     for (std::size_t i = 0; i < report.failedEntries.size() && i < kNamed; ++i) {
         line += (i == 0 ? ": " : ", ") + ListingField(report.failedEntries[i]);
     }
     if (report.failedEntries.size() > kNamed) {
         line += " and " + std::to_string(report.failedEntries.size() - kNamed) + " more";
+    }
+    if (report.skipped > 0) {
+        line += "; " + std::to_string(report.skipped) + " skipped: a file of that name was there";
     }
     return line + "\n";
 }
@@ -164,8 +168,12 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
     // Ctrl-C or a kill mid-entry leaves no temporary behind and ends as a failed extraction.
     InstallInterruptCleanup(kExitEntries, "\nInterrupted: the file being written was not kept\n");
     AllowManyOpenFiles();
+    AskExisting existing;
+    if (options.skipExisting) {
+        existing = [](const ExistingFile&) { return ExistingAnswer{ExistingChoice::Skip, true}; };
+    }
     if (nodes.empty() && options.destination.empty()) {
-        const ExtractReport total = ExtractAll(frm);
+        const ExtractReport total = ExtractAll(frm, existing);
         widgets.EndProgress();
         std::fflush(stdout);
         std::fputs(Summary(total).c_str(), stderr);
@@ -175,7 +183,9 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
     SetDestination where;
     where.outputRoot = options.destination.empty();
     where.folder = PathFromUtf8(options.destination);
-    const SetReport report = ExtractToJob(frm, nodes, where).Run(control);
+    JobControl job = control;
+    job.existing = existing;
+    const SetReport report = ExtractToJob(frm, nodes, where).Run(job);
     widgets.EndProgress();
     std::fflush(stdout);
     if (report.refused) {
@@ -189,8 +199,12 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
     }
     std::string summary = Summary(total);
     if (!report.skipped.empty()) {
-        summary.insert(summary.size() - 1, "; " + std::to_string(report.skipped.size()) +
-                                               " skipped: a path an earlier file row has");
+        summary.insert(summary.size() - 1,
+                       "; " + std::to_string(report.skipped.size()) +
+                           (options.skipExisting
+                                ? " skipped: a file of that name was there, or an earlier file "
+                                  "row has the path"
+                                : " skipped: a path an earlier file row has"));
     }
     std::fputs(summary.c_str(), stderr);
     return report.failed.empty() ? kExitOk : kExitEntries;
@@ -236,8 +250,10 @@ int main(int argc, char** argv)
         "extract with no PATH or --key writes every file; a PATH or key that names a folder\n"
         "writes every file below it. Files go below DIR/data, and below DIR/data/ALIAS when the first TOC's\n"
         "alias is not \"Data\" in any letter case; with --to they go straight below DEST,\n"
-        "at their paths in the archive. A damaged entry named by PATH, --key or --to is\n"
-        "reported and not written.\n"
+        "at their paths in the archive. A damaged entry is reported, and\n"
+        "written as far as it inflated only where no file of its name is: it never replaces\n"
+        "a file. Sound entries replace files of their names (--overwrite, the default);\n"
+        "with --skip-existing those files are kept and the entries skipped.\n"
         "--debug writes ARCHIVE.debug.txt (and, for a full extract, ARCHIVE.debug.extract.txt)\n"
         "next to the archive.\n"
         "\n"
@@ -266,6 +282,10 @@ int main(int argc, char** argv)
         extract->add_option("--to", options.destination, "Extract straight below DEST, without data/ALIAS")
             ->option_text("DEST");
     extract->get_option("-C")->excludes(toOption);
+    CLI::Option* skipOption = extract->add_flag("--skip-existing", options.skipExisting,
+                                                "Keep files that are there and skip their entries");
+    extract->add_flag("--overwrite", options.overwrite, "Replace files that are there (the default)")
+        ->excludes(skipOption);
     extract->add_option("ARCHIVE", options.archive, "The archive")->required();
     CLI::Option* pathOption = extract->add_option(
         "PATH", options.paths, "Archive path of a file or folder (\\ or / between folders)");

@@ -1,15 +1,15 @@
 #include "commands/drag_extract.h"
 
+#include "commands/catalogue_details.h"
+#include "extract/entry_damage.h"
 #include "extract/entry_fetch.h"
 #include "extract/host_path.h"
 #include "platform/host_file.h"
 #include "platform/text_encoding.h"
-#include "commands/catalogue_details.h"
 #include "window/frm_big.h"
 
-#include <zlib.h>
-
 #include <algorithm>
+#include <optional>
 #include <system_error>
 #include <unordered_set>
 
@@ -53,6 +53,21 @@ template <typename Visit> void Walk(const CatalogueTree& tree, int top, Visit&& 
     }
 }
 
+// "plan (2).dat" beside "plan.dat": the first such name that is free.
+std::filesystem::path NameBeside(const std::filesystem::path& target)
+{
+    for (int n = 2;; ++n) {
+        std::filesystem::path name = target.stem();
+        name += " (" + std::to_string(n) + ")";
+        name += target.extension();
+        std::error_code error;
+        const std::filesystem::path candidate = target.parent_path() / name;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error)) || n == 1000000) {
+            return candidate;
+        }
+    }
+}
+
 const SgaFile* FileOfNode(const FrmBig& frm, int node)
 {
     const int row = SgaFileRowOfKey(frm.tree().Node(node).key);
@@ -79,7 +94,8 @@ DragPlanSize MeasureDrag(const FrmBig& frm, const std::vector<int>& nodes)
 }
 
 DragExtractReport ExtractForDrag(const FrmBig& frm, const std::vector<int>& nodes,
-                                 const std::filesystem::path& destination, const DragProgress& progress)
+                                 const std::filesystem::path& destination, const DragProgress& progress,
+                                 const AskExisting& existing)
 {
     DragExtractReport report;
     if (!frm.SgaCatalogueShown()) {
@@ -94,6 +110,7 @@ DragExtractReport ExtractForDrag(const FrmBig& frm, const std::vector<int>& node
         return report;
     }
     clsZlib zlib; // an extraction that lets events run may be using the window's
+    std::optional<ExistingAnswer> forAll;
     std::int64_t bytes = 0;
     for (const int top : Outermost(frm.tree(), nodes)) {
         const auto topPath = MapArchivePath(frm.tree().Node(top).text);
@@ -120,22 +137,48 @@ DragExtractReport ExtractForDrag(const FrmBig& frm, const std::vector<int>& node
             FetchedEntry entry =
                 FetchEntry(archive, zlib, *file,
                            static_cast<std::int64_t>(frm.Sga.SgaHeader.DataOffset) + file->EntryOffset);
-            if (entry.got != entry.stored) {
-                report.failures.push_back(path + ": runs past the end of the archive");
-            } else if (!entry.refused.empty()) {
-                report.failures.push_back(path + ": cannot be decompressed: " + entry.refused);
-            } else if (entry.compressed && entry.status != Z_OK) {
-                report.failures.push_back(path + ": zlib status " + std::to_string(entry.status) + " (" +
-                                          zError(entry.status) + ")");
-            } else if (std::string writeError;
-                       !WriteFileReplacing(target, entry.buffer.data(), entry.buffer.size(), writeError)) {
-                report.failures.push_back(path + ": " + writeError);
+            const EntryDamage damage = JudgeEntry(entry, file->ExpandedSize);
+            std::error_code thereError;
+            const bool there = std::filesystem::exists(std::filesystem::symlink_status(target, thereError));
+            std::string writeError;
+            if (damage.kind == EntryDamage::Kind::Refused) {
+                report.failures.push_back(path + ": " + damage.reason + "; not written");
+            } else if (!damage.Sound() && there) {
+                // The one rule of every command: a damaged entry never replaces a file.
+                report.failures.push_back(path + ": " + damage.reason + "; the file already there was kept");
+            } else if (!damage.Sound()) {
+                report.failures.push_back(
+                    path + ": " + damage.reason +
+                    (WriteFileReplacing(target, entry.buffer.data(), entry.buffer.size(), writeError)
+                         ? "; written as far as it went"
+                         : "; not written: " + writeError));
             } else {
-                ++report.written;
+                std::filesystem::path to = target;
+                ExistingChoice choice = ExistingChoice::Replace;
+                if (there && (existing || forAll)) {
+                    ExistingAnswer answer =
+                        forAll ? *forAll
+                               : existing({path, target, static_cast<std::int64_t>(entry.buffer.size())});
+                    if (answer.forAll) {
+                        forAll = answer;
+                    }
+                    choice = answer.choice;
+                    if (choice == ExistingChoice::KeepBoth) {
+                        to = NameBeside(target);
+                    }
+                }
+                if (choice == ExistingChoice::Skip) {
+                    ++report.skipped;
+                } else if (!WriteFileReplacing(to, entry.buffer.data(), entry.buffer.size(), writeError)) {
+                    report.failures.push_back(path + ": " + writeError);
+                } else {
+                    ++report.written;
+                }
             }
             bytes += std::max<std::int32_t>(file->ExpandedSize, 0);
             report.cancelled =
-                progress && !progress(report.written + static_cast<int>(report.failures.size()), bytes);
+                progress &&
+                !progress(report.written + report.skipped + static_cast<int>(report.failures.size()), bytes);
         });
         if (report.cancelled) {
             break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "extract/job.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -15,6 +17,7 @@ class FrmBig;
 struct DragExtractReport {
     std::vector<std::filesystem::path> handed; // one per dragged node that was written
     int written = 0;
+    int skipped = 0;                   // files that were there, kept at the user's word
     std::vector<std::string> failures; // "path: reason"
     bool cancelled = false;
 };
@@ -36,8 +39,12 @@ DragPlanSize MeasureDrag(const FrmBig& frm, const std::vector<int>& nodes);
 // folder of that name holding everything below it, named as the tree names
 // them. Entries are read and inflated one at a time through the bounded fetch
 // and written through a temporary name. A node inside another dragged node is
-// written once, with its outermost one.
+// written once, with its outermost one. Damaged entries follow the rule of
+// every extract command (written as far as they went only where no file of
+// their name is; refused ones not at all). A sound entry that meets a file of
+// its name asks `existing` (no question: the file is replaced).
 DragExtractReport ExtractForDrag(const FrmBig& frm, const std::vector<int>& nodes,
-                                 const std::filesystem::path& destination, const DragProgress& progress);
+                                 const std::filesystem::path& destination, const DragProgress& progress,
+                                 const AskExisting& existing = {});
 
 } // namespace archive

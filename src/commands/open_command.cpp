@@ -53,7 +53,8 @@ void OpenNamedFile(FrmBig& frm, DialogState& state, const std::string& path)
     FollowArchiveFolder(frm);
 }
 
-void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key)
+void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key,
+                        const std::vector<int>& selected)
 {
     if (key == "OpenSV1") {
         state.title = "Open Solvane1 .BIG Archive";
@@ -72,7 +73,10 @@ void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state,
             return; // a drag-out or a job reads what the extraction would
         }
         const ExtractReport report =
-            key == "SaveAll" ? ExtractAll(frm) : ExtractSelected(frm, frm.tree().SelectedIndex());
+            key == "SaveAll"
+                ? ExtractAll(frm)
+                : ExtractSelectedItems(frm, selected.empty() ? std::vector<int>{frm.tree().SelectedIndex()}
+                                                             : selected);
         if (report.written > 0) {
             NoteOutputWritten(frm, ToolbarOutputRoot(frm));
         }

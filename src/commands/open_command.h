@@ -38,8 +38,11 @@ void mnuFileOpen_Click(FrmBig& frm, OpenFileDialog& dialog, DialogState& state);
 // file-name field then shows it.
 void OpenNamedFile(FrmBig& frm, DialogState& state, const std::string& path);
 
-// The toolbar's click handler: dispatches on the button's key.
-void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key);
+// The toolbar's click handler: dispatches on the button's key. Save Selected
+// takes `selected`, the tree's selection in the view's order (one item, or
+// several: each selected file), or the tree's selected node when it is empty.
+void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key,
+                        const std::vector<int>& selected = {});
 
 // A filter as the toolkit's name filters: one "description (patterns)" per
 // pair, patterns separated by blanks. The window hides the "(patterns)" part,

@@ -10,11 +10,14 @@
 namespace archive {
 
 class FrmBig;
+class CatalogueTree;
 
 // What an extraction did, for the console's summary and exit status.
 struct ExtractReport {
     int written = 0;
-    int failed = 0; // decompression, unsafe path, short entry, read or write failures
+    int failed = 0;       // decompression, unsafe path, short entry, read or write failures
+    int skipped = 0;      // files that were there, kept as the caller asked
+    bool refused = false; // nothing was tried: no SGA catalogue of the archive, or the archive cannot be read
     // What failed, by archive path (Windows-1252), in the order it failed.
     std::vector<std::string> failedEntries;
 };
@@ -23,11 +26,28 @@ struct ExtractReport {
 // below the output root.
 // The index is an int, not 16 bits: an SGA tree has up to 65,535 nodes, and every one
 // of them must be reachable.
-ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex);
+// `existing`, when given, is asked before a file that is there is replaced
+// (the companion's --skip-existing); the toolbar replaces it.
+ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex, const AskExisting& existing = {});
+
+// Save Selected over the tree's selection: with one item selected that item,
+// as ExtractSelected takes it (a folder says "Cannot extract directory");
+// with several, ExtractSelected once for each selected file, folders left
+// out. When anything failed, a last line and the status text give the count
+// of files written and failed.
+ExtractReport ExtractSelectedItems(FrmBig& frm, const std::vector<int>& selected,
+                                   const AskExisting& existing = {});
+// The nodes ExtractSelectedItems runs ExtractSelected on, in selection order.
+std::vector<int> SaveSelectedNodes(const CatalogueTree& tree, const std::vector<int>& selected);
+
+// "3 files written, 2 failed": what a run that had failures ends with.
+std::string WrittenAndFailed(std::int64_t written, std::int64_t failed);
 
 // Writes every file of the loaded SGA archive below the output root: the
-// folders first, then each directory row's files.
-ExtractReport ExtractAll(FrmBig& frm);
+// folders first, then each directory row's files. After "...Extract
+// finished", when anything failed, a line and the status text give the count
+// of files written and failed.
+ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing = {});
 
 // One file of a set extraction: its file row and its archive path ("\"
 // between folders), which is also where it goes below the destination.
@@ -56,7 +76,8 @@ struct SetReport {
     int written = 0;
     std::int64_t bytesWritten = 0;
     std::vector<EntryProblem> failed;  // not written (unsafe names included): the reason says why
-    std::vector<EntryProblem> skipped; // left out on purpose: a path an earlier row has taken
+    std::vector<EntryProblem> skipped; // left out on purpose: a path an earlier row has taken, or a
+                                       // file of its name the user chose to keep
     std::int64_t notReached = 0;       // files left when the user cancelled
     bool cancelled = false;
     bool refused = false;              // nothing was tried; the log says why
@@ -67,8 +88,11 @@ struct SetReport {
 // mapping, no write through a link out of the destination, a temporary name
 // renamed into place) and their two-core pipeline. An entry whose data is
 // damaged (a failed inflate, a size other than ExpandedSize, bytes past the
-// end of the archive) is reported and not written, so it never replaces a
-// good copy. The cancel is asked before each entry.
+// end of the archive) follows the toolbar's rule: written as far as it went
+// only where no file of its name is, so it never replaces a good copy; a
+// refused one writes nothing. A sound entry that meets a file of its name asks
+// `control.existing` (no question: replaced). The cancel is asked before
+// each entry.
 SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination& where,
                      const JobControl& control);
 

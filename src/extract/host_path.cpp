@@ -11,28 +11,6 @@ namespace archive {
 
 namespace {
 
-#ifdef _WIN32
-bool IsReservedDeviceName(std::string_view name)
-{
-    // The device names stay reserved with any extension ("CON.txt").
-    const std::string_view stem = name.substr(0, name.find('.'));
-    std::string upper(stem);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    while (!upper.empty() && upper.back() == ' ') {
-        upper.pop_back();
-    }
-    static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
-    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) {
-        return true;
-    }
-    if (upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT"))) {
-        return upper[3] >= '1' && upper[3] <= '9';
-    }
-    return upper == "CONIN$" || upper == "CONOUT$";
-}
-#endif
-
 bool IsUnsafeComponent(std::string_view name)
 {
     if (name == ".." || name.find('\0') != std::string_view::npos) {
@@ -45,7 +23,7 @@ bool IsUnsafeComponent(std::string_view name)
     if (name.back() == '.' || name.back() == ' ') {
         return true; // Windows drops them, so "x." and "x" would be one file
     }
-    if (IsReservedDeviceName(name)) {
+    if (IsWindowsDeviceName(name)) {
         return true;
     }
     for (const char ch : name) {
@@ -59,6 +37,30 @@ bool IsUnsafeComponent(std::string_view name)
 }
 
 } // namespace
+
+bool IsWindowsDeviceName(std::string_view name)
+{
+    // The device names stay reserved with any extension ("CON.txt").
+    const std::string_view stem = name.substr(0, name.find('.'));
+    std::string upper(stem);
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) {
+        return c < 0x80 ? static_cast<char>(std::toupper(c)) : static_cast<char>(c);
+    });
+    while (!upper.empty() && upper.back() == ' ') {
+        upper.pop_back();
+    }
+    static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) {
+        return true;
+    }
+    if (upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT"))) {
+        // Any digit, 0 included, and the superscript digits one to three
+        // (Windows-1252 B9, B2, B3), which Windows also takes for ports.
+        const auto digit = static_cast<unsigned char>(upper[3]);
+        return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+    }
+    return upper == "CONIN$" || upper == "CONOUT$";
+}
 
 std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath)
 {

@@ -13,6 +13,12 @@ namespace archive {
 // inside a name, a reserved device name, or a name ending in a dot or a blank).
 std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath);
 
+// True when a name (Windows-1252, any extension) is one of the devices
+// Windows reserves in every folder: CON, PRN, AUX, NUL, CONIN$, CONOUT$,
+// COM and LPT followed by a digit 0 to 9 or a superscript one, two or three.
+// Checked on every host; only Windows refuses such names.
+bool IsWindowsDeviceName(std::string_view name);
+
 // True when the path's last component is empty or ".": the path names a
 // folder (the output root itself when it is empty), never a file.
 bool NamesAFolder(std::string_view archivePath);

@@ -32,6 +32,7 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
         return QFileDialog::getExistingDirectory(this, "Extract To", start);
     };
     folderOpener = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+    existingChooser = [this](const ExistingFile& file) { return AskAboutExisting(this, file); };
     frm_.DecimalSeparator = QLocale().decimalPoint().toUtf8().toStdString();
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
 

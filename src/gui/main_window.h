@@ -81,6 +81,9 @@ class MainWindow : public QMainWindow, public Widgets {
     std::function<void(const QString& folder)> folderOpener;
     // Called after each entry of Extract To and Test Archive (tests cancel from here).
     std::function<void(const JobProgress&)> jobProgressHook;
+    // Asks what to do about a file that is already where an entry goes
+    // (Replace, Skip, Keep both, and for all); a dialog unless replaced, as tests do.
+    AskExisting existingChooser;
     // Called after each entry a drag-out extracts (tests act from here).
     std::function<void(int files)> dragProgressHook;
 

@@ -168,7 +168,14 @@ void MainWindow::ToolbarClick(const QString& key)
             RunningCommand::Extraction); // ExtractAll lets events run: nothing may change what it reads
         pending_.CommandStarts();
     }
-    ToolbarButtonClick(frm_, *dialog_, dialogState_, key.toStdString());
+    // Save Selected with several items selected saves each selected file.
+    std::vector<int> selected;
+    if (key == "SaveSelected") {
+        if (std::vector<int> nodes = SelectedNodes(); nodes.size() > 1) {
+            selected = std::move(nodes);
+        }
+    }
+    ToolbarButtonClick(frm_, *dialog_, dialogState_, key.toStdString(), selected);
     ShowOutputFolder();
     AfterCommand();
 }

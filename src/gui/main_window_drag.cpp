@@ -63,17 +63,18 @@ QStringList MainWindow::ExtractDragged(const std::vector<int>& nodes)
     progress.setObjectName("dragDialog");
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(size.bytes > kQuietDragBytes || size.files > kQuietDragFiles ? 0 : 1000000);
-    const DragExtractReport report =
-        ExtractForDrag(frm_, nodes, std::filesystem::path(folder->path().toStdString()),
-                       [this, &progress](int files, std::int64_t) {
-                           progress.setValue(files);
-                           if (dragProgressHook) {
-                               dragProgressHook(files);
-                           }
-                           QCoreApplication::processEvents();
-                           // Exit and the close box stop it between two entries, as Cancel does.
-                           return !progress.wasCanceled() && frm_.PendingClose == FrmBig::CloseRequest::None;
-                       });
+    const DragExtractReport report = ExtractForDrag(
+        frm_, nodes, std::filesystem::path(folder->path().toStdString()),
+        [this, &progress](int files, std::int64_t) {
+            progress.setValue(files);
+            if (dragProgressHook) {
+                dragProgressHook(files);
+            }
+            QCoreApplication::processEvents();
+            // Exit and the close box stop it between two entries, as Cancel does.
+            return !progress.wasCanceled() && frm_.PendingClose == FrmBig::CloseRequest::None;
+        },
+        existingChooser);
     progress.reset();
     for (const std::string& failure : report.failures) {
         frm_.ReportFailure("Error: " + failure);

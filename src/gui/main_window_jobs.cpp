@@ -5,10 +5,13 @@
 #include "commands/output_folder.h"
 #include "gui/window_parts.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace archive {
 
@@ -47,6 +50,33 @@ bool QtOpenFileDialog::Show(DialogState& state)
     return true;
 }
 
+ExistingAnswer AskAboutExisting(QWidget* parent, const ExistingFile& file)
+{
+    QMessageBox box(
+        QMessageBox::Question, "File Exists",
+        QString("A file of this name is already there:\n%1\n\nReplace it with %2 from the archive "
+                "(%3 bytes)?")
+            .arg(HostText(file.target), DisplayText(file.path))
+            .arg(file.size),
+        QMessageBox::NoButton, parent);
+    box.setObjectName("existingDialog");
+    QPushButton* replace = box.addButton("&Replace", QMessageBox::AcceptRole);
+    QPushButton* skip = box.addButton("&Skip", QMessageBox::RejectRole);
+    QPushButton* keepBoth = box.addButton("&Keep Both", QMessageBox::ActionRole);
+    box.setDefaultButton(replace);
+    box.setEscapeButton(skip);
+    auto* forAll = new QCheckBox("Do this for &all the other files");
+    box.setCheckBox(forAll);
+    box.exec();
+    ExistingAnswer answer;
+    answer.choice = box.clickedButton() == replace    ? ExistingChoice::Replace
+                    : box.clickedButton() == keepBoth ? ExistingChoice::KeepBoth
+                                                      : ExistingChoice::Skip;
+    answer.forAll = forAll->isChecked();
+    (void)skip;
+    return answer;
+}
+
 void MainWindow::RunJob(const QString& title, const std::function<void(const JobControl&)>& job)
 {
     QProgressDialog dialog(title, "Cancel", 0, 1000, this);
@@ -81,6 +111,7 @@ void MainWindow::RunJob(const QString& title, const std::function<void(const Job
         QCoreApplication::processEvents();
     };
     control.cancelled = [&dialog] { return dialog.wasCanceled(); };
+    control.existing = existingChooser;
     {
         // From the first entry to the last the job is the one running command:
         // no open, no other job, and the window closes only once it has stopped.

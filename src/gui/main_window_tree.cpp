@@ -63,6 +63,7 @@ void MainWindow::BuildTree(QWidget* client)
     });
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree_->header()->setStretchLastSection(false);
+    tree_->header()->setResizeContentsPrecision(0); // fit names to the rows in sight, not to a thousand
     tree_->header()->setSortIndicator(-1,
                                       Qt::AscendingOrder); // the catalogue's order until a header is clicked
     tree_->setSortingEnabled(true);

@@ -95,7 +95,31 @@ printf '\377\377' | dd of=damaged.sga bs=1 seek=$((offset + 2)) conv=notrunc 2>/
 check "damaged status" 3 $status
 check "damaged error line" "Error: maps\town\plan.dat failed to inflate: zlib status -3, data error: the stream is damaged" \
     "$(head -n 1 err.txt | sed 's/; written.*//')"
-check "damaged summary names the entry" "4 files written, 1 failed: maps\town\plan.dat" "$(tail -n 1 err.txt)"
+check "damaged summary names the entry" "3 files written, 1 failed: maps\town\plan.dat" "$(tail -n 1 err.txt)"
+# Run again over a good copy: the damaged entry leaves it, and says so.
+printf 'good copy' >damaged/data/maps/town/plan.dat
+"$cli" extract -C damaged damaged.sga >out.txt 2>err.txt; status=$?
+check "damaged over a good file status" 3 $status
+check "damaged entry keeps a good file" "good copy" "$(cat damaged/data/maps/town/plan.dat)"
+check "damaged entry says it kept the file" "the file already there was kept" "$(head -n 1 err.txt | sed 's/.*; //')"
+check "the count follows the last line" "...Extract finished
+3 files written, 1 failed" "$(tail -n 2 out.txt)"
+
+# Files that are there: replaced by default and with --overwrite, kept with --skip-existing.
+printf 'mine' >outdir/data/maps/index.txt
+"$cli" extract -C outdir --skip-existing sample.sga >/dev/null 2>err.txt; status=$?
+check "--skip-existing status" 0 $status
+check "--skip-existing keeps the file" "mine" "$(cat outdir/data/maps/index.txt)"
+check "--skip-existing summary" "0 files written, 0 failed; 4 skipped: a file of that name was there" "$(cat err.txt)"
+"$cli" extract --to "$work/dest2" --skip-existing sample.sga maps/index.txt >/dev/null 2>&1
+printf 'mine' >dest2/maps/index.txt
+"$cli" extract --to "$work/dest2" --skip-existing sample.sga maps/index.txt >/dev/null 2>&1
+check "--skip-existing with --to keeps the file" "mine" "$(cat dest2/maps/index.txt)"
+"$cli" extract -C outdir --overwrite sample.sga >/dev/null 2>&1; check "--overwrite status" 0 $?
+check "--overwrite replaces the file" "town
+forest" "$(cat outdir/data/maps/index.txt)"
+"$cli" extract --skip-existing --overwrite sample.sga >/dev/null 2>&1; check "both choices are a usage error" 1 $?
+"$cli" extract --help | grep -q -- "--skip-existing" || { echo "FAIL: --help names --skip-existing"; failures=$((failures + 1)); }
 
 # A folder and a file inside it, through the set extraction: the data layout stays the default.
 "$cli" extract -C setdir sample.sga maps maps/town/plan.dat >/dev/null 2>err.txt; status=$?

@@ -1,3 +1,4 @@
+#include "commands/drag_extract.h"
 #include "commands/extract_to.h"
 #include "support/test_window.h"
 
@@ -166,17 +167,23 @@ TEST(ExtractTo, DamagedEntriesAreReportedAndNeverReplaceAGoodCopy)
     EXPECT_EQ(report.written, 1);
     ASSERT_EQ(report.failed.size(), 4u);
     EXPECT_EQ(report.failed[0].path, "bad.bin");
-    EXPECT_EQ(report.failed[0].reason,
-              "failed to inflate: zlib status -3, data error: the stream is damaged");
-    EXPECT_EQ(report.failed[1].reason, "failed to inflate: zlib status -5, buffer error: the stream is cut "
-                                       "short or inflates to more than the expanded size");
-    EXPECT_EQ(report.failed[2].reason, "inflates to 200 bytes, not the 400 bytes the table gives");
-    EXPECT_EQ(report.failed[3].reason, "runs past the end of the archive: 4 of 10 bytes read");
-    EXPECT_EQ(FilesBelow(dest), (Lines{"bad.bin", "fine.txt"}));
+    EXPECT_EQ(report.failed[0].reason, "failed to inflate: zlib status -3, data error: the stream is "
+                                       "damaged; the file already there was kept");
+    // Where nothing of their name was, what inflated is written, as the toolbar commands write it.
+    EXPECT_EQ(report.failed[1].reason,
+              "failed to inflate: zlib status -5, buffer error: the stream is cut "
+              "short or inflates to more than the expanded size; written as far as it went");
+    EXPECT_EQ(report.failed[2].reason,
+              "inflates to 200 bytes, not the 400 bytes the table gives; written as far as it went");
+    EXPECT_EQ(report.failed[3].reason,
+              "runs past the end of the archive: 4 of 10 bytes read; written as far as it went");
+    EXPECT_EQ(FilesBelow(dest), (Lines{"bad.bin", "cut.bin", "fine.txt", "long.bin", "short.bin"}));
     EXPECT_EQ(ReadBytes((dest / "bad.bin").string()), "good earlier copy");
-    EXPECT_TRUE(HasLine(
-        w.widgets,
-        "Error: bad.bin failed to inflate: zlib status -3, data error: the stream is damaged; not written"));
+    EXPECT_EQ(ReadBytes((dest / "cut.bin").string()).size(), 4u); // the 4 bytes the archive holds
+    EXPECT_TRUE(HasLine(w.widgets,
+                        "Error: bad.bin failed to inflate: zlib status -3, data error: the stream is "
+                        "damaged; the file already there was kept"));
+    EXPECT_EQ(w.widgets.statusText, w.widgets.LogLines().back()); // the summary, which counts the failures
 }
 
 TEST(ExtractTo, RefusesRbfUnsafeNamesAndLinksOutOfTheDestination)
@@ -258,4 +265,76 @@ TEST(TestArchive, DamagedStreamsShortEntriesAndWrongSizesAreEachReported)
                "Error: maps\\cut.bin runs past the end of the archive: 4 of 10 bytes read",
                "Tested 5 entries, " + std::to_string(report.bytes) + " bytes: 4 failed"}));
     EXPECT_EQ(w.widgets.statusText, tail.back());
+}
+
+// Extract To asks before a sound entry replaces a file: replace, skip, or keep both
+// with a new name beside it; an answer "for all" is asked no more.
+TEST(ExtractTo, AsksBeforeReplacingAFileAndRemembersAnAnswerForAll)
+{
+    SgaSpec recipe = SgaFromLayout({{"",
+                                     {{.name = "a.txt", .content = "new a"},
+                                      {.name = "b.txt", .content = "new b"},
+                                      {.name = "c", .content = "new c"},
+                                      {.name = "d.txt", .content = "new d"}}}});
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    const fs::path dest = w.dir.path() / "out";
+    fs::create_directories(dest);
+    for (const char* name : {"a.txt", "b.txt", "c", "c (2)", "d.txt"}) {
+        WriteBytes((dest / name).string(), std::string("old ") + name);
+    }
+    std::vector<ExistingAnswer> answers = {
+        {ExistingChoice::Replace}, {ExistingChoice::Skip}, {ExistingChoice::KeepBoth, true}};
+    Lines asked;
+    JobControl control;
+    control.existing = [&](const ExistingFile& file) {
+        asked.push_back(file.path);
+        EXPECT_EQ(file.target, dest / file.path);
+        EXPECT_EQ(file.size, 5);
+        const ExistingAnswer answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    };
+    const SetReport report = ExtractToJob(w.frm, {}, {.folder = dest}).Run(control);
+    EXPECT_EQ(asked, (Lines{"a.txt", "b.txt", "c"})); // d.txt: kept both, for all
+    EXPECT_EQ(report.written, 3);
+    ASSERT_EQ(report.skipped.size(), 1u);
+    EXPECT_EQ(report.skipped[0].path, "b.txt");
+    EXPECT_TRUE(report.failed.empty());
+    EXPECT_EQ(ReadBytes((dest / "a.txt").string()), "new a");
+    EXPECT_EQ(ReadBytes((dest / "b.txt").string()), "old b.txt");
+    EXPECT_EQ(ReadBytes((dest / "c").string()), "old c");
+    EXPECT_EQ(ReadBytes((dest / "c (2)").string()), "old c (2)");
+    EXPECT_EQ(ReadBytes((dest / "c (3)").string()), "new c");
+    EXPECT_EQ(ReadBytes((dest / "d (2).txt").string()), "new d");
+
+    // Without a question, files are replaced as before.
+    ExtractToJob(w.frm, {}, {.folder = dest}).Run();
+    EXPECT_EQ(ReadBytes((dest / "b.txt").string()), "new b");
+}
+
+TEST(DragExtract, DamagedEntriesKeepFilesAndSoundOnesAsk)
+{
+    SgaSpec recipe = SgaFromLayout({{"",
+                                     {{.name = "bad.bin", .content = "x", .storedBytes = "not zlib at all"},
+                                      {.name = "ok.txt", .content = "ok"}}}});
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    const fs::path dest = w.dir.path() / "drag";
+    fs::create_directories(dest);
+    WriteBytes((dest / "bad.bin").string(), "good copy");
+    WriteBytes((dest / "ok.txt").string(), "mine");
+    const std::vector<int> nodes = {w.frm.tree().IndexOfKey("n-1\\f0"), w.frm.tree().IndexOfKey("n-1\\f1")};
+    int asked = 0;
+    const DragExtractReport report = ExtractForDrag(w.frm, nodes, dest, {}, [&asked](const ExistingFile&) {
+        ++asked;
+        return ExistingAnswer{ExistingChoice::Skip};
+    });
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(report.skipped, 1);
+    EXPECT_EQ(report.written, 0);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_NE(report.failures[0].find("the file already there was kept"), std::string::npos);
+    EXPECT_EQ(ReadBytes((dest / "bad.bin").string()), "good copy");
+    EXPECT_EQ(ReadBytes((dest / "ok.txt").string()), "mine");
 }

@@ -1,4 +1,5 @@
 #include "compression/cls_zlib.h"
+#include "compression/stream_inflate.h"
 #include "support/archive_builders.h"
 #include "support/temp_dir.h"
 
@@ -247,4 +248,74 @@ TEST(ClsZlib, FileLayoutIsLengthThenStream)
 
     ASSERT_EQ(zlib.DecompressFile(dir.File("packed"), dir.File("out")), 0);
     EXPECT_EQ(ReadBytes(dir.File("out")), original);
+}
+
+// The streaming inflate must come to what the one-shot call comes to, status and
+// bytes, however the stream is cut into pieces: the test job and the preview judge
+// entries by it as extraction judges them by DecompressByteArray.
+TEST(StreamInflate, AgreesWithDecompressByteArrayInPieces)
+{
+    const std::string text = Sample(300000);
+    std::string stream = ZlibCompress(text);
+    std::string damaged = stream;
+    damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x5A);
+    std::string badCheck = stream;
+    badCheck.back() = static_cast<char>(badCheck.back() ^ 1);
+    const std::string small = ZlibCompress(Sample(110));
+    struct Case {
+        std::string bytes;
+        std::int32_t expanded;
+    };
+    const std::vector<Case> cases = {
+        {stream, 300000},                              // sound
+        {stream, 250000},                              // the work buffer is too small: -5
+        {stream, 400000},                              // larger than needed: 0, the true bytes
+        {stream.substr(0, stream.size() / 3), 300000}, // cut short: -3
+        {damaged, 300000},
+        {badCheck, 300000},                  // the check value is wrong: -3 after all the output
+        {stream + "trailing bytes", 300000}, // extra bytes are ignored
+        {small, 100},                        // 110 bytes fit the 113-byte work buffer: 0
+        {small, 97},                         // they do not fit 110: -5
+        {"not zlib at all", 50},
+    };
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        ByteArray whole = ByteArray::FromString(cases[c].bytes);
+        clsZlib zlib;
+        const std::int32_t status = zlib.DecompressByteArray(whole, cases[c].expanded);
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{777}, cases[c].bytes.size()}) {
+            StreamInflate piecewise(cases[c].expanded);
+            std::string out;
+            const auto sink = [&out](const std::uint8_t* bytes, std::size_t size) {
+                out.append(reinterpret_cast<const char*>(bytes), size);
+                return true;
+            };
+            for (std::size_t at = 0; at < cases[c].bytes.size(); at += piece) {
+                const std::string_view part = std::string_view(cases[c].bytes).substr(at, piece);
+                if (!piecewise.Feed(reinterpret_cast<const std::uint8_t*>(part.data()), part.size(), sink)) {
+                    break;
+                }
+            }
+            piecewise.Finish();
+            EXPECT_EQ(piecewise.Status(), status) << "case " << c << ", pieces of " << piece;
+            EXPECT_EQ(out, std::string(whole.AsText())) << "case " << c << ", pieces of " << piece;
+            EXPECT_EQ(piecewise.Produced(), static_cast<std::int64_t>(whole.size()));
+        }
+    }
+    EXPECT_THROW(StreamInflate(2147483647), ZlibUsageError);
+}
+
+TEST(StreamInflate, TheSinkStopsItEarly)
+{
+    const std::string stream = ZlibCompress(Sample(2000000));
+    StreamInflate piecewise(2000000);
+    std::size_t seen = 0;
+    const bool more = piecewise.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(),
+                                     [&seen](const std::uint8_t*, std::size_t size) {
+                                         seen += size;
+                                         return seen < 100000;
+                                     });
+    EXPECT_FALSE(more);
+    EXPECT_TRUE(piecewise.Stopped());
+    EXPECT_LT(piecewise.Produced(), 2000000);
+    EXPECT_GE(piecewise.Produced(), 100000);
 }

@@ -113,7 +113,7 @@ TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
     TestWindow w;
     ASSERT_EQ(w.Open(BuildSga(recipe), "test.sga", true), LoadOutcome::Loaded);
     const ExtractReport report = ExtractAll(w.frm);
-    EXPECT_EQ(report.written, 3);
+    EXPECT_EQ(report.written, 1); // a damaged entry counts as failed, never as written too
     EXPECT_EQ(report.failed, 2);
     const Lines debug = w.DebugLines("test.sga", ".debug.extract.txt");
     const std::string offset = std::to_string(w.frm.Sga.SgaHeader.DataOffset);
@@ -135,7 +135,8 @@ TEST(ExtractAll, DecompressionFailuresAreLoggedAndTheFileStillWritten)
         "as it inflated (0 bytes)",
         "Error: short.bin failed to inflate: zlib status -5, buffer error: the stream is cut short or "
         "inflates to more than the expanded size; written as far as it inflated (113 bytes)"};
-    EXPECT_EQ(Lines(log.end() - 3, log.end() - 1), expected);
+    EXPECT_EQ(Lines(log.end() - 4, log.end() - 2), expected);
+    EXPECT_EQ(log.back(), "1 file written, 2 failed");
     EXPECT_EQ(debug[6].substr(debug[6].find(':')), ": .\\fine.txt");
     EXPECT_EQ(ReadBytes(w.dir.File("data/bad.bin")), "");
     EXPECT_EQ(ReadBytes(w.dir.File("data/short.bin")), Content(200, 'q').substr(0, 113));
@@ -216,7 +217,9 @@ TEST(ExtractAll, FileSystemFailuresAreReportedAndTheWalkGoesOn)
     const auto errors = std::count_if(log.begin(), log.end(),
                                       [](const std::string& l) { return l.rfind("Error: ", 0) == 0; });
     EXPECT_EQ(errors, 3); // maps\town cannot be made; two files cannot be written
-    EXPECT_EQ(log.back(), "...Extract finished");
+    // The last line of the command, then the count, which the status text shows too.
+    EXPECT_EQ(Lines(log.end() - 2, log.end()), (Lines{"...Extract finished", "1 file written, 3 failed"}));
+    EXPECT_EQ(w.widgets.statusText, "1 file written, 3 failed");
 
     // An archive that can no longer be opened.
     fs::remove(w.frm.ArchivePath);
@@ -239,12 +242,16 @@ TEST(ExtractAll, EntriesPastTheEndAndHugeClaims)
     w.frm.Sga.SgaFiles[0].EntryOffset =
         static_cast<std::int32_t>(bytes.size()) - w.frm.Sga.SgaHeader.DataOffset - 4;
     const ExtractReport report = ExtractAll(w.frm);
-    EXPECT_EQ(report.failed, 2) << w.widgets.log;
+    EXPECT_EQ(report.failed, 3) << w.widgets.log; // claims.bin gives 1 of 2,000,000,000 bytes
+    EXPECT_EQ(report.written, 0);
     EXPECT_EQ(ReadBytes(w.dir.File("data/cut.bin")).size(), 4u); // only the bytes the file holds
+    EXPECT_FALSE(fs::exists(w.dir.path() / "data/huge.bin"));    // refused: nothing to write
     const Lines log = w.widgets.LogLines();
-    EXPECT_NE(std::find(log.begin(), log.end(),
-                        "Error: cut.bin runs past the end of the archive: 4 of 1000 bytes read"),
-              log.end());
+    EXPECT_NE(
+        std::find(log.begin(), log.end(),
+                  "Error: cut.bin runs past the end of the archive: 4 of 1000 bytes read; written as far "
+                  "as it was read (4 bytes)"),
+        log.end());
     EXPECT_NE(std::find_if(log.begin(), log.end(),
                            [](const std::string& l) {
                                return l.rfind("Error: huge.bin cannot be decompressed: ", 0) == 0;
@@ -388,4 +395,114 @@ TEST(ExtractCommands, RefuseACatalogueThatIsNotTheFilesOwn)
     ASSERT_EQ(w.Open(BuildRbf(rbf), "r.big"), LoadOutcome::Loaded);
     EXPECT_EQ(ExtractAll(w.frm).written, 0);
     EXPECT_EQ(w.widgets.LogLines().back(), "Error: the files of an RBF archive cannot be extracted");
+}
+
+// One rule in every command: a damaged entry is written as far as it went only
+// where no file of its name is; a good file of that name is kept, and a refused
+// entry writes nothing at all.
+TEST(ExtractCommands, ADamagedEntryNeverReplacesAGoodFile)
+{
+    const std::string good = "good 13 bytes";
+    SgaSpec recipe = SgaFromLayout(
+        {{"",
+          {{.name = "bad.bin", .content = "x", .storedBytes = "not zlib at all"},
+           {.name = "short.bin", .content = Content(200, 'q'), .compress = true, .expandedSize = 100},
+           {.name = "less.bin", .content = Content(96, 'l'), .compress = true, .expandedSize = 5000},
+           {.name = "huge.bin", .content = "x", .compress = true, .expandedSize = 2147483647},
+           {.name = "empty.bin", .content = "", .storedSize = 0, .expandedSize = 13, .storedBytes = ""},
+           {.name = "fine.txt", .content = "fine"}}}});
+    const Lines names = {"bad.bin", "short.bin", "less.bin", "huge.bin", "empty.bin"};
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
+    fs::create_directories(w.dir.path() / "data");
+    for (const std::string& name : names) {
+        WriteBytes(w.dir.File("data/" + name), good);
+    }
+    const ExtractReport all = ExtractAll(w.frm);
+    EXPECT_EQ(all.written, 1);
+    EXPECT_EQ(all.failed, 5);
+    for (int row = 0; row < 5; ++row) {
+        const std::string& name = names[static_cast<std::size_t>(row)];
+        EXPECT_EQ(ReadBytes(w.dir.File("data/" + name)), good) << name;
+        const ExtractReport one =
+            ExtractSelected(w.frm, w.frm.tree().IndexOfKey("n-1\\f" + std::to_string(row)));
+        EXPECT_EQ(one.written, 0) << name;
+        EXPECT_EQ(one.failed, 1) << name;
+        EXPECT_EQ(ReadBytes(w.dir.File("data/" + name)), good) << name;
+    }
+    const Lines log = w.widgets.LogLines();
+    EXPECT_TRUE(
+        std::find(log.begin(), log.end(),
+                  "Error: less.bin inflates to 96 bytes, not the 5000 bytes the table gives; the file "
+                  "already there was kept") != log.end());
+    EXPECT_TRUE(
+        std::find(log.begin(), log.end(),
+                  "Error: empty.bin cannot be decompressed: an empty array cannot be decompressed; not "
+                  "written") != log.end());
+
+    // Where nothing is in the way, what inflated is written; a refused entry still writes nothing.
+    fs::remove_all(w.dir.path() / "data");
+    EXPECT_EQ(ExtractAll(w.frm).failed, 5);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/less.bin")), Content(96, 'l'));
+    EXPECT_EQ(ReadBytes(w.dir.File("data/short.bin")), Content(200, 'q').substr(0, 113));
+    EXPECT_FALSE(fs::exists(w.dir.path() / "data/huge.bin"));
+    EXPECT_FALSE(fs::exists(w.dir.path() / "data/empty.bin"));
+}
+
+TEST(ExtractAll, FidelityOfDotFoldersAndNamelessFiles)
+{
+    // A folder named "." is the output root itself: nothing is created or logged for it,
+    // whatever the alias.
+    SgaSpec dots = SgaFromLayout({{"", {}}, {"dot", {{.name = "in-dot", .content = "d"}}}}, "Bonus");
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(dots)), LoadOutcome::Loaded);
+    w.frm.Sga.SgaDirNames[0] = ".";
+    for (int run = 0; run < 2; ++run) {
+        w.widgets.log.clear();
+        EXPECT_EQ(ExtractAll(w.frm).written, 1);
+        const Lines log = w.widgets.LogLines();
+        EXPECT_EQ(std::count(log.begin(), log.end(), "Creating directory: ."), 0) << w.widgets.log;
+    }
+    EXPECT_EQ(ReadBytes(w.dir.File("data/Bonus/in-dot")), "d");
+
+    // A file row with an empty name gets its position line before its write fails.
+    SgaSpec nameless = SgaFromLayout({{"", {{.name = "", .content = "x"}, {.name = "b", .content = "b"}}}});
+    TestWindow n;
+    ASSERT_EQ(n.Open(BuildSga(nameless), "test.sga", true), LoadOutcome::Loaded);
+    const ExtractReport report = ExtractAll(n.frm);
+    EXPECT_EQ(report.failedEntries, Lines{"file row 0"});
+    const std::string position =
+        std::to_string(n.frm.Sga.SgaHeader.DataOffset + n.frm.Sga.SgaFiles[0].EntryOffset);
+    const Lines debug = n.DebugLines("test.sga", ".debug.extract.txt");
+    ASSERT_EQ(debug.size(), 2u);
+    EXPECT_EQ(debug[0], position + ": .\\");
+}
+
+TEST(ExtractSelectedItems, SeveralItemsRunOncePerFileAndAFolderAloneIsRefused)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(MixedArchive())), LoadOutcome::Loaded);
+    const CatalogueTree& tree = w.frm.tree();
+    const int root = tree.IndexOfKey("n-1\\f0");
+    const int plan = tree.IndexOfKey("n1\\f2");
+    const int maps = tree.IndexOfKey("n0");
+    const int empty = tree.IndexOfKey("n2");
+    EXPECT_EQ(SaveSelectedNodes(tree, {maps, plan, root, plan, empty}), (std::vector<int>{plan, root}));
+    EXPECT_EQ(SaveSelectedNodes(tree, {maps}), std::vector<int>{maps});
+
+    const ExtractReport two = ExtractSelectedItems(w.frm, {maps, plan, root});
+    EXPECT_EQ(two.written, 2);
+    EXPECT_EQ(ReadBytes(w.dir.File("data/root.txt")), Content(300, 'a'));
+    EXPECT_EQ(ReadBytes(w.dir.File("data/maps/town/plan.dat")), Content(5000, 'p'));
+
+    w.widgets.log.clear();
+    EXPECT_EQ(ExtractSelectedItems(w.frm, {maps}).written, 0);
+    EXPECT_EQ(w.widgets.LogLines().front(), "Cannot extract directory");
+
+    // A failure among them: the count ends the log and shows as the status text.
+    fs::remove(w.dir.path() / "data/root.txt");
+    fs::create_directories(w.dir.path() / "data/root.txt/in-the-way");
+    ExtractSelectedItems(w.frm, {plan, root});
+    EXPECT_EQ(w.widgets.LogLines().back(), "1 file written, 1 failed");
+    EXPECT_EQ(w.widgets.statusText, "1 file written, 1 failed");
 }

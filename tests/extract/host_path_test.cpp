@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+using archive::IsWindowsDeviceName;
 using archive::MapArchivePath;
 
 namespace {
@@ -42,5 +43,21 @@ TEST(MapArchivePath, RefusesWhatCouldLeaveTheRoot)
     EXPECT_FALSE(MapArchivePath("x\\LPT1.txt"));
     EXPECT_FALSE(MapArchivePath("trailing."));
     EXPECT_FALSE(MapArchivePath("trailing "));
+#endif
+}
+
+TEST(IsWindowsDeviceName, PortsWithZeroAndSuperscriptDigitsAreDevicesToo)
+{
+    for (const std::string_view name :
+         {"COM0", "lpt0", "COM\xB9", "COM\xB2", "com\xB3.txt", "LPT\xB9", "LPT\xB2", "LPT\xB3", "COM9", "con",
+          "Nul.tar.gz", "AUX  ", "CONOUT$"}) {
+        EXPECT_TRUE(IsWindowsDeviceName(name)) << name;
+    }
+    for (const std::string_view name : {"COM", "COM10", "COM\xB4", "LPT\xBC", "CONSOLE", "xCOM1", "COM1x"}) {
+        EXPECT_FALSE(IsWindowsDeviceName(name)) << name;
+    }
+#ifdef _WIN32
+    EXPECT_FALSE(MapArchivePath("x\COM0"));
+    EXPECT_FALSE(MapArchivePath("LPT\xB2.log"));
 #endif
 }

@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <deque>
 #include <filesystem>
 
 using namespace archive;
@@ -41,6 +42,10 @@ struct Window {
             return chooserAnswers.isEmpty() ? QString() : chooserAnswers.takeFirst();
         };
         window->folderOpener = [this](const QString& folder) { opened << folder; };
+        // Files that are there are replaced unless a test asks otherwise: no modal question.
+        window->existingChooser = [](const ExistingFile&) {
+            return ExistingAnswer{ExistingChoice::Replace, true};
+        };
     }
     MainWindow* operator->() { return window.get(); }
     QString Log() const { return window->logBox()->toPlainText(); }
@@ -305,6 +310,61 @@ class ExtractToWindowTest : public QObject {
         w->openFolderButton()->click();
         QCOMPARE(w.opened, (QStringList{Host(dir.path() / "picked"), Host(dir.path() / "drop" / "data"),
                                         Host(dir.path() / "drop" / "data")}));
+    }
+
+    // Extract To over files that are there asks, and the answers hold: Skip
+    // leaves the file, Keep both writes beside it, "for all" asks no more.
+    void extractToAsksBeforeReplacing()
+    {
+        TempDir dir;
+        WriteBytes(dir.File("a.sga"), Archive(2));
+        Window w;
+        w.Open(dir.File("a.sga"));
+        w->treeView()->clearSelection();
+        const fs::path dest = dir.path() / "out";
+        w.chooserAnswers = {Host(dest)};
+        w->extractToAction()->trigger();
+        WriteBytes((dest / "root.txt").string(), "mine");
+        WriteBytes((dest / "maps/f0.txt").string(), "mine too");
+        QStringList asked;
+        std::deque<ExistingAnswer> answers = {{ExistingChoice::Skip, false},
+                                              {ExistingChoice::KeepBoth, true}};
+        w->existingChooser = [&](const ExistingFile& file) {
+            asked << QString::fromStdString(file.path);
+            const ExistingAnswer answer = answers.front();
+            answers.pop_front();
+            return answer;
+        };
+        w.chooserAnswers = {Host(dest)};
+        w->extractToAction()->trigger();
+        QCOMPARE(asked.size(), 2); // then "for all"
+        QCOMPARE(ReadBytes((dest / "root.txt").string()), std::string("mine"));
+        QCOMPARE(ReadBytes((dest / "maps/f0.txt").string()), std::string("mine too"));
+        int files = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(dest)) {
+            files += entry.is_regular_file() ? 1 : 0;
+        }
+        QCOMPARE(files, 7 + 6); // every entry once, and each kept beside the one there but the skipped
+    }
+
+    // Save Selected with several items selected saves each selected file.
+    void saveSelectedSavesEverySelectedFile()
+    {
+        TempDir dir;
+        WriteBytes(dir.File("a.sga"), Archive(2));
+        Window w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        w.Open(dir.File("a.sga"));
+        w->treeView()->expandAll();
+        w.Click(w.Index({"root.txt"}));
+        w.Click(w.Index({"maps", "f1.txt"}), Qt::ControlModifier);
+        w.Click(w.Index({"ui"}), Qt::ControlModifier); // a folder among them is left out
+        w->ToolbarClick("SaveSelected");
+        QCOMPARE(ReadBytes(dir.File("data/root.txt")), std::string("root"));
+        QCOMPARE(ReadBytes(dir.File("data/maps/f1.txt")), std::string(3000, 'b'));
+        QVERIFY(!fs::exists(dir.path() / "data" / "maps" / "f0.txt"));
+        QVERIFY(!fs::exists(dir.path() / "data" / "ui" / "f0.txt"));
     }
 
     void testArchiveReportsInTheLog()

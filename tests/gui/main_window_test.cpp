@@ -271,7 +271,8 @@ class MainWindowTest : public QObject {
         w->ToolbarClick("SaveAll"); // reached anyway
         w->ToolbarClick("SaveSelected");
         QCOMPARE(w.Log(), QString("Error: no SGA archive is loaded: open one first\n"
-                                  "Error: no SGA archive is loaded: open one first\n"));
+                                  "Error: no SGA archive is loaded: open one first\n"
+                                  "0 files written, 1 failed\n"));
         QVERIFY(!std::filesystem::exists(dir.File("data")));
     }
 

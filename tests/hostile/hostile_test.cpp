@@ -134,7 +134,7 @@ TEST(Hostile, NamesNeverLeaveTheOutputRoot)
           "Skipped unsafe path: a\\..\\..\\x\\y"}) {
         EXPECT_NE(std::find(log.begin(), log.end(), refused), log.end()) << refused;
     }
-    EXPECT_EQ(log.back(), "...Extract finished");
+    EXPECT_EQ(log[log.size() - 2], "...Extract finished"); // then the count of what failed
     EXPECT_EQ(EntriesOf(w.dir.path()), (Lines{"data", "test.sga"}));
 
     // The same names one at a time.
