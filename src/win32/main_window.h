@@ -69,6 +69,8 @@ class MainWindow : public Widgets {
     std::function<void(const std::wstring&)> messageSink;
     // Asks for Extract To's destination, starting at a folder; empty when cancelled.
     std::function<std::filesystem::path(const std::filesystem::path& start)> destinationChooser;
+    // Asks what to do about a file an extraction would replace.
+    AskExisting existingChooser;
     // Shows a folder (Open Output Folder).
     std::function<void(const std::filesystem::path&)> folderOpener;
     // Shows a file node's preview (Enter, Space, a double click, the menus).
