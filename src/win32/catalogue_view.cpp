@@ -76,16 +76,17 @@ void MainWindow::ShowFolderOf(int node)
     const int folder = !valid ? 0 : file ? tree.Node(node).parent : node;
     std::vector<int> rows = RowsOf(folder);
     order_.Sort(rows, details_, frm_.CatalogueFormat == ArchiveFormat::Rbf);
+    // Widths first, while the list is empty: a width set over thousands of rows lays them all out.
+    list_.SetRows({});
+    SizeNameColumn(rows);
     list_.SetRows(std::move(rows), file ? node : 0);
     listedFolder_ = folder;
-    SizeNameColumn();
 }
 
-void MainWindow::SizeNameColumn()
+void MainWindow::SizeNameColumn(const std::vector<int>& rows)
 {
     // Sized to the names, measured on the longest of them: measuring 65,535
     // names would cost more than the list itself.
-    const std::vector<int>& rows = list_.Rows();
     std::vector<int> longest(rows.begin(), rows.end());
     const auto byLength = [this](int a, int b) {
         return frm_.tree().Node(a).text.size() > frm_.tree().Node(b).text.size();

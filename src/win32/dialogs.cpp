@@ -77,6 +77,37 @@ std::filesystem::path ChooseFolder(HWND owner, const std::wstring& title, const 
     return chosen;
 }
 
+ExistingAnswer AskAboutExisting(HWND owner, const ExistingFile& file)
+{
+    enum : int { kReplace = 100, kSkip, kKeepBoth };
+    const std::wstring text = L"A file of this name is already there:\n" + file.target.wstring() +
+                              L"\n\nReplace it with " + DisplayWide(file.path) + L" from the archive (" +
+                              std::to_wstring(file.size) + L" bytes)?";
+    const TASKDIALOG_BUTTON buttons[] = {
+        {kReplace, L"&Replace"}, {kSkip, L"&Skip"}, {kKeepBoth, L"&Keep Both"}};
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof config;
+    config.hwndParent = owner;
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;
+    config.pszWindowTitle = L"File Exists";
+    config.pszContent = text.c_str();
+    config.cButtons = 3;
+    config.pButtons = buttons;
+    config.nDefaultButton = kReplace;
+    config.pszVerificationText = L"Do this for &all the other files";
+    int chosen = kSkip;
+    BOOL forAll = FALSE;
+    if (FAILED(TaskDialogIndirect(&config, &chosen, nullptr, &forAll))) {
+        chosen = kSkip; // no dialog: the file in the way stays
+    }
+    ExistingAnswer answer;
+    answer.choice = chosen == kReplace    ? ExistingChoice::Replace
+                    : chosen == kKeepBoth ? ExistingChoice::KeepBoth
+                                          : ExistingChoice::Skip; // Escape and the close box skip
+    answer.forAll = forAll != FALSE;
+    return answer;
+}
+
 void OpenInExplorer(const std::filesystem::path& folder)
 {
     ShellExecuteW(nullptr, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -15,6 +15,10 @@ namespace archive::win32 {
 // folder browser where that is missing), starting at `start`. Empty when cancelled.
 std::filesystem::path ChooseFolder(HWND owner, const std::wstring& title, const std::filesystem::path& start);
 
+// Asks what to do about a file an extraction would replace: Replace, Skip or
+// Keep Both, and whether for all the other files too (a task dialog).
+ExistingAnswer AskAboutExisting(HWND owner, const ExistingFile& file);
+
 // Shows a folder in Explorer.
 void OpenInExplorer(const std::filesystem::path& folder);
 

@@ -35,6 +35,7 @@ void MainWindow::RunJob(const std::wstring& title, const std::function<void(cons
                 Pump();
             }
         };
+        control.existing = existingChooser;
         // Exit and the close box stop the job between two entries too.
         control.cancelled = [&] {
             return dialog.Cancelled() || frm_.PendingClose != FrmBig::CloseRequest::None;
@@ -99,6 +100,7 @@ void MainWindow::DragOut()
     control.cancelled = [&] {
         return (dialog && dialog->Cancelled()) || frm_.PendingClose != FrmBig::CloseRequest::None;
     };
+    control.existing = existingChooser;
     StartDragOut(hwnd_, frm_, nodes, dragFolders_, control);
     job_ = nullptr;
     dialog.reset();

@@ -41,6 +41,9 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
         return ChooseFolder(hwnd_, L"Extract To", start);
     };
     folderOpener = [](const std::filesystem::path& folder) { OpenInExplorer(folder); };
+    existingChooser = [this](const ExistingFile& file) {
+        return AskAboutExisting(job_ ? job_->hwnd() : hwnd_, file);
+    };
     tree_.imageOf = [this](int node) { return ImageOf(node); };
     previewer = [this](int node) { preview_.ShowNode(hwnd_, frm_, node); };
 }
@@ -378,7 +381,10 @@ void MainWindow::ToolbarClick(int position)
         UpdateCommands();
         pending_.CommandStarts();
     }
-    ToolbarButtonClick(frm_, *dialog_, dialogState_, key);
+    // Save Selected takes every selected row of the list (a file each); without one, the core's selected
+    // node.
+    ToolbarButtonClick(frm_, *dialog_, dialogState_, key,
+                       key == "SaveSelected" ? list_.SelectedNodes() : std::vector<int>{});
     faceRunning_ = RunningCommand::None;
     UpdateCommands();
     FlushPending();

@@ -69,6 +69,8 @@ class MainWindow : public Widgets {
     std::function<void(const std::wstring&)> messageSink;
     // Asks for Extract To's destination, starting at a folder; empty when cancelled.
     std::function<std::filesystem::path(const std::filesystem::path& start)> destinationChooser;
+    // Asks what to do about a file an extraction would replace.
+    AskExisting existingChooser;
     // Shows a folder (Open Output Folder).
     std::function<void(const std::filesystem::path&)> folderOpener;
     // Shows a file node's preview (Enter, Space, a double click, the menus).
@@ -151,7 +153,7 @@ class MainWindow : public Widgets {
     void ShowFolderOf(int node);
     void ApplyFilter();
     std::vector<int> RowsOf(int folder) const;
-    void SizeNameColumn();
+    void SizeNameColumn(const std::vector<int>& rows);
     int ImageOf(int node);
     bool Kept(int node) const;
     // What Extract To takes: the list's selected rows, else the tree's selected node.

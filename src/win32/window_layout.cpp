@@ -117,7 +117,7 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested)
     toolbar_.SetDpi(dpi);
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    SizeNameColumn();
+    SizeNameColumn(list_.Rows());
     Layout();
 }
 

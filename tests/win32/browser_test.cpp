@@ -324,3 +324,23 @@ TEST_F(Fixture, EnterOnAFileShowsItsPreview)
     EXPECT_EQ(window.frm().Running, RunningCommand::None);
     EXPECT_TRUE(window.CommandEnabled(kCmdOpen));
 }
+
+// Extract To over files already there asks about each, until an answer is for all.
+TEST_F(Fixture, ExtractToAsksBeforeReplacingAFile)
+{
+    OpenThroughButton(3, "sample.sga");
+    const fs::path chosen = dir.path() / "chosen";
+    window.destinationChooser = [&](const fs::path&) { return chosen; };
+    SelectRows({L"readme.txt"});
+    Command(kCmdExtractTo);
+    WriteBytes((chosen / "readme.txt").string(), "mine");
+    std::vector<std::string> asked;
+    window.existingChooser = [&](const ExistingFile& file) {
+        asked.push_back(file.path);
+        return ExistingAnswer{ExistingChoice::Skip, false};
+    };
+    SelectRows({L"readme.txt"});
+    Command(kCmdExtractTo);
+    EXPECT_EQ(asked, std::vector<std::string>{"readme.txt"});
+    EXPECT_EQ(ReadBytes((chosen / "readme.txt").string()), "mine");
+}
