@@ -3,7 +3,7 @@
 #include "about/about.h"
 #include "platform/text_encoding.h"
 #include "version/version_text.h"
-#include "win32/main_window.h"
+#include "win32/dpi.h"
 #include "win32/resource_ids.h"
 
 #include <cmath>

@@ -77,42 +77,47 @@ LRESULT CALLBACK LogView::WindowProc(HWND window, UINT message, WPARAM wParam, L
 
 std::wstring_view LogView::Line(std::size_t line) const
 {
-    const std::size_t begin = starts_[line];
-    std::size_t end = line + 1 < starts_.size() ? starts_[line + 1] - 1 : text_.size(); // before the LF
-    if (end > begin && line + 1 < starts_.size() && text_[end - 1] == L'\r') {
-        --end;
-    }
-    return std::wstring_view(text_).substr(begin, end - begin);
+    const std::u16string_view text = text_.Line(line);
+    return std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()); // UTF-16 both
 }
 
-void LogView::Append(std::wstring_view text)
+std::wstring LogView::TextWithCrLf() const
+{
+    const std::u16string& text = text_.Text();
+    std::wstring out;
+    out.reserve(text.size() + text_.LineCount());
+    for (const char16_t c : text) {
+        if (c == u'\n') {
+            out.push_back(L'\r');
+        }
+        out.push_back(static_cast<wchar_t>(c));
+    }
+    return out;
+}
+
+void LogView::Append(std::u16string_view text)
 {
     if (text.empty()) {
         return;
     }
-    const std::size_t firstNew = starts_.size() - 1; // the last line grows
-    const std::size_t from = text_.size();
-    text_.append(text);
-    for (std::size_t at = text_.find(L'\n', from); at != std::wstring::npos; at = text_.find(L'\n', at + 1)) {
-        starts_.push_back(at + 1);
-    }
+    const std::size_t firstNew = text_.LineCount() - 1; // the last line grows
+    const std::size_t top = text_.TopLine();
+    text_.Append(text);
     Measure(firstNew);
     if (hwnd_) {
-        const int visible = VisibleLines();
-        ScrollTo(static_cast<std::ptrdiff_t>(starts_.size()) - visible, left_);
         UpdateScrollBars();
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        if (text_.TopLine() != top || text_.TopLine() + static_cast<std::size_t>(VisibleLines()) > firstNew) {
+            InvalidateRect(hwnd_, nullptr, FALSE);
+        }
     }
 }
 
 void LogView::Clear()
 {
-    text_.clear();
-    starts_.assign(1, 0);
-    top_ = 0;
+    text_.Clear();
     left_ = 0;
     widest_ = 0;
-    selected_ = false;
+    lineChosen_ = false;
     if (hwnd_) {
         UpdateScrollBars();
         InvalidateRect(hwnd_, nullptr, FALSE);
@@ -125,7 +130,7 @@ void LogView::Measure(std::size_t firstLine)
     // characters is: most lines are never measured.
     HDC dc = nullptr;
     HGDIOBJ old = nullptr;
-    for (std::size_t line = firstLine; line < starts_.size(); ++line) {
+    for (std::size_t line = firstLine; line < text_.LineCount(); ++line) {
         const std::wstring_view text = Line(line);
         if (static_cast<long long>(text.size()) * maxCharWidth_ <= widest_) {
             continue;
@@ -162,6 +167,7 @@ void LogView::SetFont(HFONT font)
     charWidth_ = std::max<int>(1, metrics.tmAveCharWidth);
     widest_ = 0;
     Measure(0);
+    text_.SetVisibleLines(static_cast<std::size_t>(VisibleLines()));
 }
 
 int LogView::VisibleLines() const
@@ -171,13 +177,11 @@ int LogView::VisibleLines() const
 
 void LogView::ScrollTo(std::ptrdiff_t topLine, int left)
 {
-    const auto lastTop =
-        std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(starts_.size()) - VisibleLines());
-    const std::size_t top = static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(topLine, 0, lastTop));
+    const std::size_t before = text_.TopLine();
+    text_.ScrollTo(static_cast<std::size_t>(std::max<std::ptrdiff_t>(topLine, 0)));
     const int lastLeft = std::max(0, widest_ + 2 * kMargin - ClientWidth(hwnd_));
     left = std::clamp(left, 0, lastLeft);
-    if (top != top_ || left != left_) {
-        top_ = top;
+    if (text_.TopLine() != before || left != left_) {
         left_ = left;
         InvalidateRect(hwnd_, nullptr, FALSE);
     }
@@ -189,9 +193,9 @@ void LogView::UpdateScrollBars()
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
-    info.nMax = static_cast<int>(std::min<std::size_t>(starts_.size(), INT_MAX)) - 1;
+    info.nMax = static_cast<int>(std::min<std::size_t>(text_.LineCount(), INT_MAX)) - 1;
     info.nPage = static_cast<UINT>(VisibleLines());
-    info.nPos = static_cast<int>(top_);
+    info.nPos = static_cast<int>(text_.TopLine());
     SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
     info.nMax = widest_ + 2 * kMargin - 1;
     info.nPage = static_cast<UINT>(std::max(0, ClientWidth(hwnd_)));
@@ -208,7 +212,9 @@ void LogView::OnScroll(int bar, int request)
     const bool vertical = bar == SB_VERT;
     const int step = vertical ? 1 : charWidth_ * 4;
     const int page = vertical ? VisibleLines() : std::max(1, ClientWidth(hwnd_) - charWidth_);
-    long long position = vertical ? static_cast<long long>(top_) : left_;
+    long long position = vertical ? static_cast<long long>(text_.TopLine()) : left_;
+    // While the thumb is held, new lines do not move the view under it.
+    text_.HoldScroll(vertical && request == SB_THUMBTRACK);
     switch (request) {
     case SB_LINEUP:
         position -= step;
@@ -239,29 +245,29 @@ void LogView::OnScroll(int bar, int request)
     if (vertical) {
         ScrollTo(static_cast<std::ptrdiff_t>(position), left_);
     } else {
-        ScrollTo(static_cast<std::ptrdiff_t>(top_), static_cast<int>(position));
+        ScrollTo(static_cast<std::ptrdiff_t>(text_.TopLine()), static_cast<int>(position));
     }
     UpdateScrollBars();
 }
 
 std::size_t LogView::LineAt(int y) const
 {
-    const long long line = static_cast<long long>(top_) + (y < 0 ? -1 : y / lineHeight_);
+    const long long line = static_cast<long long>(text_.TopLine()) + (y < 0 ? -1 : y / lineHeight_);
     return static_cast<std::size_t>(
-        std::clamp<long long>(line, 0, static_cast<long long>(starts_.size()) - 1));
+        std::clamp<long long>(line, 0, static_cast<long long>(text_.LineCount()) - 1));
 }
 
 void LogView::Select(std::size_t line, bool extend)
 {
-    if (!extend || !selected_) {
-        anchor_ = line;
-    }
-    caret_ = line;
-    selected_ = true;
-    if (caret_ < top_) {
-        ScrollTo(static_cast<std::ptrdiff_t>(caret_), left_);
-    } else if (caret_ >= top_ + static_cast<std::size_t>(VisibleLines())) {
-        ScrollTo(static_cast<std::ptrdiff_t>(caret_) - VisibleLines() + 1, left_);
+    anchorLine_ = extend && lineChosen_ ? anchorLine_ : line;
+    caretLine_ = line;
+    lineChosen_ = true;
+    text_.SelectLines(anchorLine_, caretLine_);
+    const std::size_t top = text_.TopLine();
+    if (line < top) {
+        ScrollTo(static_cast<std::ptrdiff_t>(line), left_);
+    } else if (line >= top + static_cast<std::size_t>(VisibleLines())) {
+        ScrollTo(static_cast<std::ptrdiff_t>(line) - VisibleLines() + 1, left_);
     }
     UpdateScrollBars();
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -269,18 +275,11 @@ void LogView::Select(std::size_t line, bool extend)
 
 void LogView::Copy() const
 {
-    if (!selected_) {
+    if (!text_.HasSelection()) {
         return;
     }
-    const std::size_t first = std::min(anchor_, caret_);
-    const std::size_t last = std::max(anchor_, caret_);
-    std::wstring text;
-    for (std::size_t line = first; line <= last; ++line) {
-        text.append(Line(line));
-        if (line < last) {
-            text.append(L"\r\n");
-        }
-    }
+    const std::u16string selected = text_.SelectedText(u"\r\n");
+    const std::wstring text(selected.begin(), selected.end());
     if (!OpenClipboard(hwnd_)) {
         return;
     }
@@ -307,17 +306,19 @@ void LogView::Paint()
     const HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
     SetBkMode(dc, TRANSPARENT);
     const bool focused = GetFocus() == hwnd_;
-    const std::size_t first = std::min(anchor_, caret_);
-    const std::size_t last = std::max(anchor_, caret_);
+    const bool selected = text_.HasSelection();
+    const std::size_t first = text_.LineOf(text_.SelectionStart());
+    const std::size_t last = text_.LineOf(text_.SelectionEnd());
+    const std::size_t lines = text_.LineCount();
     const int width = ClientWidth(hwnd_);
     for (int y = paint.rcPaint.top - paint.rcPaint.top % lineHeight_; y < paint.rcPaint.bottom;
          y += lineHeight_) {
-        const std::size_t line = top_ + static_cast<std::size_t>(y / lineHeight_);
-        const bool highlighted = selected_ && line >= first && line <= last && line < starts_.size();
+        const std::size_t line = text_.TopLine() + static_cast<std::size_t>(y / lineHeight_);
+        const bool highlighted = selected && line >= first && line <= last && line < lines;
         const RECT row = {0, y, width, y + lineHeight_};
         FillRect(dc, &row,
                  GetSysColorBrush(highlighted ? (focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE) : COLOR_WINDOW));
-        if (line >= starts_.size()) {
+        if (line >= lines) {
             continue;
         }
         SetTextColor(dc, GetSysColor(highlighted && focused ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
@@ -341,7 +342,7 @@ LRESULT LogView::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_SETFONT:
         SetFont(reinterpret_cast<HFONT>(wParam));
-        ScrollTo(static_cast<std::ptrdiff_t>(top_), left_);
+        ScrollTo(static_cast<std::ptrdiff_t>(text_.TopLine()), left_);
         UpdateScrollBars();
         if (LOWORD(lParam)) {
             InvalidateRect(hwnd_, nullptr, FALSE);
@@ -350,27 +351,35 @@ LRESULT LogView::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(font_);
     case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(text_.size());
+        return static_cast<LRESULT>(text_.Text().size() + text_.LineCount() - 1); // a CR before each LF
     case WM_GETTEXT: {
         if (wParam == 0) {
             return 0;
         }
-        const std::size_t count = std::min<std::size_t>(text_.size(), wParam - 1);
+        const std::wstring text = TextWithCrLf();
+        const std::size_t count = std::min<std::size_t>(text.size(), wParam - 1);
         auto* buffer = reinterpret_cast<wchar_t*>(lParam);
-        std::copy_n(text_.data(), count, buffer);
+        std::copy_n(text.data(), count, buffer);
         buffer[count] = L'\0';
         return static_cast<LRESULT>(count);
     }
     case WM_SETTEXT:
         Clear();
         if (lParam) {
-            Append(reinterpret_cast<const wchar_t*>(lParam));
+            std::u16string text;
+            for (const wchar_t* at = reinterpret_cast<const wchar_t*>(lParam); *at; ++at) {
+                if (!(at[0] == L'\r' && at[1] == L'\n')) {
+                    text.push_back(static_cast<char16_t>(*at));
+                }
+            }
+            Append(text);
         }
         return TRUE;
     case EM_GETLINECOUNT:
-        return static_cast<LRESULT>(starts_.size());
+        return static_cast<LRESULT>(text_.LineCount());
     case WM_SIZE:
-        ScrollTo(static_cast<std::ptrdiff_t>(top_), left_);
+        text_.SetVisibleLines(static_cast<std::size_t>(VisibleLines()));
+        ScrollTo(static_cast<std::ptrdiff_t>(text_.TopLine()), left_);
         UpdateScrollBars();
         InvalidateRect(hwnd_, nullptr, FALSE);
         return 0;
@@ -392,7 +401,7 @@ LRESULT LogView::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         const int steps = wheelDelta_ / WHEEL_DELTA;
         wheelDelta_ %= WHEEL_DELTA;
         const long long by = lines == WHEEL_PAGESCROLL ? VisibleLines() : static_cast<long long>(lines);
-        ScrollTo(static_cast<std::ptrdiff_t>(static_cast<long long>(top_) - steps * by), left_);
+        ScrollTo(static_cast<std::ptrdiff_t>(static_cast<long long>(text_.TopLine()) - steps * by), left_);
         UpdateScrollBars();
         return 0;
     }
@@ -424,17 +433,18 @@ LRESULT LogView::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_KEYDOWN: {
         const bool control = GetKeyState(VK_CONTROL) < 0;
         const bool shift = GetKeyState(VK_SHIFT) < 0;
-        const auto last = static_cast<std::ptrdiff_t>(starts_.size()) - 1;
-        const auto caret = static_cast<std::ptrdiff_t>(selected_ ? caret_ : top_);
+        const auto last = static_cast<std::ptrdiff_t>(text_.LineCount()) - 1;
+        const auto caret = static_cast<std::ptrdiff_t>(lineChosen_ ? caretLine_ : text_.TopLine());
         const auto page = static_cast<std::ptrdiff_t>(VisibleLines());
         const auto move = [&](std::ptrdiff_t line) {
             Select(static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(line, 0, last)), shift);
         };
         if (control && (wParam == 'A' || wParam == 'C' || wParam == VK_INSERT)) {
             if (wParam == 'A') {
-                anchor_ = 0;
-                caret_ = static_cast<std::size_t>(last);
-                selected_ = true;
+                text_.SelectAll();
+                anchorLine_ = 0;
+                caretLine_ = text_.LineCount() - 1;
+                lineChosen_ = true;
                 InvalidateRect(hwnd_, nullptr, FALSE);
             } else {
                 Copy();
@@ -455,10 +465,10 @@ LRESULT LogView::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             move(caret + page);
             break;
         case VK_HOME:
-            control ? move(0) : ScrollTo(static_cast<std::ptrdiff_t>(top_), 0);
+            control ? move(0) : ScrollTo(static_cast<std::ptrdiff_t>(text_.TopLine()), 0);
             break;
         case VK_END:
-            control ? move(last) : ScrollTo(static_cast<std::ptrdiff_t>(top_), widest_);
+            control ? move(last) : ScrollTo(static_cast<std::ptrdiff_t>(text_.TopLine()), widest_);
             break;
         case VK_LEFT:
         case VK_RIGHT:

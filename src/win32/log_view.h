@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/log_text.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -15,8 +17,11 @@ namespace archive::win32 {
 // arrives and walks all earlier lines on each append: 100,000 lines took
 // over five seconds there, however they were batched.)
 //
-// Lines are selected whole with the mouse and the shift key, or all with
-// Ctrl+A; Ctrl+C copies them. WM_GETTEXT, WM_SETTEXT, WM_SETFONT and
+// The lines, the selection and the following of the end are the shared log
+// model's (window/log_text.h); this class draws them and forwards the user's
+// keys and clicks. Lines are selected whole with the mouse and the shift key,
+// or all with Ctrl+A; Ctrl+C copies them. WM_GETTEXT (the text a screen
+// reader asks for, lines ended by CR LF), WM_SETTEXT, WM_SETFONT and
 // EM_GETLINECOUNT answer as an edit control's do.
 class LogView {
   public:
@@ -28,17 +33,20 @@ class LogView {
     HWND Create(HWND parent, int id, int left, int top, int width, int height);
     HWND hwnd() const { return hwnd_; }
 
-    // Adds text (lines end in CR LF) at the end and shows the end.
-    void Append(std::wstring_view text);
+    // Adds shown text (the shared model's form: lines end in "\n") at the end;
+    // the view follows it unless the user has scrolled back.
+    void Append(std::u16string_view text);
     void Clear();
     // Lines so far, counting the empty one after the last line break.
-    std::size_t LineCount() const { return starts_.size(); }
+    std::size_t LineCount() const { return text_.LineCount(); }
+    const LogText& text() const { return text_; }
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     std::wstring_view Line(std::size_t line) const;
+    std::wstring TextWithCrLf() const;
     void Measure(std::size_t firstLine);
     void SetFont(HFONT font);
     void Paint();
@@ -58,13 +66,12 @@ class LogView {
     int widest_ = 0;
     int wheelDelta_ = 0;
 
-    std::wstring text_;
-    std::vector<std::size_t> starts_{0}; // where each line begins in text_
-    std::size_t top_ = 0;                // first line in view
-    int left_ = 0;                       // pixels scrolled to the right
-    std::size_t anchor_ = 0;             // selection: from anchor_ to caret_, whole lines
-    std::size_t caret_ = 0;
-    bool selected_ = false;
+    LogText text_;
+    int left_ = 0; // pixels scrolled to the right
+    // The keyboard's line: an empty last line chosen is an empty selection to the model.
+    std::size_t anchorLine_ = 0;
+    std::size_t caretLine_ = 0;
+    bool lineChosen_ = false;
 };
 
 } // namespace archive::win32

@@ -1,17 +1,20 @@
 #include "win32/main_window.h"
 
+#include "commands/command_table.h"
 #include "commands/exit_command.h"
 #include "commands/extract_to.h"
-#include "platform/text_encoding.h"
 #include "version/version_text.h"
 #include "win32/about_box.h"
+#include "win32/dialogs.h"
 #include "win32/open_dialog.h"
 #include "win32/resource_ids.h"
-#include "window/layout.h"
-#include "window/view_batch.h"
+#include "win32/text.h"
+
+#include <ole2.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
-#include <cmath>
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -22,106 +25,9 @@ namespace archive::win32 {
 namespace {
 
 constexpr const wchar_t* kClassName = L"ArchiveToolMain";
-constexpr COLORREF kLightGrey = RGB(192, 192, 192);
 constexpr UINT_PTR kFlushTimer = 1;
 
-enum ControlId : int { kIdToolbar = 10, kIdTree, kIdLog, kIdProgress, kIdStatus };
-
-// A toolbar button's key, tooltip and image, left to right; an empty key is the separator.
-struct ButtonSpec {
-    const char* key;
-    const wchar_t* tooltip;
-    int image;
-};
-constexpr std::array<ButtonSpec, 6> kButtons = {{{"OpenSV1", L"Open SV1 BIG File", 1},
-                                                 {"OpenBIG", L"Open SV2 BIG File", 2},
-                                                 {"OpenSGA", L"Open MF SGA File", 3},
-                                                 {"", L"", 0},
-                                                 {"SaveSelected", L"Save Selected File", 4},
-                                                 {"SaveAll", L"Save All Files in Archive", 5}}};
-// The image list's icons, in the order of its keys "Open", "OpenSV1", "OpenBIG",
-// "OpenSGA", "SaveSelected", "SaveAll" (the first is not used by a button).
-constexpr std::array<int, 6> kImageIcons = {IDI_APP,     IDI_OPENSV1,      IDI_OPENBIG,
-                                            IDI_OPENSGA, IDI_SAVESELECTED, IDI_SAVEALL};
-
-// Archive text for a control: Windows-1252 to UTF-16, a NUL shown as a blank
-// so that it cannot cut the rest of the text off.
-std::wstring DisplayWide(std::string_view bytes)
-{
-    std::wstring wide = Windows1252ToWide(bytes);
-    std::replace(wide.begin(), wide.end(), L'\0', L' ');
-    return wide;
-}
-
-// Host text (UTF-8: paths as the host names them, messages that may hold one) for a control.
-std::wstring HostWide(std::string_view utf8)
-{
-    const int size = static_cast<int>(utf8.size());
-    std::wstring wide(
-        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
-    std::replace(wide.begin(), wide.end(), L'\0', L' ');
-    return wide;
-}
-
-int Width(HWND window)
-{
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return rect.right - rect.left;
-}
-
-int Height(HWND window)
-{
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return rect.bottom - rect.top;
-}
-
-void Place(HWND window, int left, int top, int width, int height)
-{
-    SetWindowPos(window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 } // namespace
-
-UINT WindowDpi(HWND window)
-{
-    // Windows 10 answers per window; older systems have one DPI for the whole screen.
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    if (const HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
-        if (const FARPROC found = GetProcAddress(user32, "GetDpiForWindow")) {
-            const auto getDpi =
-                reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(found));
-            if (const UINT dpi = getDpi(window)) {
-                return dpi;
-            }
-        }
-    }
-    const HDC dc = GetDC(window);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(window, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-HFONT MakeMessageFont(UINT dpi, int weight, double points, const wchar_t* face)
-{
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    LOGFONTW font = metrics.lfMessageFont;
-    const HDC screen = GetDC(nullptr);
-    const int systemDpi = std::max(GetDeviceCaps(screen, LOGPIXELSY), 1);
-    ReleaseDC(nullptr, screen);
-    font.lfHeight = points > 0 ? -static_cast<LONG>(std::lround(points * dpi / 72.0))
-                               : MulDiv(font.lfHeight, static_cast<int>(dpi), systemDpi);
-    font.lfWidth = 0;
-    font.lfWeight = weight;
-    if (face) {
-        lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-    }
-    return CreateFontIndirectW(&font);
-}
 
 MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<RegistryAndLauncher> registry)
     : dialog_(dialog ? std::move(dialog) : std::make_unique<Win32OpenFileDialog>(hwnd_)),
@@ -131,22 +37,26 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
         const std::wstring caption = DisplayWide(kApplicationTitle);
         MessageBoxW(hwnd_, text.c_str(), caption.c_str(), MB_OK);
     };
+    destinationChooser = [this](const std::filesystem::path& start) {
+        return ChooseFolder(hwnd_, L"Extract To", start);
+    };
+    folderOpener = [](const std::filesystem::path& folder) { OpenInExplorer(folder); };
+    existingChooser = [this](const ExistingFile& file) {
+        return AskAboutExisting(job_ ? job_->hwnd() : hwnd_, file);
+    };
+    tree_.imageOf = [this](int node) { return ImageOf(node); };
+    previewer = [this](int node) { preview_.ShowNode(hwnd_, frm_, node); };
 }
 
 MainWindow::~MainWindow()
 {
     about_.reset();
+    fileDrop_.reset(); // before the window it is registered for
     if (hwnd_ && IsWindow(hwnd_)) {
         // Torn down from outside (tests): no quit message, no handler on a half-destroyed object.
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         KillTimer(hwnd_, kFlushTimer);
         DestroyWindow(hwnd_);
-    }
-    if (accelerators_) {
-        DestroyAcceleratorTable(accelerators_);
-    }
-    if (images_) {
-        ImageList_Destroy(images_);
     }
     if (font_) {
         DeleteObject(font_);
@@ -156,23 +66,19 @@ MainWindow::~MainWindow()
             DestroyIcon(icon);
         }
     }
-}
-
-int MainWindow::Pixels(float twips) const
-{
-    return static_cast<int>(std::lround(twips * static_cast<float>(dpi_) / 1440.0f));
-}
-
-float MainWindow::Twips(int pixels) const
-{
-    return static_cast<float>(pixels) * 1440.0f / static_cast<float>(dpi_);
+    if (oleInitialized_) {
+        OleUninitialize();
+    }
 }
 
 bool MainWindow::Create(int show)
 {
+    // For the accessibility service, the folder picker and dragging files out.
+    oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                  ICC_BAR_CLASSES | ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
+                                  ICC_BAR_CLASSES | ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES |
+                                      ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
     const int bigSize = GetSystemMetrics(SM_CXICON) * 3 / 2; // 48 pixels at 96 dots per inch
@@ -197,144 +103,36 @@ bool MainWindow::Create(int show)
             return false;
         }
     }
-    BuildMenus();
+    const HMENU menu = menus_.Build();
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    const DWORD exStyle = WS_EX_CONTROLPARENT;
+    const DWORD exStyle = WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES;
     hwnd_ = CreateWindowExW(exStyle, kClassName, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                            CW_USEDEFAULT, nullptr, menu_, instance, this);
+                            CW_USEDEFAULT, nullptr, menu, instance, this);
     if (!hwnd_) {
         return false;
     }
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-    dpi_ = WindowDpi(hwnd_);
+    scale_.dpi = WindowDpi(hwnd_);
     CreateControls();
+    if (oleInitialized_) {
+        fileDrop_ = std::make_unique<FileDrop>(
+            hwnd_, [this](const std::filesystem::path& path) { OpenFile(path); }, [this] { return !Busy(); });
+    }
 
     frm_.Form_Load();
     SetWindowTextW(hwnd_, DisplayWide(frm_.Title()).c_str());
-
-    // A client area of 633 by 487 pixels (at 96 dots per inch) below the menu bar, centred.
-    RECT frame = {0, 0, Pixels(9495), Pixels(7305)};
-    AdjustWindowRectEx(&frame, style, TRUE, exStyle);
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    Layout();
+    PlaceAtStart(style, exStyle);
+    UpdateCommands();
     FlushPending();
     ShowWindow(hwnd_, show);
     UpdateWindow(hwnd_);
     if (show != SW_HIDE) {
         // Without a window manager nothing has the keyboard until a window is activated.
         SetForegroundWindow(hwnd_);
-        SetFocus(tree_); // first in the tab order
+        SetFocus(tree_.hwnd()); // first in the tab order
     }
     return true;
-}
-
-void MainWindow::BuildMenus()
-{
-    menu_ = CreateMenu();
-    const HMENU file = CreatePopupMenu();
-    AppendMenuW(file, MF_STRING, kCmdOpen, L"&Open\tCtrl+O");
-    AppendMenuW(file, MF_STRING, kCmdExit, L"E&xit");
-    const HMENU options = CreatePopupMenu();
-    AppendMenuW(options, MF_STRING | MF_UNCHECKED, kCmdDebugToFile, L"&Debug to File");
-    const HMENU help = CreatePopupMenu();
-    AppendMenuW(help, MF_STRING, kCmdAbout, L"&About");
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(options), L"&Options");
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
-
-    ACCEL open = {FVIRTKEY | FCONTROL, 'O', kCmdOpen};
-    accelerators_ = CreateAcceleratorTableW(&open, 1);
-}
-
-void MainWindow::CreateControls()
-{
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    const auto id = [](int control) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(control)); };
-    // Created in tab order (tree 0, status bar 1, log box 2, progress bar 3, toolbar 4), at
-    // the places they have before the first layout.
-    tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_LINESATROOT |
-                                TVS_HASBUTTONS | TVS_SHOWSELALWAYS,
-                            Pixels(120), Pixels(840), Pixels(3855), Pixels(5895), hwnd_, id(kIdTree),
-                            instance, nullptr);
-    status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
-                              hwnd_, id(kIdStatus), instance, nullptr);
-    SendMessageW(status_, SB_SIMPLE, TRUE, 0);
-    log_ = logView_.Create(hwnd_, kIdLog, Pixels(4080), Pixels(840), Pixels(5295), Pixels(5895));
-    progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 0, Pixels(6840), Pixels(9495),
-                                Pixels(255), hwnd_, id(kIdProgress), instance, nullptr);
-    SendMessageW(progress_, PBM_SETRANGE32, 0, 100);
-    BuildToolbar();
-    SetFonts();
-}
-
-void MainWindow::BuildToolbar()
-{
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    toolbar_ = CreateWindowExW(
-        0, TOOLBARCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0,
-        0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdToolbar)), instance, nullptr);
-    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-
-    // Six 32 by 32 images whose light grey (192, 192, 192) is transparent.
-    images_ = ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, 6, 0);
-    const HDC screen = GetDC(nullptr);
-    const HDC dc = CreateCompatibleDC(screen);
-    const HBRUSH grey = CreateSolidBrush(kLightGrey);
-    for (const int icon : kImageIcons) {
-        const auto image =
-            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 32, 32, 0));
-        const HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
-        const HGDIOBJ old = SelectObject(dc, bitmap);
-        const RECT all = {0, 0, 32, 32};
-        FillRect(dc, &all, grey);
-        DrawIconEx(dc, 0, 0, image, 32, 32, 0, nullptr, DI_NORMAL);
-        SelectObject(dc, old);
-        ImageList_AddMasked(images_, bitmap, kLightGrey);
-        DeleteObject(bitmap);
-        DestroyIcon(image);
-    }
-    DeleteObject(grey);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
-
-    std::array<TBBUTTON, kButtons.size()> buttons{};
-    for (std::size_t i = 0; i < kButtons.size(); ++i) {
-        const int position = static_cast<int>(i) + 1;
-        TBBUTTON& button = buttons[i];
-        button.idCommand = kButtonBase + position;
-        if (*kButtons[i].key == '\0') {
-            button.fsStyle = BTNS_SEP;
-            continue;
-        }
-        button.iBitmap = kButtons[i].image;
-        button.fsStyle = BTNS_BUTTON;
-        buttonEnabled_[static_cast<std::size_t>(position)] = position <= 3;
-        button.fsState = position <= 3 ? TBSTATE_ENABLED : 0;
-        button.iString = -1;
-    }
-    SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
-    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
-}
-
-void MainWindow::SetFonts()
-{
-    const HFONT old = font_;
-    font_ = MakeMessageFont(dpi_);
-    for (HWND control : {tree_, log_, status_}) {
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-    }
-    if (old) {
-        DeleteObject(old);
-    }
 }
 
 int MainWindow::Run()
@@ -351,8 +149,16 @@ int MainWindow::Run()
 
 bool MainWindow::PreTranslate(MSG& message)
 {
+    if (const HWND job = jobDialog(); job && (message.hwnd == job || IsChild(job, message.hwnd))) {
+        return IsDialogMessageW(job, &message);
+    }
     const bool forMain = !closed_ && hwnd_ && (message.hwnd == hwnd_ || IsChild(hwnd_, message.hwnd));
-    if (forMain && TranslateAcceleratorW(hwnd_, accelerators_, &message)) {
+    if (forMain && TranslateAcceleratorW(hwnd_, menus_.accelerators(), &message)) {
+        return true;
+    }
+    if (forMain && message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+        message.hwnd == list_.hwnd()) {
+        Activate(list_.FocusedNode()); // before the dialog keys make it the default button's
         return true;
     }
     if (const HWND about = aboutBox(); about && IsDialogMessageW(about, &message)) {
@@ -364,6 +170,11 @@ bool MainWindow::PreTranslate(MSG& message)
 HWND MainWindow::aboutBox() const
 {
     return about_ ? about_->hwnd() : nullptr;
+}
+
+AboutBox* MainWindow::aboutBoxObject() const
+{
+    return about_ && about_->hwnd() ? about_.get() : nullptr;
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -384,26 +195,47 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SIZE:
-        if (toolbar_) {
-            SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
-            SendMessageW(status_, WM_SIZE, 0, 0);
+        if (toolbar_.hwnd()) {
+            SendMessageW(toolbar_.hwnd(), TB_AUTOSIZE, 0, 0);
+            SendMessageW(status_, WM_SIZE, wParam, lParam);
             Layout();
         }
         return 0;
-    case WM_DPICHANGED: {
-        dpi_ = HIWORD(wParam);
-        SetFonts();
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        Layout();
+    case WM_GETMINMAXINFO:
+        OnMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
-    }
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_SETCURSOR:
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        if (OnSplitterMouse(message, lParam)) {
+            return message == WM_SETCURSOR ? TRUE : 0;
+        }
+        break;
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam));
+        if (HIWORD(wParam) == EN_CHANGE && reinterpret_cast<HWND>(lParam) == filter_.hwnd()) {
+            ApplyFilter();
+            return 0;
+        }
+        if (lParam == 0 || reinterpret_cast<HWND>(lParam) == toolbar_.hwnd()) {
+            OnCommand(LOWORD(wParam)); // menus, accelerators and the toolbar
+        }
         return 0;
     case WM_NOTIFY:
         return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == list_.hwnd()) {
+            ShowContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
+        }
+        break;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_TIMER:
         if (wParam == kFlushTimer) {
             FlushPending();
@@ -411,13 +243,14 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_SETFOCUS:
-        SetFocus(tree_);
+        SetFocus(tree_.hwnd());
         return 0;
     case WM_CLOSE:
         OnClose();
         return 0;
     case WM_DESTROY:
         closed_ = true;
+        fileDrop_.reset();
         KillTimer(hwnd_, kFlushTimer);
         if (!aboutBox()) {
             PostQuitMessage(0); // an open About box keeps the program until it closes
@@ -429,20 +262,34 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
+bool MainWindow::Busy() const
+{
+    return CommandRunning(frm_) || faceRunning_ != RunningCommand::None;
+}
+
+CommandContext MainWindow::Context() const
+{
+    CommandContext context = ContextOf(frm_);
+    if (context.running == RunningCommand::None) {
+        context.running = faceRunning_;
+    }
+    return context;
+}
+
 void MainWindow::OnCommand(int id)
 {
-    // While Save All lets messages run, nothing may change what it reads. Exit
-    // and the close box go through their own rule: they stop it, then close.
-    const bool changesWhatExtractionReads =
-        id == kCmdOpen || id == kCmdDebugToFile || (id > kButtonBase && id <= kButtonBase + 6);
-    if (frm_.Extracting && changesWhatExtractionReads) {
-        MessageBeep(MB_ICONWARNING);
+    // While a command lets messages run, nothing may change what it reads
+    // (the shared command state says what). Exit and the close box go through
+    // their own rule: they stop it, then close.
+    if (CommandId command{}; CommandOf(id, command) && !StateOf(command, Context()).enabled) {
+        if (Busy()) {
+            MessageBeep(MB_ICONWARNING);
+        }
         return;
     }
     switch (id) {
     case kCmdOpen:
         archive::mnuFileOpen_Click(frm_, *dialog_, dialogState_);
-        FollowArchiveFolder();
         FlushPending();
         break;
     case kCmdExit:
@@ -452,17 +299,45 @@ void MainWindow::OnCommand(int id)
         return;
     case kCmdDebugToFile:
         frm_.mnuOptionsDebugToFile_Click();
-        CheckMenuItem(menu_, kCmdDebugToFile, MF_BYCOMMAND | (frm_.DebugToFile ? MF_CHECKED : MF_UNCHECKED));
+        menus_.Check(kCmdDebugToFile, frm_.DebugToFile);
         break;
     case kCmdAbout:
         ShowAbout();
         break;
+    case kCmdExtractTo:
+        ExtractTo();
+        break;
+    case kCmdTestArchive:
+        TestArchive();
+        break;
+    case kCmdOpenOutput:
+        OpenOutputFolder();
+        break;
+    case kCmdFilter:
+        filter_.Focus();
+        break;
+    case kCmdPreview:
+        Preview();
+        break;
+    case kCmdDetails:
+        ShowDetails(!detailsShown_);
+        break;
+    case kCmdCatalogueOrder:
+        order_.Reset();
+        list_.SetSortMark(-1, true);
+        ShowFolderOf(listedFolder_);
+        break;
     default:
-        if (id > kButtonBase && id <= kButtonBase + 6) {
+        if (id > kButtonBase && id <= kButtonBase + Toolbar::kButtons) {
             ToolbarClick(id - kButtonBase);
         }
         break;
     }
+    CloseIfAsked();
+}
+
+void MainWindow::CloseIfAsked()
+{
     if (TakePendingClose(frm_)) {
         DestroyWindow(hwnd_); // Exit or the close box came while the command ran
     }
@@ -477,20 +352,17 @@ void MainWindow::OnClose()
 
 LRESULT MainWindow::OnNotify(const NMHDR& header)
 {
-    if (header.hwndFrom == tree_) {
-        const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
-        if (header.code == TVN_ITEMEXPANDINGW && change.action == TVE_EXPAND) {
-            InsertChildren(static_cast<int>(change.itemNew.lParam));
-        } else if (header.code == TVN_SELCHANGEDW && !updatingTree_) {
-            frm_.tree().Select(change.itemNew.hItem ? static_cast<int>(change.itemNew.lParam) : 0);
-        }
-        return 0;
+    if (header.hwndFrom == tree_.hwnd()) {
+        return OnTreeNotify(header);
+    }
+    if (header.hwndFrom == list_.hwnd()) {
+        return OnListNotify(header);
     }
     if (header.code == TTN_GETDISPINFOW) {
         auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
         const auto position = static_cast<int>(header.idFrom) - kButtonBase;
-        if (position >= 1 && position <= 6) {
-            info.lpszText = const_cast<wchar_t*>(kButtons[static_cast<std::size_t>(position - 1)].tooltip);
+        if (position >= 1 && position <= Toolbar::kButtons) {
+            info.lpszText = const_cast<wchar_t*>(toolbar_.Tooltip(position));
         }
     }
     return 0;
@@ -498,42 +370,43 @@ LRESULT MainWindow::OnNotify(const NMHDR& header)
 
 void MainWindow::ToolbarClick(int position)
 {
-    const std::string key = kButtons[static_cast<std::size_t>(position - 1)].key;
+    const std::string key = Toolbar::Key(position);
     if (key.empty()) {
         return;
     }
-    const bool extractAll = key == "SaveAll";
-    if (extractAll) {
-        SetCommandsEnabled(false); // ExtractAll lets messages run: nothing may change what it reads
+    const bool extracts = key == "SaveAll" || key == "SaveSelected";
+    if (extracts) {
+        // ExtractAll lets messages run: nothing may change what it reads.
+        faceRunning_ = RunningCommand::Extraction;
+        UpdateCommands();
         pending_.CommandStarts();
     }
-    ToolbarButtonClick(frm_, *dialog_, dialogState_, key);
-    if (extractAll) {
-        SetCommandsEnabled(true);
-    }
-    FollowArchiveFolder();
+    // Save Selected takes every selected row of the list (a file each); without one, the core's selected
+    // node.
+    ToolbarButtonClick(frm_, *dialog_, dialogState_, key,
+                       key == "SaveSelected" ? list_.SelectedNodes() : std::vector<int>{});
+    faceRunning_ = RunningCommand::None;
+    UpdateCommands();
     FlushPending();
 }
 
-// The toolbar commands write ".\data" beside the archive, as in the other
-// window, not wherever the program was started from (for a program in
-// Program Files, a folder the user may not write to).
-void MainWindow::FollowArchiveFolder()
+void MainWindow::UpdateCommands()
 {
-    if (const std::filesystem::path folder = ArchiveFolder(frm_); !folder.empty()) {
-        frm_.OutputBase = folder;
+    const CommandContext context = Context();
+    for (const CommandSpec& spec : CommandTable()) {
+        const CommandState state = StateOf(spec.id, context);
+        bool enabled = state.enabled;
+        if (spec.id == CommandId::Preview) {
+            const int focused = list_.FocusedNode();
+            enabled = enabled && focused != 0 && !details_.IsFolder(focused);
+        }
+        menus_.Enable(IdentifierOf(spec.id), enabled);
+        if (spec.toolbarPosition != 0) {
+            toolbar_.Set(spec.toolbarPosition, enabled, HostWide(state.reason));
+        }
     }
-}
-
-void MainWindow::SetCommandsEnabled(bool enabled)
-{
-    for (const int item : {kCmdOpen, kCmdDebugToFile}) {
-        EnableMenuItem(menu_, static_cast<UINT>(item), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-    }
-    for (const int position : {1, 2, 3, 5, 6}) {
-        SendMessageW(toolbar_, TB_ENABLEBUTTON, static_cast<WPARAM>(kButtonBase + position),
-                     MAKELPARAM(enabled && buttonEnabled_[static_cast<std::size_t>(position)], 0));
-    }
+    menus_.Check(kCmdDebugToFile, frm_.DebugToFile);
+    menus_.Check(kCmdDetails, detailsShown_);
 }
 
 void MainWindow::ShowAbout()
@@ -549,28 +422,6 @@ void MainWindow::ShowAbout()
         }
     });
     about_->Create();
-}
-
-AboutBox* MainWindow::aboutBoxObject() const
-{
-    return about_ && about_->hwnd() ? about_.get() : nullptr;
-}
-
-void MainWindow::Layout()
-{
-    if (!tree_) {
-        return;
-    }
-    const FormLayout layout =
-        FormResizeLayout(Twips(Width(hwnd_)), Twips(Height(hwnd_)), Twips(Width(tree_)));
-    Place(progress_, 0, layout.progressTop ? Pixels(*layout.progressTop) : Pixels(6840),
-          layout.progressWidth ? Pixels(*layout.progressWidth) : Width(progress_), Pixels(255));
-    Place(tree_, Pixels(120), Pixels(840), layout.treeWidth ? Pixels(*layout.treeWidth) : Width(tree_),
-          layout.treeHeight ? Pixels(*layout.treeHeight) : Height(tree_));
-    // The log box starts where the tree ends, as the tree now reports its width.
-    Place(log_, Width(tree_) + Pixels(150), Pixels(840),
-          layout.logWidth ? Pixels(*layout.logWidth) : Width(log_),
-          layout.logHeight ? Pixels(*layout.logHeight) : Height(log_));
 }
 
 void MainWindow::ScheduleFlush()
@@ -595,7 +446,7 @@ void MainWindow::FlushPending()
         logView_.Clear();
     }
     if (!changes.log.empty()) {
-        logView_.Append(std::wstring(changes.log.begin(), changes.log.end()));
+        logView_.Append(changes.log);
     }
     if (changes.status) {
         const std::wstring status =
@@ -654,14 +505,9 @@ void MainWindow::SetStatusHostText(std::string_view utf8)
     ScheduleFlush();
 }
 
-void MainWindow::SetButtonEnabled(int position, bool enabled)
+void MainWindow::SetButtonEnabled(int, bool)
 {
-    if (position < 1 || position > 6 || position == 4) {
-        return;
-    }
-    buttonEnabled_[static_cast<std::size_t>(position)] = enabled;
-    SendMessageW(toolbar_, TB_ENABLEBUTTON, static_cast<WPARAM>(kButtonBase + position),
-                 MAKELPARAM(enabled && !frm_.Extracting, 0));
+    UpdateCommands(); // the shared command state decides, from what the loader left
 }
 
 void MainWindow::ShowMessage(std::string_view utf8)
@@ -678,9 +524,13 @@ void MainWindow::DoEvents()
     if (pending_.Due(now)) {
         FlushPending();
     }
-    if (!pending_.TurnDue(now)) {
-        return;
+    if (pending_.TurnDue(now)) {
+        Pump();
     }
+}
+
+void MainWindow::Pump()
+{
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -694,99 +544,11 @@ void MainWindow::DoEvents()
     }
 }
 
-void MainWindow::TreeAboutToChange()
-{
-    // The items refer to nodes by index: they go before the nodes do.
-    updatingTree_ = true;
-    SendMessageW(tree_, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(tree_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-    items_.clear();
-    childrenInserted_.clear();
-}
-
-void MainWindow::TreeChanged()
-{
-    updatingTree_ = true;
-    SendMessageW(tree_, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(tree_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-    const CatalogueTree& tree = frm_.tree();
-    items_.assign(tree.Count() + 1, nullptr);
-    childrenInserted_.assign(tree.Count() + 1, 0);
-    for (const int node : tree.TopLevel()) {
-        InsertNode(node, TVI_ROOT);
-    }
-    for (int node = 1; node <= static_cast<int>(tree.Count()); ++node) {
-        if (tree.Node(node).expanded) {
-            ShowNode(node);
-            InsertChildren(node);
-            SendMessageW(tree_, TVM_EXPAND, TVE_EXPAND,
-                         reinterpret_cast<LPARAM>(items_[static_cast<std::size_t>(node)]));
-        }
-    }
-    if (const int selected = tree.SelectedIndex(); selected != 0) {
-        SendMessageW(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(ShowNode(selected)));
-    }
-    updatingTree_ = false;
-    SendMessageW(tree_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(tree_, nullptr, TRUE);
-}
-
-HTREEITEM MainWindow::ItemOfNode(int node) const
-{
-    return node >= 1 && static_cast<std::size_t>(node) < items_.size()
-               ? items_[static_cast<std::size_t>(node)]
-               : nullptr;
-}
-
-HTREEITEM MainWindow::ShowNode(int node)
-{
-    const auto at = static_cast<std::size_t>(node);
-    if (!items_[at]) {
-        // A node's item exists once its parent's children are inserted.
-        const int parent = frm_.tree().Node(node).parent;
-        if (parent != 0) {
-            ShowNode(parent);
-            InsertChildren(parent);
-        }
-    }
-    return items_[at];
-}
-
-void MainWindow::InsertChildren(int node)
-{
-    const auto at = static_cast<std::size_t>(node);
-    if (at == 0 || at >= childrenInserted_.size() || childrenInserted_[at] || !items_[at]) {
-        return;
-    }
-    childrenInserted_[at] = 1;
-    for (const int child : frm_.tree().Node(node).children) {
-        InsertNode(child, items_[at]);
-    }
-}
-
-HTREEITEM MainWindow::InsertNode(int node, HTREEITEM parent)
-{
-    const CatalogueNode& data = frm_.tree().Node(node);
-    std::wstring text = DisplayWide(data.text);
-    TVINSERTSTRUCTW insert{};
-    insert.hParent = parent;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
-    insert.item.pszText = text.data();
-    insert.item.cChildren = data.children.empty() ? 0 : 1; // a + box before the children are inserted
-    insert.item.lParam = node;
-    const auto item = reinterpret_cast<HTREEITEM>(
-        SendMessageW(tree_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-    items_[static_cast<std::size_t>(node)] = item;
-    return item;
-}
-
 void MainWindow::SetTreeAppearance(int, int, int indentation)
 {
     // Lines and +/- buttons are the tree view's own styles; 80 twips is too
     // narrow for the buttons, so the style's indentation is the least we use.
-    SendMessageW(tree_, TVM_SETINDENT,
-                 static_cast<WPARAM>(std::max(Pixels(static_cast<float>(indentation)), 16)), 0);
+    tree_.SetIndent(std::max(scale_.Pixels(static_cast<float>(indentation)), scale_.Scaled(16)));
 }
 
 } // namespace archive::win32

@@ -80,7 +80,7 @@ void CALLBACK CaptureDialog(HWND owner, UINT, UINT_PTR timer, DWORD)
         return;
     }
     KillTimer(owner, timer);
-    shots->Take("6-open-dialog", dialog);
+    shots->Take("12-open-dialog", dialog);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
@@ -93,8 +93,15 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     Shots shots{fs::path(argv[1])};
-    const fs::path samples = fs::absolute(argv[2]);
     fs::create_directories(shots.out);
+    // The samples are copied to a folder of their own: Save All writes beside the archive.
+    const fs::path work = fs::temp_directory_path() / "archive-tool-screenshots";
+    const fs::path samples = work / "samples";
+    fs::remove_all(work);
+    fs::create_directories(samples);
+    for (const char* name : {"sample.sga", "sample-sv1.big"}) {
+        fs::copy_file(fs::absolute(argv[2]) / name, samples / name);
+    }
 
     HWND owner = nullptr;
     auto dialog = std::make_unique<ShotDialog>(owner);
@@ -104,24 +111,69 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     owner = window.hwnd();
-    window.frm().OutputBase = fs::temp_directory_path() / "archive-tool-screenshots";
-    fs::create_directories(window.frm().OutputBase); // Save All writes below it, as below a working folder
+    window.frm().OutputBase = work;
     const auto command = [&](int id) { SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); };
-    shots.Take("1-start", window.hwnd());
+    shots.Take("01-start", window.hwnd());
 
     script.script.answers.push_back(PathToUtf8(samples / "sample.sga"));
     command(kButtonBase + 3);
-    shots.Take("2-sga-loaded", window.hwnd());
+    shots.Take("02-sga-loaded", window.hwnd());
 
     command(kButtonBase + 6);
-    shots.Take("3-after-extract-all", window.hwnd());
+    shots.Take("03-after-extract-all", window.hwnd());
+
+    // A folder chosen in the tree, two of its rows selected, sorted by size.
+    const CatalogueTree& tree = window.frm().tree();
+    for (int node = 1; node <= static_cast<int>(tree.Count()); ++node) {
+        if (tree.Node(node).text == "maps") {
+            SendMessageW(window.treeView(), TVM_SELECTITEM, TVGN_CARET,
+                         reinterpret_cast<LPARAM>(window.ItemOfNode(node)));
+        }
+    }
+    SetFocus(window.detailsList());
+    LVITEMW all{};
+    all.stateMask = LVIS_SELECTED;
+    all.state = LVIS_SELECTED;
+    SendMessageW(window.detailsList(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(&all));
+    NMLISTVIEW click{};
+    click.hdr.hwndFrom = window.detailsList();
+    click.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(window.detailsList()));
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = 1;
+    SendMessageW(window.hwnd(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+    shots.Take("04-folder-sorted-by-size", window.hwnd());
+
+    SetWindowTextW(window.filterBox(), L"*.t?t");
+    shots.Take("05-filtered", window.hwnd());
+    SetWindowTextW(window.filterBox(), L"");
+    shots.Take("06-filter-cleared", window.hwnd());
+
+    // Extract To, caught at its first progress report.
+    const fs::path destination = work / "chosen";
+    window.destinationChooser = [&](const fs::path&) { return destination; };
+    bool caught = false;
+    window.jobProgressHook = [&](const JobProgress& now) {
+        if (!caught && window.jobDialog() && now.files > 0) {
+            caught = true;
+            shots.Take("07-extract-to-progress", window.hwnd());
+        }
+    };
+    command(kCmdExtractTo);
+    window.jobProgressHook = nullptr;
+    shots.Take("08-after-extract-to", window.hwnd());
 
     script.script.answers.push_back(PathToUtf8(samples / "sample-sv1.big"));
     command(kButtonBase + 1);
-    shots.Take("4-rbf-loaded", window.hwnd());
+    shots.Take("09-rbf-loaded", window.hwnd());
+
+    ShowWindow(window.hwnd(), SW_MAXIMIZE);
+    shots.Take("10-maximized", window.hwnd());
+    ShowWindow(window.hwnd(), SW_RESTORE);
 
     command(kCmdAbout);
-    shots.Take("5-about", window.aboutBox());
+    shots.Take("11-about", window.aboutBox());
     SendMessageW(window.aboutBox(), WM_COMMAND, IDOK, 0);
 
     // The real dialog, as the SV2 button shows it.
@@ -129,6 +181,6 @@ int wmain(int argc, wchar_t** argv)
     SetTimer(window.hwnd(), 77, 500, CaptureDialog);
     command(kButtonBase + 2);
     RemovePropW(window.hwnd(), L"ArchiveToolShots");
-    fs::remove_all(window.frm().OutputBase);
+    fs::remove_all(work);
     return 0;
 }

@@ -1,126 +1,13 @@
 // The Windows window, run under Wine by scripts/windows-test: the real
 // window, driven through its own messages and read back from its controls.
-#include "gui/scripted_dialog.h"
-#include "support/archive_builders.h"
-#include "support/temp_dir.h"
-#include "win32/about_box.h"
-#include "win32/main_window.h"
-#include "win32/open_dialog.h"
-
-#include <gtest/gtest.h>
+#include "window_fixture.h"
 
 #include <cmath>
 #include <filesystem>
 
 using namespace archive;
-using namespace archive::testing;
 using namespace archive::win32;
-namespace fs = std::filesystem;
-
-namespace {
-
-// No registry here: System Info has nothing to start.
-class NoRegistry : public RegistryAndLauncher {
-  public:
-    bool OpenKey(std::int32_t, const std::string&, std::uint32_t, std::uintptr_t&) override { return false; }
-    bool QueryValue(std::uintptr_t, const std::string&, std::size_t, std::uint32_t&, std::string&) override
-    {
-        return false;
-    }
-    void CloseKey(std::uintptr_t) override {}
-    bool FileExists(const std::string&) override { return false; }
-    bool StartProgram(const std::string&) override { return false; }
-};
-
-std::wstring Text(HWND window)
-{
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
-std::wstring ItemText(HWND tree, HTREEITEM item)
-{
-    wchar_t buffer[512] = {};
-    TVITEMW data{};
-    data.mask = TVIF_TEXT;
-    data.hItem = item;
-    data.pszText = buffer;
-    data.cchTextMax = 512;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
-    return buffer;
-}
-
-// The texts of an item's children as the tree view holds them.
-std::vector<std::wstring> Children(HWND tree, HTREEITEM item)
-{
-    std::vector<std::wstring> texts;
-    auto child = reinterpret_cast<HTREEITEM>(
-        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
-    for (; child; child = reinterpret_cast<HTREEITEM>(
-                      SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)))) {
-        texts.push_back(ItemText(tree, child));
-    }
-    return texts;
-}
-
-HTREEITEM Root(HWND tree)
-{
-    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-}
-
-std::wstring StatusText(HWND status)
-{
-    wchar_t buffer[1024] = {};
-    SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
-}
-
-// A window of its own, hidden, with sample archives and an output folder.
-struct Fixture : ::testing::Test {
-    TempDir dir;
-    ScriptedDialog* dialog = nullptr;
-    MainWindow window{[this] {
-                          auto scripted = std::make_unique<ScriptedDialog>();
-                          dialog = scripted.get();
-                          return scripted;
-                      }(),
-                      std::make_unique<NoRegistry>()};
-    std::vector<std::wstring> messages;
-
-    void SetUp() override
-    {
-        WriteBytes(dir.File("sample.sga"), ShippedSampleSga());
-        WriteBytes(dir.File("sample-sv1.big"), ShippedSampleRbf());
-        ASSERT_TRUE(window.Create(SW_HIDE));
-        window.frm().OutputBase = dir.path();
-        window.messageSink = [this](const std::wstring& text) { messages.push_back(text); };
-    }
-
-    int NodeByText(const std::string& text)
-    {
-        const CatalogueTree& tree = window.frm().tree();
-        for (int node = 1; node <= static_cast<int>(tree.Count()); ++node) {
-            if (tree.Node(node).text == text) {
-                return node;
-            }
-        }
-        return 0;
-    }
-    void Command(int id) { SendMessageW(window.hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-    void Post(UINT message, int id = 0) { PostMessageW(window.hwnd(), message, MAKEWPARAM(id, 0), 0); }
-    bool ButtonEnabled(int position)
-    {
-        return SendMessageW(window.toolBar(), TB_ISBUTTONENABLED, kButtonBase + position, 0) != 0;
-    }
-    void OpenThroughButton(int position, const std::string& name)
-    {
-        dialog->answers.push_back(dir.File(name));
-        Command(kButtonBase + position);
-    }
-};
-
-} // namespace
+using namespace archive::win32::testing;
 
 TEST_F(Fixture, StartsEmptyWithItsTitleAndLaysItselfOutByTheRule)
 {
@@ -144,23 +31,40 @@ TEST_F(Fixture, StartsEmptyWithItsTitleAndLaysItselfOutByTheRule)
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
     };
+    RECT list{};
     client(window.treeView(), tree);
+    client(window.detailsList(), list);
     client(window.logBox(), log);
     client(window.progressBar(), progress);
     EXPECT_EQ(tree.right - tree.left, pixels(w / 2 - 1000));
-    EXPECT_EQ(tree.bottom - tree.top, pixels(h - 2300));
-    EXPECT_EQ(log.left, (tree.right - tree.left) + pixels(150));
-    EXPECT_EQ(log.right - log.left, pixels(w / 2 + 650));
+    // The details list stands where the rule puts the log box; the tree and
+    // the log box below share the rule's tree height, the splitter between them.
+    EXPECT_EQ(list.left, (tree.right - tree.left) + pixels(150));
+    EXPECT_EQ(list.right - list.left, pixels(w / 2 + 650));
+    EXPECT_NEAR(log.bottom - tree.top, pixels(h - 2300), 1);
+    EXPECT_GT(tree.bottom - tree.top, log.bottom - log.top);
+    EXPECT_EQ(log.left, tree.left);
+    EXPECT_EQ(log.right, list.right);
     EXPECT_EQ(progress.right - progress.left, pixels(w - 150));
     EXPECT_EQ(progress.top, pixels(h - 1300));
+    // The status bar, and its size grip, span the client area.
+    RECT status{}, area{};
+    client(window.statusBar(), status);
+    GetClientRect(window.hwnd(), &area);
+    EXPECT_EQ(status.right, area.right);
 
-    // Too narrow for the tree: it keeps its width, the log box still follows the rule.
-    SetWindowPos(window.hwnd(), nullptr, 0, 0, pixels(1800), height, SWP_NOZORDER | SWP_NOMOVE);
-    RECT narrow{};
-    client(window.treeView(), narrow);
-    EXPECT_EQ(narrow.right - narrow.left, tree.right - tree.left);
-    client(window.logBox(), log);
-    EXPECT_EQ(log.left, (narrow.right - narrow.left) + pixels(150));
+    // Made as small as it goes, it stops at a size where every pane keeps a place.
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, 250, 150, SWP_NOZORDER | SWP_NOMOVE);
+    RECT outer{};
+    GetWindowRect(window.hwnd(), &outer);
+    EXPECT_GE(outer.right - outer.left, 480);
+    EXPECT_GE(outer.bottom - outer.top, 340);
+    for (HWND pane : {window.treeView(), window.detailsList(), window.logBox(), window.filterBox()}) {
+        RECT rect{};
+        client(pane, rect);
+        EXPECT_GT(rect.right - rect.left, 40);
+        EXPECT_GT(rect.bottom - rect.top, 15);
+    }
 }
 
 TEST_F(Fixture, EachSampleFillsTheTreeLogAndButtonsAndTheTreeGrowsAsItIsExpanded)
@@ -224,6 +128,8 @@ TEST_F(Fixture, BothExtractCommandsWriteFilesAndSaveAllEndsWithTheBarFull)
     const std::wstring log = Text(window.logBox());
     EXPECT_NE(log.find(L"Extracting: readme.txt\r\n"), std::wstring::npos);
     EXPECT_EQ(log.substr(log.size() - 21), L"...Extract finished\r\n");
+    // What a screen reader asks for: the log's text, lines ended as in a text box.
+    EXPECT_EQ(static_cast<std::size_t>(GetWindowTextLengthW(window.logBox())), log.size());
 }
 
 TEST_F(Fixture, WhileSaveAllRunsNothingChangesWhatItReadsAndExitWaitsForIt)
@@ -289,8 +195,9 @@ TEST_F(Fixture, TheAboutBoxShowsTheVersionAndCreditsAndSaysWhenSystemInfoIsMissi
     EXPECT_EQ(window.aboutBox(), nullptr);
 }
 
-// The log box keeps every line, follows the end as lines arrive, and copies
-// the lines chosen with the keyboard.
+// The log box keeps every line, follows the end as lines arrive, copies the
+// lines chosen with the keyboard, and shows a control character from archive
+// text as a symbol.
 TEST_F(Fixture, TheLogBoxKeepsEveryLineFollowsTheEndAndCopiesTheChosenLines)
 {
     for (int i = 0; i < 5000; ++i) {
@@ -300,8 +207,8 @@ TEST_F(Fixture, TheLogBoxKeepsEveryLineFollowsTheEndAndCopiesTheChosenLines)
     const HWND log = window.logBox();
     EXPECT_EQ(SendMessageW(log, EM_GETLINECOUNT, 0, 0), 5001); // the last line break begins an empty line
     const std::wstring text = Text(log);
-    EXPECT_EQ(text.rfind(L"line 0\tend\r\nline 1\tend\r\n", 0), 0u);
-    EXPECT_EQ(text.substr(text.size() - 15), L"line 4999\tend\r\n");
+    EXPECT_EQ(text.rfind(L"line 0\u2409end\r\nline 1\u2409end\r\n", 0), 0u);
+    EXPECT_EQ(text.substr(text.size() - 15), L"line 4999\u2409end\r\n");
 
     SCROLLINFO bar{};
     bar.cbSize = sizeof bar;
@@ -331,7 +238,14 @@ TEST_F(Fixture, TheLogBoxKeepsEveryLineFollowsTheEndAndCopiesTheChosenLines)
         GlobalUnlock(data);
     }
     CloseClipboard();
-    EXPECT_EQ(copied, L"line 4999\tend\r\n");
+    EXPECT_EQ(copied, L"line 4999\u2409end\r\n");
+
+    // A line feed inside archive text starts no line of its own.
+    window.frm().sText("name\nLoad failed: FORGED");
+    window.FlushPending();
+    EXPECT_EQ(SendMessageW(log, EM_GETLINECOUNT, 0, 0), 5002);
+    const std::wstring forged = L"\r\nname\u240ALoad failed: FORGED\r\n";
+    EXPECT_EQ(Text(log).substr(Text(log).size() - forged.size()), forged);
 
     window.ClearLog();
     window.FlushPending();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+// windows.h must come first
+#include <commctrl.h>
+
+#include <vector>
+
+namespace archive::win32 {
+
+// The details list: a virtual list view in report mode (LVS_OWNERDATA), so it
+// holds only a row count and the nodes behind the rows; the window answers
+// LVN_GETDISPINFO for the rows in view. Several rows can be selected.
+class DetailsList {
+  public:
+    static constexpr int kColumns = 5; // Name, Size, Packed, Ratio, Offset or CRC
+
+    HWND Create(HWND parent, int id, int left, int top, int width, int height);
+    HWND hwnd() const { return hwnd_; }
+    void SetImages(HIMAGELIST images);
+    // The last column's title: "Offset" for SGA, "CRC" for RBF.
+    void SetLastColumn(bool rbf);
+    void SetColumnWidths(int name, int others);
+    // Shows the sort column's arrow (none for -1).
+    void SetSortMark(int column, bool ascending);
+
+    // The rows, by node index; `select` (a node) is selected and focused when listed.
+    void SetRows(std::vector<int> nodes, int select = 0);
+    const std::vector<int>& Rows() const { return rows_; }
+    int NodeAt(int row) const;
+    int RowOf(int node) const;
+    // The selected rows' nodes in the list's order, and the focused one (0 for none).
+    std::vector<int> SelectedNodes() const;
+    int FocusedNode() const;
+    void SelectAll();
+
+  private:
+    HWND hwnd_ = nullptr;
+    std::vector<int> rows_;
+    int nameWidth_ = 0;
+    int otherWidth_ = 0;
+};
+
+} // namespace archive::win32
