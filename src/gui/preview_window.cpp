@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHideEvent>
 #include <QImageReader>
 #include <QLabel>
 #include <QLocale>
@@ -160,7 +161,9 @@ void PreviewWindow::Cancel()
 
 void PreviewWindow::hideEvent(QHideEvent* event)
 {
-    Cancel();
+    if (!event->spontaneous()) {
+        Cancel(); // closed, Escape, or hidden by the program; not minimised with its owner
+    }
     QDialog::hideEvent(event);
 }
 
