@@ -54,6 +54,11 @@ CommandState StateOf(CommandId command, const CommandContext& context)
             return {false, WhileRunning(context.running)};
         }
         return {};
+    case CommandId::Preview:
+        if (context.running == RunningCommand::Preview) {
+            return {}; // another entry chosen while one is read: that read stops, the new one starts
+        }
+        break;
     default:
         break;
     }

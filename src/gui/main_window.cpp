@@ -64,6 +64,11 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
 MainWindow::~MainWindow()
 {
     flushTimer_.stop();
+    // A read under way holds the running state in frm_, which goes before the preview does.
+    if (previewWindow_) {
+        previewWindow_->readingEnded = nullptr;
+        previewWindow_->Cancel();
+    }
 }
 
 void MainWindow::AfterCommand()
@@ -77,6 +82,9 @@ void MainWindow::AfterCommand()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (previewWindow_) {
+        previewWindow_->Cancel(); // a preview's read stops at once: it never holds the window open
+    }
     if (!Form_QueryUnload(frm_)) {
         event->ignore(); // the running command stops between two entries; then the window closes
         return;

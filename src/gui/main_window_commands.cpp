@@ -182,6 +182,9 @@ void MainWindow::ToolbarClick(const QString& key)
 
 void MainWindow::mnuFileExit_Click()
 {
+    if (previewWindow_) {
+        previewWindow_->Cancel(); // a preview's read stops at once, not between two entries
+    }
     if (archive::mnuFileExit_Click(frm_)) {
         close();
     }

@@ -310,17 +310,18 @@ void MainWindow::PreviewNode(int node)
     }
     if (!previewWindow_) {
         previewWindow_ = new PreviewWindow(this);
+        previewWindow_->readingEnded = [this] { AfterCommand(); };
     }
-    EntryPreview preview;
-    {
-        // The read takes part in the one running state: nothing may reload the catalogue under it.
-        const RunningScope reading(frm_, RunningCommand::Preview);
-        if (!reading.Started()) {
-            return;
-        }
-        preview = PreviewEntry(frm_, node);
+    previewWindow_->Cancel(); // another entry chosen mid-way: the read under way stops
+    // The read takes part in the one running state while it lasts: nothing
+    // may reload the catalogue under it.
+    auto reading = std::make_unique<RunningScope>(frm_, RunningCommand::Preview);
+    if (!reading->Started()) {
+        return;
     }
-    previewWindow_->Show(preview);
+    auto fetch = std::make_unique<PreviewFetch>(frm_, node);
+    previewWindow_->Start(std::move(fetch), std::move(reading), frm_.tree().Node(node).text);
+    RefreshCommands(); // while it reads, the commands say why they wait
 }
 
 } // namespace archive

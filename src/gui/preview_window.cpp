@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHideEvent>
 #include <QImageReader>
 #include <QLabel>
 #include <QLocale>
@@ -14,6 +15,8 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace archive {
 
@@ -41,6 +44,11 @@ QImage ReadImage(const ByteArray& content, const QString& name)
     }
     QImageReader byContent(&buffer);
     return byContent.read();
+}
+
+QString Bytes(std::int64_t count)
+{
+    return QLocale().toString(static_cast<qlonglong>(count));
 }
 
 } // namespace
@@ -75,6 +83,88 @@ PreviewWindow::PreviewWindow(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary_);
     layout->addWidget(pages_, 1);
+    stepTimer_.setInterval(0); // a piece per event-loop turn: input and painting run between pieces
+    connect(&stepTimer_, &QTimer::timeout, this, &PreviewWindow::StepFetch);
+}
+
+// The main window drops a read under way before it goes (Cancel): the
+// running state lives in it.
+PreviewWindow::~PreviewWindow() = default;
+
+void PreviewWindow::Start(std::unique_ptr<PreviewFetch> fetch, std::unique_ptr<RunningScope> running,
+                          const std::string& name)
+{
+    Cancel();
+    fetch_ = std::move(fetch);
+    running_ = std::move(running);
+    if (!fetch_->Step()) {
+        EndFetch(); // a short entry shows at once
+        return;
+    }
+    rest_.clear();
+    text_->clear();
+    image_->clear();
+    shown_ = Shown::Reading;
+    readingName_ = DisplayText(name);
+    setWindowTitle("Preview - " + readingName_);
+    summary_->setText(readingName_ + QString::fromUtf8(": reading\u2026"));
+    problem_->setText(QString::fromUtf8("Reading\u2026"));
+    pages_->setCurrentWidget(problem_);
+    show();
+    raise();
+    activateWindow();
+    stepTimer_.start();
+}
+
+void PreviewWindow::StepFetch()
+{
+    if (!fetch_) {
+        stepTimer_.stop();
+        return;
+    }
+    if (!fetch_->Step()) {
+        EndFetch();
+        return;
+    }
+    const std::int64_t total = std::max<std::int64_t>(fetch_->Total(), 1);
+    summary_->setText(readingName_ +
+                      QString::fromUtf8(": reading\u2026 %1%").arg(fetch_->Done() * 100 / total));
+}
+
+void PreviewWindow::EndFetch()
+{
+    stepTimer_.stop();
+    const EntryPreview preview = fetch_->Take();
+    fetch_.reset();
+    running_.reset();
+    Show(preview);
+    if (readingEnded) {
+        readingEnded();
+    }
+}
+
+void PreviewWindow::Cancel()
+{
+    stepTimer_.stop();
+    if (!fetch_) {
+        return;
+    }
+    fetch_.reset(); // closes its archive handle; nothing more is inflated
+    running_.reset();
+    shown_ = Shown::Problem;
+    summary_->setText(readingName_);
+    problem_->setText("The preview was closed before the entry was read.");
+    if (readingEnded) {
+        readingEnded();
+    }
+}
+
+void PreviewWindow::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous()) {
+        Cancel(); // closed, Escape, or hidden by the program; not minimised with its owner
+    }
+    QDialog::hideEvent(event);
 }
 
 void PreviewWindow::AppendRest()
@@ -98,7 +188,9 @@ void PreviewWindow::Show(const EntryPreview& preview)
     rest_.clear();
     const QString name = DisplayText(preview.name);
     setWindowTitle("Preview - " + name);
-    const QString size = QLocale().toString(static_cast<qulonglong>(preview.content.size()));
+    // The entry's own size: a partial read holds only what the view shows.
+    const std::int64_t whole = std::max(preview.size, static_cast<std::int64_t>(preview.content.size()));
+    const QString size = Bytes(whole);
     text_->clear();
     image_->clear();
     if (!preview.problem.empty()) {
@@ -117,7 +209,7 @@ void PreviewWindow::Show(const EntryPreview& preview)
         pages_->setCurrentWidget(imageArea_);
     } else if (LooksLikeText(preview.content.AsText())) {
         shown_ = Shown::Text;
-        const bool cut = preview.content.size() > kPreviewTextLimit;
+        const bool cut = preview.partial || preview.content.size() > kPreviewTextLimit;
         summary_->setText(QString("%1: text, %2 bytes%3")
                               .arg(name, size, cut ? QString(", the first MiB shown") : QString()));
         text_->setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
@@ -134,9 +226,18 @@ void PreviewWindow::Show(const EntryPreview& preview)
         pages_->setCurrentWidget(text_);
     } else {
         shown_ = Shown::Hex;
-        summary_->setText(QString("%1: %2 bytes").arg(name, size));
+        const std::string_view content = preview.content.AsText();
+        const bool cut = preview.partial || content.size() > kPreviewHexLimit;
+        summary_->setText(
+            QString("%1: %2 bytes%3").arg(name, size, cut ? QString(", the first 64 KiB shown") : QString()));
         text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        text_->setPlainText(QString::fromLatin1(HexDump(preview.content.AsText(), kPreviewHexLimit)));
+        // The count of bytes not shown is the entry's, not that of the part read.
+        std::string dump = HexDump(content.substr(0, kPreviewHexLimit), kPreviewHexLimit);
+        const auto shownBytes = static_cast<std::int64_t>(std::min(content.size(), kPreviewHexLimit));
+        if (whole > shownBytes) {
+            dump += "... " + std::to_string(whole - shownBytes) + " more bytes not shown\n";
+        }
+        text_->setPlainText(QString::fromLatin1(dump));
         pages_->setCurrentWidget(text_);
     }
     show();

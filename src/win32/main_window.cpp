@@ -45,7 +45,15 @@ MainWindow::MainWindow(std::unique_ptr<OpenFileDialog> dialog, std::unique_ptr<R
         return AskAboutExisting(job_ ? job_->hwnd() : hwnd_, file);
     };
     tree_.imageOf = [this](int node) { return ImageOf(node); };
-    previewer = [this](int node) { preview_.ShowNode(hwnd_, frm_, node); };
+    // A preview's read is a running command until it is shown or dropped.
+    previewer = [this](int node) {
+        preview_.ShowNode(hwnd_, frm_, node);
+        UpdateCommands();
+    };
+    preview_.readingEnded = [this] {
+        UpdateCommands();
+        CloseIfAsked();
+    };
 }
 
 MainWindow::~MainWindow()

@@ -93,6 +93,7 @@ bool RegisterClasses(HINSTANCE instance, WNDPROC window, WNDPROC image)
 
 PreviewWindow::~PreviewWindow()
 {
+    DropFetch();
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -113,6 +114,7 @@ HWND PreviewWindow::content() const
     case Shown::Hex:
         return text_;
     case Shown::Problem:
+    case Shown::Reading:
         return problem_;
     case Shown::Nothing:
         break;
@@ -214,7 +216,9 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
     }
     const std::wstring name = VisibleWide(preview.name);
     SetWindowTextW(hwnd_, (L"Preview - " + name).c_str());
-    const std::wstring size = Count(preview.content.size());
+    // The entry's own size: a partial read holds only what the view shows.
+    const std::int64_t whole = std::max(preview.size, static_cast<std::int64_t>(preview.content.size()));
+    const std::wstring size = Count(static_cast<std::size_t>(whole));
     const std::string_view bytes = preview.content.AsText();
     image_ = {};
     textView_.Clear();
@@ -251,7 +255,7 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
         InvalidateRect(imageView_, nullptr, TRUE);
     } else if (view == PreviewView::Text) {
         shown_ = Shown::Text;
-        const bool cut = bytes.size() > kPreviewTextLimit;
+        const bool cut = preview.partial || bytes.size() > kPreviewTextLimit;
         SetWindowTextW(
             summary_,
             (name + L": text, " + size + L" bytes" + (cut ? L", the first MiB shown" : L"")).c_str());
@@ -259,9 +263,16 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
         textView_.Append(LinesText(Windows1252ToWide(bytes.substr(0, kPreviewTextLimit))));
     } else {
         shown_ = Shown::Hex;
-        SetWindowTextW(summary_, (name + L": " + size + L" bytes").c_str());
+        const bool cut = preview.partial || bytes.size() > kPreviewHexLimit;
+        SetWindowTextW(summary_,
+                       (name + L": " + size + L" bytes" + (cut ? L", the first 64 KiB shown" : L"")).c_str());
         SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
-        const std::string dump = HexDump(bytes, kPreviewHexLimit);
+        // The count of bytes not shown is the entry's, not that of the part read.
+        std::string dump = HexDump(bytes.substr(0, kPreviewHexLimit), kPreviewHexLimit);
+        const auto shownBytes = static_cast<std::int64_t>(std::min(bytes.size(), kPreviewHexLimit));
+        if (whole > shownBytes) {
+            dump += "... " + std::to_string(whole - shownBytes) + " more bytes not shown\n";
+        }
         textView_.Append(LinesText(std::wstring(dump.begin(), dump.end()))); // ASCII only
     }
     SendMessageW(text_, WM_VSCROLL, SB_TOP, 0); // the start, where an append follows the end
@@ -273,16 +284,94 @@ void PreviewWindow::Show(HWND owner, const EntryPreview& preview)
 
 bool PreviewWindow::ShowNode(HWND owner, FrmBig& frm, int node)
 {
-    EntryPreview preview;
-    {
-        const RunningScope reading(frm, RunningCommand::Preview);
-        if (!reading.Started()) {
-            return false;
-        }
-        preview = PreviewEntry(frm, node);
+    Cancel(); // another entry chosen mid-way: the read under way stops
+    auto running = std::make_unique<RunningScope>(frm, RunningCommand::Preview);
+    if (!running->Started() || (!hwnd_ && !Create(owner))) {
+        return false;
     }
-    Show(owner, preview);
+    running_ = std::move(running);
+    fetch_ = std::make_unique<PreviewFetch>(frm, node);
+    if (!fetch_->Step()) {
+        EndFetch(); // a short entry shows at once
+        return true;
+    }
+    readingName_ = node >= 1 && static_cast<std::size_t>(node) <= frm.tree().Count()
+                       ? VisibleWide(frm.tree().Node(node).text)
+                       : std::wstring();
+    shown_ = Shown::Reading;
+    image_ = {};
+    textView_.Clear();
+    SetWindowTextW(hwnd_, (L"Preview - " + readingName_).c_str());
+    SetWindowTextW(summary_, (readingName_ + L": reading\u2026").c_str());
+    SetWindowTextW(problem_, L"Reading\u2026");
+    Layout();
+    ShowOnly(problem_);
+    ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    SetFocus(hwnd_);
+    // Timer messages come after input and painting: the windows stay live between pieces.
+    SetTimer(hwnd_, kStepTimer, USER_TIMER_MINIMUM, nullptr);
     return true;
+}
+
+void PreviewWindow::StepFetch()
+{
+    // Pieces for a short while per tick: the timer's period is far longer than a piece.
+    const ULONGLONG start = GetTickCount64();
+    while (fetch_) {
+        if (!fetch_->Step()) {
+            EndFetch();
+            return;
+        }
+        if (GetTickCount64() - start >= 20) {
+            break;
+        }
+    }
+    if (fetch_) {
+        const std::int64_t total = std::max<std::int64_t>(fetch_->Total(), 1);
+        SetWindowTextW(summary_, (readingName_ + L": reading\u2026 " +
+                                  std::to_wstring(fetch_->Done() * 100 / total) + L"%")
+                                     .c_str());
+    }
+}
+
+void PreviewWindow::EndFetch()
+{
+    if (hwnd_) {
+        KillTimer(hwnd_, kStepTimer);
+    }
+    const EntryPreview preview = fetch_->Take();
+    fetch_.reset();
+    running_.reset();
+    Show(nullptr, preview);
+    if (readingEnded) {
+        readingEnded();
+    }
+}
+
+void PreviewWindow::DropFetch()
+{
+    if (hwnd_) {
+        KillTimer(hwnd_, kStepTimer);
+    }
+    fetch_.reset(); // closes its archive handle; nothing more is inflated
+    running_.reset();
+}
+
+void PreviewWindow::Cancel()
+{
+    if (!fetch_) {
+        return;
+    }
+    DropFetch();
+    if (shown_ == Shown::Reading) {
+        shown_ = Shown::Problem;
+        SetWindowTextW(summary_, readingName_.c_str());
+        SetWindowTextW(problem_, L"The preview was closed before the entry was read.");
+    }
+    if (readingEnded) {
+        readingEnded();
+    }
 }
 
 void PreviewWindow::PaintImage(HWND window)
@@ -372,7 +461,8 @@ LRESULT CALLBACK PreviewWindow::WindowProc(HWND window, UINT message, WPARAM wPa
         return DefWindowProcW(window, message, wParam, lParam);
     }
     if (message == WM_NCDESTROY) {
-        // The owner went first and took this window with it.
+        // The owner went first and took this window with it, and a read under way.
+        self->DropFetch();
         self->hwnd_ = self->summary_ = self->text_ = self->problem_ = self->imageView_ = nullptr;
         self->shown_ = Shown::Nothing;
         return DefWindowProcW(window, message, wParam, lParam);
@@ -398,7 +488,8 @@ LRESULT PreviewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE && content() && shown_ != Shown::Problem) {
+        if (LOWORD(wParam) != WA_INACTIVE && content() && shown_ != Shown::Problem &&
+            shown_ != Shown::Reading) {
             SetFocus(content());
         }
         return 0;
@@ -408,8 +499,15 @@ LRESULT PreviewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_TIMER:
+        if (wParam == kStepTimer) {
+            StepFetch();
+            return 0;
+        }
+        break;
     case WM_CLOSE:
-        // Kept for the next preview; the owner's end destroys it.
+        // Kept for the next preview; the owner's end destroys it. A read under way stops.
+        Cancel();
         ShowWindow(hwnd_, SW_HIDE);
         if (const HWND owner = GetWindow(hwnd_, GW_OWNER)) {
             SetActiveWindow(owner);

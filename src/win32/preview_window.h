@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/command_state.h"
 #include "commands/entry_preview.h"
 #include "win32/log_view.h"
 #include "win32/preview_image.h"
@@ -7,6 +8,8 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace archive::win32 {
@@ -15,14 +18,15 @@ namespace archive::win32 {
 // image, text (Windows-1252, the first MiB) or a hex dump (the first 64 KiB),
 // as the core's ChoosePreviewView decides; a damaged entry, a folder or an
 // RBF entry shows why instead. What is read and how much is the core's
-// PreviewEntry; this only draws it.
+// PreviewFetch, stepped from a timer so that the windows' messages run
+// between its pieces; this only draws it.
 //
 // The main window keeps one and calls Show for each entry; closing the
-// window (the close box or Escape) only hides it, and the owner's
-// destruction ends it.
+// window (the close box or Escape) only hides it and drops a read under way,
+// and the owner's destruction ends it.
 class PreviewWindow {
   public:
-    enum class Shown { Nothing, Problem, Image, Text, Hex };
+    enum class Shown { Nothing, Problem, Image, Text, Hex, Reading };
 
     PreviewWindow() = default;
     ~PreviewWindow();
@@ -32,9 +36,16 @@ class PreviewWindow {
     // Shows the entry, creating the window owned by `owner` on first use,
     // and brings it to the front.
     void Show(HWND owner, const EntryPreview& preview);
-    // Reads the catalogue node's entry (PreviewEntry) as a running command of
-    // its own and shows it; false, showing nothing, while another command runs.
+    // Starts reading the catalogue node's entry as a running command of its
+    // own, which lasts until it is shown or dropped; a short entry shows at
+    // once, a longer one says it is being read meanwhile. A read under way is
+    // dropped first. False, showing nothing, while another command runs.
     bool ShowNode(HWND owner, FrmBig& frm, int node);
+    // Drops a read under way; nothing is shown of it.
+    void Cancel();
+    bool reading() const { return fetch_ != nullptr; }
+    // Called when a read ends, shown or dropped: the owner's commands change.
+    std::function<void()> readingEnded;
 
     HWND hwnd() const { return hwnd_; }
     // The line above the content: the name and what is shown of it.
@@ -62,6 +73,11 @@ class PreviewWindow {
     void Layout();
     void PaintImage(HWND window);
     void ShowOnly(HWND child);
+    void StepFetch();
+    void EndFetch();
+    void DropFetch();
+
+    static constexpr UINT_PTR kStepTimer = 1;
 
     HWND hwnd_ = nullptr;
     HWND summary_ = nullptr;
@@ -74,6 +90,9 @@ class PreviewWindow {
     UINT dpi_ = 96;
     Shown shown_ = Shown::Nothing;
     PreviewImage image_;
+    std::unique_ptr<PreviewFetch> fetch_;
+    std::unique_ptr<RunningScope> running_; // the owner's frm outlives this window
+    std::wstring readingName_;
 };
 
 } // namespace archive::win32

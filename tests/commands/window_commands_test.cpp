@@ -75,6 +75,7 @@ TEST(CommandState, FollowsTheArchiveShown)
 
 // While any command runs, nothing that reads or replaces the catalogue can
 // start; Exit (which stops it) and About stay; views stay except under a load.
+// Preview stays while a preview reads: choosing another entry replaces that read.
 TEST(CommandState, OneCommandAtATime)
 {
     for (const RunningCommand running :
@@ -86,7 +87,8 @@ TEST(CommandState, OneCommandAtATime)
             const bool stays = spec.id == CommandId::Exit || spec.id == CommandId::About ||
                                ((spec.id == CommandId::Details || spec.id == CommandId::CatalogueOrder ||
                                  spec.id == CommandId::Filter) &&
-                                running != RunningCommand::Load);
+                                running != RunningCommand::Load) ||
+                               (spec.id == CommandId::Preview && running == RunningCommand::Preview);
             EXPECT_EQ(state.enabled, stays) << spec.accessibleName;
             EXPECT_EQ(state.reason.empty(), stays) << spec.accessibleName;
         }

@@ -19,6 +19,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
@@ -246,6 +247,75 @@ class BrowserTest : public QObject {
         QVERIFY(preview->isVisible());
         QCOMPARE(preview->shown(), PreviewWindow::Shown::Text);
         QCOMPARE(std::distance(std::filesystem::directory_iterator(b.dir.path()), {}), 1);
+    }
+
+    // A large entry is read a piece per event-loop turn: the window's events
+    // run meanwhile, the preview says it is reading, closing it or choosing
+    // another entry stops the read, and what shows gives the entry's own size.
+    void previewOfALargeEntryLeavesTheWindowLive()
+    {
+        const std::int64_t textSize = std::int64_t{3} << 20;
+        const std::int64_t blobSize = std::int64_t{8} << 20;
+        Browser b;
+        b->OpenFile(b.Write(
+            "large.sga",
+            BuildSga(SgaFromLayout({{"",
+                                     {{.name = "long.txt", .content = std::string(textSize, 't')},
+                                      {.name = "blob.png", .content = std::string(blobSize, '\x01')}}}}))));
+        const int text = b->frm().tree().IndexOfKey("n-1\\f0");
+        const int blob = b->frm().tree().IndexOfKey("n-1\\f1");
+
+        b->PreviewNode(blob);
+        PreviewWindow* preview = b->previewWindow();
+        QVERIFY(preview->reading() && preview->isVisible());
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Reading);
+        QVERIFY(preview->summary()->text().contains(QString::fromUtf8("reading\u2026")));
+        QVERIFY(b->frm().Running == RunningCommand::Preview);
+        QVERIFY(!b->openAction()->isEnabled());
+        bool ran = false;
+        QTimer::singleShot(0, [&ran] { ran = true; });
+        QCoreApplication::processEvents();
+        QVERIFY(ran);
+        QVERIFY(preview->reading());
+
+        // Closed mid-way: the read stops, and the window's commands come back.
+        preview->close();
+        QVERIFY(!preview->reading());
+        QVERIFY(b->frm().Running == RunningCommand::None);
+        QVERIFY(b->openAction()->isEnabled());
+        QCoreApplication::processEvents();
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Problem);
+
+        // Another entry chosen mid-way replaces the read; the text is cut to
+        // what the view shows, and the summary gives the entry's size.
+        b->PreviewNode(blob);
+        QVERIFY(preview->reading());
+        b->PreviewNode(text);
+        while (preview->reading()) {
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Text);
+        QVERIFY(preview->summary()->text().contains(QLocale().toString(static_cast<qlonglong>(textSize))));
+        QVERIFY(preview->summary()->text().contains("the first MiB shown"));
+        QVERIFY(b->frm().Running == RunningCommand::None);
+
+        // Read to its end: a hex dump of the start, and the count of the rest.
+        b->PreviewNode(blob);
+        while (preview->reading()) {
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(preview->shown(), PreviewWindow::Shown::Hex);
+        QVERIFY(preview->summary()->text().contains(QLocale().toString(static_cast<qlonglong>(blobSize))));
+        QVERIFY(preview->textView()->toPlainText().endsWith(
+            QString("... %1 more bytes not shown\n")
+                .arg(blobSize - static_cast<std::int64_t>(kPreviewHexLimit))));
+
+        // The window closes at once, its preview's read with it.
+        b->PreviewNode(blob);
+        QVERIFY(preview->reading());
+        QVERIFY(b.window->close());
+        QVERIFY(!preview->reading());
+        QVERIFY(b->frm().Running == RunningCommand::None);
     }
 
     void dropOpensOneArchiveAndCommandLineFile()

@@ -32,6 +32,17 @@ std::wstring Text(HWND window)
     return text;
 }
 
+std::wstring Digits(std::wstring_view text)
+{
+    std::wstring digits;
+    for (const wchar_t c : text) {
+        if (c >= L'0' && c <= L'9') {
+            digits += c;
+        }
+    }
+    return digits;
+}
+
 std::wstring ClassOf(HWND window)
 {
     wchar_t name[64] = {};
@@ -234,6 +245,62 @@ TEST_F(Preview, EscapeHidesItTheOwnersEndDestroysItAndARunningCommandKeepsItOut)
         EXPECT_FALSE(preview.ShowNode(nullptr, window.frm, Node("data.bin")));
     }
     EXPECT_EQ(preview.shown(), PreviewWindow::Shown::Text);
+}
+
+// A long entry is read from a timer: ShowNode returns at once and says so,
+// the owner's messages run meanwhile, closing the preview or choosing another
+// entry drops the read, and at its end the summary gives the entry's own size.
+TEST(PreviewRead, ALongEntryIsReadBetweenMessagesAndStopsWhenClosed)
+{
+    const std::size_t textSize = std::size_t{3} << 20;
+    const std::size_t blobSize = std::size_t{8} << 20;
+    TestWindow window;
+    window.Open(
+        BuildSga(SgaFromLayout({{"",
+                                 {{.name = "long.txt", .content = std::string(textSize, 't')},
+                                  {.name = "blob.png", .content = std::string(blobSize, '\x01')}}}})));
+    const int text = window.frm.tree().IndexOfKey("n-1\\f0");
+    const int blob = window.frm.tree().IndexOfKey("n-1\\f1");
+    PreviewWindow preview;
+    int ended = 0;
+    preview.readingEnded = [&ended] { ++ended; };
+
+    ASSERT_TRUE(preview.ShowNode(nullptr, window.frm, blob));
+    ASSERT_TRUE(preview.reading());
+    EXPECT_EQ(preview.shown(), PreviewWindow::Shown::Reading);
+    EXPECT_EQ(Text(preview.summary()), L"blob.png: reading\u2026");
+    EXPECT_EQ(window.frm.Running, RunningCommand::Preview);
+    EXPECT_FALSE(RunningScope(window.frm, RunningCommand::Load).Started()); // nothing reloads under it
+
+    // Closed mid-way: the read stops and the running state with it.
+    ASSERT_TRUE(preview.ShowNode(nullptr, window.frm, blob));
+    SendMessageW(preview.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(preview.reading());
+    EXPECT_EQ(window.frm.Running, RunningCommand::None);
+    EXPECT_EQ(preview.shown(), PreviewWindow::Shown::Problem);
+    const int endedByClose = ended;
+    EXPECT_GE(endedByClose, 1);
+
+    // Another entry chosen mid-way replaces the read; the text is cut to what the view shows.
+    ASSERT_TRUE(preview.ShowNode(nullptr, window.frm, blob));
+    ASSERT_TRUE(preview.ShowNode(nullptr, window.frm, text));
+    EXPECT_TRUE(PumpUntil([&] { return !preview.reading(); }));
+    ASSERT_EQ(preview.shown(), PreviewWindow::Shown::Text);
+    EXPECT_EQ(Digits(Text(preview.summary())), std::to_wstring(textSize)); // the user's thousands separator
+    EXPECT_TRUE(Text(preview.summary()).ends_with(L" bytes, the first MiB shown"));
+    EXPECT_EQ(window.frm.Running, RunningCommand::None);
+
+    // Read to its end: the start as hex, and the count of the rest of the entry.
+    ASSERT_TRUE(preview.ShowNode(nullptr, window.frm, blob));
+    EXPECT_TRUE(PumpUntil([&] { return !preview.reading(); }));
+    ASSERT_EQ(preview.shown(), PreviewWindow::Shown::Hex);
+    EXPECT_EQ(Digits(Text(preview.summary())), std::to_wstring(blobSize) + L"64");
+    EXPECT_TRUE(Text(preview.summary()).ends_with(L" bytes, the first 64 KiB shown"));
+    const std::wstring dump = Text(preview.content());
+    const std::wstring rest =
+        L"... " + std::to_wstring(blobSize - kPreviewHexLimit) + L" more bytes not shown";
+    EXPECT_NE(dump.find(rest), std::wstring::npos);
+    EXPECT_EQ(window.frm.Running, RunningCommand::None);
 }
 
 TEST_F(Preview, ShowsTheFirstMebibyteOfLongText)
