@@ -301,6 +301,7 @@ void MainWindow::OnCommand(int id)
         FlushPending();
         break;
     case kCmdExit:
+        preview_.Cancel(); // a preview's read is dropped, not waited for
         if (archive::mnuFileExit_Click(frm_)) {
             DestroyWindow(hwnd_);
         }
@@ -353,6 +354,7 @@ void MainWindow::CloseIfAsked()
 
 void MainWindow::OnClose()
 {
+    preview_.Cancel(); // a preview's read is dropped, not waited for
     if (Form_QueryUnload(frm_)) {
         DestroyWindow(hwnd_);
     }
