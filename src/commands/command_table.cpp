@@ -44,14 +44,15 @@ std::span<const CommandSpec> CommandTable()
 const CommandSpec& SpecOf(CommandId id)
 {
     return *std::find_if(kCommands.begin(), kCommands.end(),
-                         [id](const CommandSpec& spec) { return spec.id == id; });
+                         [id](const CommandSpec& tableRow) { return tableRow.id == id; });
 }
 
 const CommandSpec* ToolbarCommand(int position)
 {
-    const auto found = std::find_if(kCommands.begin(), kCommands.end(), [position](const CommandSpec& spec) {
-        return position != 0 && spec.toolbarPosition == position;
-    });
+    const auto found =
+        std::find_if(kCommands.begin(), kCommands.end(), [position](const CommandSpec& tableRow) {
+            return position != 0 && tableRow.toolbarPosition == position;
+        });
     return found == kCommands.end() ? nullptr : &*found;
 }
 

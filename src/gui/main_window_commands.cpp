@@ -36,20 +36,20 @@ void MainWindow::BuildMenus()
     for (const std::string_view title : MenuTitles()) {
         menus[title] = menuBar()->addMenu(Text(title));
     }
-    for (const CommandSpec& spec : CommandTable()) {
+    for (const CommandSpec& tableRow : CommandTable()) {
         QAction* action = nullptr;
-        if (!spec.menu.empty()) {
-            action = menus[spec.menu]->addAction(Text(spec.text));
+        if (!tableRow.menu.empty()) {
+            action = menus[tableRow.menu]->addAction(Text(tableRow.text));
         } else {
             action = new QAction(this); // a toolbar button's: BuildToolbar shows it
         }
-        action->setCheckable(spec.checkable);
-        if (!spec.shortcut.empty()) {
-            action->setShortcut(QKeySequence(Text(spec.shortcut)));
+        action->setCheckable(tableRow.checkable);
+        if (!tableRow.shortcut.empty()) {
+            action->setShortcut(QKeySequence(Text(tableRow.shortcut)));
         }
-        actions_[static_cast<std::size_t>(spec.id)] = action;
+        actions_[static_cast<std::size_t>(tableRow.id)] = action;
     }
-    // The spec's names, by which tests and assistive tools find them.
+    // The tableRow's names, by which tests and assistive tools find them.
     action(CommandId::Open)->setObjectName("mnuFileOpen");
     action(CommandId::ExtractTo)->setObjectName("mnuFileExtractTo");
     action(CommandId::TestArchive)->setObjectName("mnuFileTest");
@@ -95,23 +95,23 @@ void MainWindow::BuildToolbar(QWidget* client)
     toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     toolbar_->setGeometry(0, 0, Pixels(9495), Pixels(660));
     for (int position = 1; position <= 6; ++position) {
-        const CommandSpec* spec = ToolbarCommand(position);
-        if (spec == nullptr) {
+        const CommandSpec* tableRow = ToolbarCommand(position);
+        if (tableRow == nullptr) {
             buttons_[static_cast<std::size_t>(position)] = toolbar_->addSeparator();
             continue;
         }
-        const QString key = Text(spec->key);
-        QAction* button = action(spec->id);
+        const QString key = Text(tableRow->key);
+        QAction* button = action(tableRow->id);
         button->setIcon(QIcon(":/icons/" + key + ".svg"));
         // The text is the button's name for a screen reader; the toolbar shows the image only.
-        button->setText(Text(spec->accessibleName));
+        button->setText(Text(tableRow->accessibleName));
         button->setObjectName(key);
         button->setData(key);
-        button->setToolTip(Text(spec->tooltip));
+        button->setToolTip(Text(tableRow->tooltip));
         connect(button, &QAction::triggered, this, [this, key] { ToolbarClick(key); });
         toolbar_->addAction(button);
         if (QWidget* widget = toolbar_->widgetForAction(button)) {
-            widget->setAccessibleName(Text(spec->accessibleName));
+            widget->setAccessibleName(Text(tableRow->accessibleName));
         }
         buttons_[static_cast<std::size_t>(position)] = button;
     }
@@ -124,11 +124,12 @@ void MainWindow::RefreshCommands(std::optional<RunningCommand> running)
     if (running) {
         context.running = *running;
     }
-    for (const CommandSpec& spec : CommandTable()) {
-        QAction* command = action(spec.id);
-        const CommandState state = StateOf(spec.id, context);
+    for (const CommandSpec& tableRow : CommandTable()) {
+        QAction* command = action(tableRow.id);
+        const CommandState state = StateOf(tableRow.id, context);
         command->setEnabled(state.enabled);
-        const QString name = spec.tooltip.empty() ? QString(Text(spec.accessibleName)) : Text(spec.tooltip);
+        const QString name =
+            tableRow.tooltip.empty() ? QString(Text(tableRow.accessibleName)) : Text(tableRow.tooltip);
         // A disabled command says why, in its tooltip and on the status line as the pointer passes.
         const QString tip = state.enabled ? name : name + "\n" + Text(state.reason);
         command->setToolTip(tip);

@@ -129,9 +129,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (watched == filterBox_ && event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());
-        for (const CommandSpec& spec : CommandTable()) {
-            if (spec.id != CommandId::Preview && !spec.shortcut.empty() &&
-                QKeySequence(TableText(spec.shortcut)) == pressed) {
+        for (const CommandSpec& tableRow : CommandTable()) {
+            if (tableRow.id != CommandId::Preview && !tableRow.shortcut.empty() &&
+                QKeySequence(TableText(tableRow.shortcut)) == pressed) {
                 return true; // not accepted: the shortcut goes to the window's action
             }
         }

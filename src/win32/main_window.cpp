@@ -403,16 +403,16 @@ void MainWindow::ToolbarClick(int position)
 void MainWindow::UpdateCommands()
 {
     const CommandContext context = Context();
-    for (const CommandSpec& spec : CommandTable()) {
-        const CommandState state = StateOf(spec.id, context);
+    for (const CommandSpec& tableRow : CommandTable()) {
+        const CommandState state = StateOf(tableRow.id, context);
         bool enabled = state.enabled;
-        if (spec.id == CommandId::Preview) {
+        if (tableRow.id == CommandId::Preview) {
             const int focused = list_.FocusedNode();
             enabled = enabled && focused != 0 && !details_.IsFolder(focused);
         }
-        menus_.Enable(IdentifierOf(spec.id), enabled);
-        if (spec.toolbarPosition != 0) {
-            toolbar_.Set(spec.toolbarPosition, enabled, HostWide(state.reason));
+        menus_.Enable(IdentifierOf(tableRow.id), enabled);
+        if (tableRow.toolbarPosition != 0) {
+            toolbar_.Set(tableRow.toolbarPosition, enabled, HostWide(state.reason));
         }
     }
     menus_.Check(kCmdDebugToFile, frm_.DebugToFile);

@@ -82,12 +82,12 @@ HMENU MenuBar::Build()
     std::vector<ACCEL> keys;
     for (const std::string_view title : MenuTitles()) {
         const HMENU popup = CreatePopupMenu();
-        for (const CommandSpec& spec : CommandTable()) {
-            if (spec.menu != title) {
+        for (const CommandSpec& tableRow : CommandTable()) {
+            if (tableRow.menu != title) {
                 continue;
             }
-            const int identifier = IdentifierOf(spec.id);
-            if (spec.id == CommandId::Exit) {
+            const int identifier = IdentifierOf(tableRow.id);
+            if (tableRow.id == CommandId::Exit) {
                 // The toolbar's commands in the menu too, so the keyboard reaches every command.
                 AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
                 for (int position = 1; position <= 6; ++position) {
@@ -99,12 +99,12 @@ HMENU MenuBar::Build()
                 }
                 AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
             }
-            std::wstring text = HostWide(spec.text);
-            if (!spec.shortcut.empty()) {
-                text += L"\t" + HostWide(spec.shortcut);
+            std::wstring text = HostWide(tableRow.text);
+            if (!tableRow.shortcut.empty()) {
+                text += L"\t" + HostWide(tableRow.shortcut);
             }
             AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(identifier), text.c_str());
-            if (ACCEL key{}; Accelerator(spec.shortcut, identifier, key)) {
+            if (ACCEL key{}; Accelerator(tableRow.shortcut, identifier, key)) {
                 keys.push_back(key);
             }
         }

@@ -56,12 +56,12 @@ HWND Toolbar::Create(HWND parent, int id, int commandBase, UINT dpi)
     for (int position = 1; position <= kButtons; ++position) {
         TBBUTTON& button = buttons[static_cast<std::size_t>(position - 1)];
         button.idCommand = commandBase_ + position;
-        const CommandSpec* spec = ToolbarCommand(position);
-        if (!spec) {
+        const CommandSpec* tableRow = ToolbarCommand(position);
+        if (!tableRow) {
             button.fsStyle = BTNS_SEP;
             continue;
         }
-        names_[static_cast<std::size_t>(position)] = HostWide(spec->accessibleName);
+        names_[static_cast<std::size_t>(position)] = HostWide(tableRow->accessibleName);
         button.iBitmap = ImageOf(position);
         button.fsStyle = BTNS_BUTTON;
         button.fsState = position <= 3 ? TBSTATE_ENABLED : 0;
@@ -115,8 +115,8 @@ void Toolbar::SetDpi(UINT dpi)
 
 void Toolbar::Set(int position, bool enabled, const std::wstring& reason)
 {
-    const CommandSpec* spec = ToolbarCommand(position);
-    if (!spec) {
+    const CommandSpec* tableRow = ToolbarCommand(position);
+    if (!tableRow) {
         return;
     }
     SendMessageW(hwnd_, TB_ENABLEBUTTON, static_cast<WPARAM>(commandBase_ + position),
@@ -124,7 +124,7 @@ void Toolbar::Set(int position, bool enabled, const std::wstring& reason)
     // The name carries the reason while the button is grey, for the tooltip and a screen reader alike.
     std::wstring& name = names_[static_cast<std::size_t>(position)];
     const std::wstring wanted =
-        HostWide(spec->accessibleName) + (!enabled && !reason.empty() ? L" (" + reason + L")" : L"");
+        HostWide(tableRow->accessibleName) + (!enabled && !reason.empty() ? L" (" + reason + L")" : L"");
     if (name == wanted) {
         return;
     }
@@ -144,8 +144,8 @@ bool Toolbar::Enabled(int position) const
 
 std::string Toolbar::Key(int position)
 {
-    const CommandSpec* spec = ToolbarCommand(position);
-    return spec ? std::string(spec->key) : std::string();
+    const CommandSpec* tableRow = ToolbarCommand(position);
+    return tableRow ? std::string(tableRow->key) : std::string();
 }
 
 const wchar_t* Toolbar::Tooltip(int position) const

@@ -82,15 +82,16 @@ TEST(CommandState, OneCommandAtATime)
          {RunningCommand::Load, RunningCommand::Extraction, RunningCommand::Job, RunningCommand::DragOut,
           RunningCommand::Preview}) {
         const CommandContext context = Context(LoadedArchive::Sga, running);
-        for (const CommandSpec& spec : CommandTable()) {
-            const CommandState state = StateOf(spec.id, context);
-            const bool stays = spec.id == CommandId::Exit || spec.id == CommandId::About ||
-                               ((spec.id == CommandId::Details || spec.id == CommandId::CatalogueOrder ||
-                                 spec.id == CommandId::Filter) &&
-                                running != RunningCommand::Load) ||
-                               (spec.id == CommandId::Preview && running == RunningCommand::Preview);
-            EXPECT_EQ(state.enabled, stays) << spec.accessibleName;
-            EXPECT_EQ(state.reason.empty(), stays) << spec.accessibleName;
+        for (const CommandSpec& tableRow : CommandTable()) {
+            const CommandState state = StateOf(tableRow.id, context);
+            const bool stays =
+                tableRow.id == CommandId::Exit || tableRow.id == CommandId::About ||
+                ((tableRow.id == CommandId::Details || tableRow.id == CommandId::CatalogueOrder ||
+                  tableRow.id == CommandId::Filter) &&
+                 running != RunningCommand::Load) ||
+                (tableRow.id == CommandId::Preview && running == RunningCommand::Preview);
+            EXPECT_EQ(state.enabled, stays) << tableRow.accessibleName;
+            EXPECT_EQ(state.reason.empty(), stays) << tableRow.accessibleName;
         }
     }
 }
@@ -178,26 +179,27 @@ TEST(CommandTable, OneEntryPerCommand)
 {
     std::set<CommandId> ids;
     std::set<std::string_view> names;
-    for (const CommandSpec& spec : CommandTable()) {
-        EXPECT_TRUE(ids.insert(spec.id).second);
-        EXPECT_FALSE(spec.accessibleName.empty());
-        EXPECT_TRUE(names.insert(spec.accessibleName).second) << spec.accessibleName;
-        EXPECT_EQ(spec.menu.empty(), spec.text.empty());
-        EXPECT_EQ(spec.key.empty(), spec.toolbarPosition == 0);
-        EXPECT_EQ(&SpecOf(spec.id), &spec);
+    for (const CommandSpec& tableRow : CommandTable()) {
+        EXPECT_TRUE(ids.insert(tableRow.id).second);
+        EXPECT_FALSE(tableRow.accessibleName.empty());
+        EXPECT_TRUE(names.insert(tableRow.accessibleName).second) << tableRow.accessibleName;
+        EXPECT_EQ(tableRow.menu.empty(), tableRow.text.empty());
+        EXPECT_EQ(tableRow.key.empty(), tableRow.toolbarPosition == 0);
+        EXPECT_EQ(&SpecOf(tableRow.id), &tableRow);
     }
     EXPECT_EQ(ids.size(), 16u);
 
     const char* keys[] = {"OpenSV1", "OpenBIG", "OpenSGA", nullptr, "SaveSelected", "SaveAll"};
     for (int position = 1; position <= 6; ++position) {
-        const CommandSpec* spec = ToolbarCommand(position);
+        const CommandSpec* tableRow = ToolbarCommand(position);
         if (keys[position - 1] == nullptr) {
-            EXPECT_EQ(spec, nullptr);
+            EXPECT_EQ(tableRow, nullptr);
             continue;
         }
-        ASSERT_NE(spec, nullptr);
-        EXPECT_EQ(spec->key, keys[position - 1]);
-        EXPECT_EQ(spec->accessibleName, spec->tooltip); // a name a screen reader says, not "push button"
+        ASSERT_NE(tableRow, nullptr);
+        EXPECT_EQ(tableRow->key, keys[position - 1]);
+        EXPECT_EQ(tableRow->accessibleName,
+                  tableRow->tooltip); // a name a screen reader says, not "push button"
     }
     EXPECT_EQ(ToolbarCommand(0), nullptr);
     EXPECT_EQ(ToolbarCommand(7), nullptr);

@@ -45,11 +45,11 @@ TEST(LogText, ALoadCannotForgeALine)
             batch.AppendLog(text);
         }
     };
-    SgaSpec spec =
+    SgaSpec sga =
         SgaFromLayout({{"", {{.name = "a.txt", .content = "alpha"}}}}, "Data\r\nLoad failed: FORGED");
-    spec.archiveType = "type\nLoad failed: FORGED";
+    sga.archiveType = "type\nLoad failed: FORGED";
     TempDir dir;
-    WriteBytes(dir.File("forged.sga"), BuildSga(spec));
+    WriteBytes(dir.File("forged.sga"), BuildSga(sga));
     BatchedWidgets widgets;
     FrmBig frm(widgets);
     frm.Form_Load();
