@@ -131,48 +131,6 @@ void MainWindow::FlushPending()
     }
 }
 
-void MainWindow::ClearLog()
-{
-    pending_.ClearLog();
-    ScheduleFlush();
-}
-
-void MainWindow::AppendLog(std::string_view text, LogKind)
-{
-    pending_.AppendLog(text);
-    ScheduleFlush();
-}
-
-void MainWindow::SetProgressMinimum(float value)
-{
-    pending_.SetProgressMinimum(value);
-    ScheduleFlush();
-}
-
-void MainWindow::SetProgressMaximum(float value)
-{
-    pending_.SetProgressMaximum(value);
-    ScheduleFlush();
-}
-
-void MainWindow::SetProgressValue(float value)
-{
-    pending_.SetProgressValue(value);
-    ScheduleFlush();
-}
-
-void MainWindow::SetStatusText(std::string_view text)
-{
-    pending_.SetStatus(text);
-    ScheduleFlush();
-}
-
-void MainWindow::SetStatusHostText(std::string_view utf8)
-{
-    pending_.SetHostStatus(utf8);
-    ScheduleFlush();
-}
-
 void MainWindow::SetButtonEnabled(int, bool)
 {
     // The loaders' calls agree with the catalogue they leave; the command

@@ -62,7 +62,7 @@ class CatalogueView : public QTreeView {
 };
 
 // The main window frmBIG: the Qt face of the core's Widgets.
-class MainWindow : public QMainWindow, public Widgets {
+class MainWindow : public QMainWindow, public BatchedWidgets {
     Q_OBJECT
   public:
     // `dialog` and `registry` default to the real ones; tests pass fakes.
@@ -88,13 +88,6 @@ class MainWindow : public QMainWindow, public Widgets {
     std::function<void(int files)> dragProgressHook;
 
     // Widgets
-    void ClearLog() override;
-    void AppendLog(std::string_view text, LogKind kind) override;
-    void SetProgressMinimum(float value) override;
-    void SetProgressMaximum(float value) override;
-    void SetProgressValue(float value) override;
-    void SetStatusText(std::string_view text) override;
-    void SetStatusHostText(std::string_view utf8) override;
     void SetButtonEnabled(int position, bool enabled) override;
     void ShowMessage(std::string_view utf8) override;
     void DoEvents() override;
@@ -188,7 +181,7 @@ class MainWindow : public QMainWindow, public Widgets {
     void BuildStatusBar();
     void SizeFirstWindow();
 
-    void ScheduleFlush();
+    void ScheduleFlush() override;
     // Enables each command as the core's command state says, and gives a
     // disabled one its reason as tooltip and status tip. `running` stands in
     // for the state while a command that sets none of its own is about to start.
@@ -238,7 +231,6 @@ class MainWindow : public QMainWindow, public Widgets {
 
     // Shows what waits when no command lets events run (a load), one clock tick after the change.
     QTimer flushTimer_;
-    ViewBatch pending_;
     bool laidOut_ = false;
 };
 

@@ -43,7 +43,7 @@ class JobDialog;
 // by concern: the wiring here, the layout (window_layout.cpp), the tree and
 // the details list (catalogue_view.cpp, details_notify.cpp), the jobs
 // (jobs.cpp) and what comes from outside (file_drop.cpp).
-class MainWindow : public Widgets {
+class MainWindow : public BatchedWidgets {
   public:
     // `dialog` and `registry` default to the real ones; tests pass fakes.
     explicit MainWindow(std::unique_ptr<OpenFileDialog> dialog = nullptr,
@@ -108,13 +108,6 @@ class MainWindow : public Widgets {
     void FlushPending();
 
     // Widgets
-    void ClearLog() override;
-    void AppendLog(std::string_view text, LogKind kind) override;
-    void SetProgressMinimum(float value) override;
-    void SetProgressMaximum(float value) override;
-    void SetProgressValue(float value) override;
-    void SetStatusText(std::string_view text) override;
-    void SetStatusHostText(std::string_view utf8) override;
     void SetButtonEnabled(int position, bool enabled) override;
     void ShowMessage(std::string_view utf8) override;
     void DoEvents() override;
@@ -137,7 +130,7 @@ class MainWindow : public Widgets {
     void ShowDetails(bool shown);
     void ShowAbout();
     void Pump();
-    void ScheduleFlush();
+    void ScheduleFlush() override;
 
     // window_layout.cpp
     void CreateControls();
@@ -222,7 +215,6 @@ class MainWindow : public Widgets {
     double upperShare_ = 0.6;
     bool dragging_ = false;
 
-    ViewBatch pending_;
     bool flushScheduled_ = false;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/log_text.h"
+#include "window/widgets.h"
 
 #include <chrono>
 #include <optional>
@@ -115,6 +116,52 @@ class ViewBatch {
     bool progressChanged_ = false;
     Clock::time_point shown_{};
     Clock::time_point turned_{};
+};
+
+// The Widgets calls a window gathers in a ViewBatch to show on its clock:
+// both windows are one of these and draw what FlushPending hands them.
+class BatchedWidgets : public Widgets {
+  public:
+    void ClearLog() override
+    {
+        Gather([this] { pending_.ClearLog(); });
+    }
+    void AppendLog(std::string_view text, LogKind) override
+    {
+        Gather([&] { pending_.AppendLog(text); });
+    }
+    void SetProgressMinimum(float value) override
+    {
+        Gather([&] { pending_.SetProgressMinimum(value); });
+    }
+    void SetProgressMaximum(float value) override
+    {
+        Gather([&] { pending_.SetProgressMaximum(value); });
+    }
+    void SetProgressValue(float value) override
+    {
+        Gather([&] { pending_.SetProgressValue(value); });
+    }
+    void SetStatusText(std::string_view text) override
+    {
+        Gather([&] { pending_.SetStatus(text); });
+    }
+    void SetStatusHostText(std::string_view utf8) override
+    {
+        Gather([&] { pending_.SetHostStatus(utf8); });
+    }
+
+  protected:
+    // Arranges for the gathered changes to be shown soon.
+    virtual void ScheduleFlush() = 0;
+    ViewBatch pending_;
+
+  private:
+    template <typename Change> void Gather(Change change)
+    {
+        change();
+        ScheduleFlush();
+    }
 };
 
 } // namespace archive
