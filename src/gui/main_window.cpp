@@ -69,6 +69,10 @@ MainWindow::~MainWindow()
         previewWindow_->readingEnded = nullptr;
         previewWindow_->Cancel();
     }
+    // Hidden while frm_ still holds the catalogue: ~QWidget would hide a shown
+    // window after our members are gone, and hiding lays out the header views,
+    // which ask the model for the tree's rows.
+    hide();
 }
 
 void MainWindow::AfterCommand()
