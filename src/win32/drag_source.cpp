@@ -1,12 +1,12 @@
 #include "win32/drag_source.h"
 
 #include "commands/command_state.h"
+#include "win32/com_object.h"
 #include "window/frm_big.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <atomic>
 #include <cstring>
 #include <system_error>
 
@@ -29,7 +29,7 @@ HGLOBAL GlobalCopy(const void* data, std::size_t size)
     return memory;
 }
 
-class FileDataObject final : public IDataObject {
+class FileDataObject final : public ComObject<FileDataObject, IDataObject, IID_IDataObject> {
   public:
     FileDataObject(const std::vector<std::filesystem::path>& files, bool fromThisProgram)
     {
@@ -43,30 +43,6 @@ class FileDataObject final : public IDataObject {
         if (fromThisProgram) {
             formats_.push_back(Format(static_cast<CLIPFORMAT>(RegisterClipboardFormatW(kDragOutFormat))));
         }
-    }
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override
-    {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDataObject)) {
-            *object = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     // IDataObject
@@ -141,36 +117,12 @@ class FileDataObject final : public IDataObject {
   private:
     ~FileDataObject() = default;
 
-    std::atomic<ULONG> references_{1};
     std::wstring list_; // the paths, each ended by a NUL, and a NUL after the last
     std::vector<FORMATETC> formats_;
 };
 
-class DropSource final : public IDropSource {
+class DropSource final : public ComObject<DropSource, IDropSource, IID_IDropSource> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override
-    {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropSource)) {
-            *object = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override
     {
         if (escape || (keys & MK_RBUTTON) != 0) {
@@ -182,7 +134,6 @@ class DropSource final : public IDropSource {
 
   private:
     ~DropSource() = default;
-    std::atomic<ULONG> references_{1};
 };
 
 } // namespace

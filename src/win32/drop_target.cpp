@@ -1,10 +1,10 @@
 #include "win32/drop_target.h"
 
+#include "win32/com_object.h"
 #include "win32/drag_source.h"
 
 #include <shellapi.h>
 
-#include <atomic>
 #include <string>
 
 namespace archive::win32 {
@@ -43,33 +43,10 @@ std::filesystem::path OnlyFile(IDataObject* data)
 
 } // namespace
 
-class FileDrop::Target final : public IDropTarget {
+class FileDrop::Target final : public ComObject<FileDrop::Target, IDropTarget, IID_IDropTarget> {
   public:
     explicit Target(FileDrop* owner) : owner_(owner) {}
     void Detach() { owner_ = nullptr; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override
-    {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropTarget)) {
-            *object = static_cast<IDropTarget*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override
     {
@@ -106,7 +83,6 @@ class FileDrop::Target final : public IDropTarget {
         return S_OK;
     }
 
-    std::atomic<ULONG> references_{1};
     FileDrop* owner_;
     std::filesystem::path file_;
 };
