@@ -115,6 +115,7 @@ class FileDataObject final : public ComObject<FileDataObject, IDataObject, IID_I
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
   private:
+    friend ComObject; // deletes at the last Release
     ~FileDataObject() = default;
 
     std::wstring list_; // the paths, each ended by a NUL, and a NUL after the last
@@ -133,6 +134,7 @@ class DropSource final : public ComObject<DropSource, IDropSource, IID_IDropSour
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
   private:
+    friend ComObject; // deletes at the last Release
     ~DropSource() = default;
 };
 

@@ -71,6 +71,7 @@ class FileDrop::Target final : public ComObject<FileDrop::Target, IDropTarget, I
     }
 
   private:
+    friend ComObject; // deletes at the last Release
     ~Target() = default;
 
     HRESULT Answer(DWORD* effect) const
