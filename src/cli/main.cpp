@@ -3,6 +3,7 @@
 #include "commands/extract_to.h"
 #include "commands/open_flow.h"
 #include "extract/extract.h"
+#include "platform/memory_reuse.h"
 #include "platform/output_tree.h"
 #include "platform/text_encoding.h"
 #include "sga/sga_node_key.h"
@@ -254,6 +255,7 @@ const char* UnknownCommand(const CLI::App& app, int argc, char** argv)
 int main(int argc, char** argv)
 {
     using namespace archive;
+    ReuseFreedMemory();
     CLI::App app{
         "archive-tool-cli: reads SGA (\"_ARCHIVE\") and RBF (\"RBF1.23\") game archives, lists their\n"
         "catalogue, dumps their headers and extracts their files.",
