@@ -2,7 +2,9 @@
 
 #include "extract/extract.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace archive {
@@ -47,5 +49,13 @@ class TestArchiveJob {
   private:
     FrmBig& frm_;
 };
+
+// Bytes done of a total, in the unit the total reads best in: bytes below a
+// kilobyte, then KB, MB and GB (of 1000), one decimal ("2.1 of 6.5 KB").
+std::string BytesOfTotalText(std::int64_t done, std::int64_t total);
+
+// A job's progress as both windows' progress dialogs show it:
+// "3 of 4 files, 2.1 of 6.5 KB".
+std::string JobProgressText(const JobProgress& now);
 
 } // namespace archive
