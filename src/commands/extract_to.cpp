@@ -2,6 +2,7 @@
 
 #include "platform/text_encoding.h"
 #include "sga/sga_node_key.h"
+#include "window/catalogue_filter.h"
 #include "window/frm_big.h"
 
 #include <array>
@@ -60,6 +61,28 @@ ExtractionSet SetOfNodes(const FrmBig& frm, const std::vector<int>& nodes)
         pending.insert(pending.end(), node.children.begin(), node.children.end());
     }
     return set;
+}
+
+ExtractToChoice ExtractToNodes(const CatalogueTree& tree, const std::vector<int>& selected,
+                               const std::vector<char>& kept)
+{
+    ExtractToChoice choice;
+    choice.nodes = ShownNodes(selected, kept);
+    if (!choice.nodes.empty() || kept.empty()) {
+        return choice;
+    }
+    // Every kept node below the top is kept with the folders above it: its
+    // leaves are what the filter shows, and nothing it hides.
+    for (int node = 1; node <= static_cast<int>(tree.Count()) && static_cast<std::size_t>(node) < kept.size();
+         ++node) {
+        if (kept[static_cast<std::size_t>(node)] != 0 && tree.Node(node).children.empty()) {
+            choice.nodes.push_back(node);
+        }
+    }
+    if (choice.nodes.empty()) {
+        choice.nothing = "Nothing to extract: the filter shows no file";
+    }
+    return choice;
 }
 
 std::filesystem::path ArchiveFolder(const FrmBig& frm)

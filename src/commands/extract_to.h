@@ -9,6 +9,7 @@
 
 namespace archive {
 
+class CatalogueTree;
 class FrmBig;
 
 // The set a selection of catalogue nodes stands for: a file node is its file,
@@ -17,6 +18,18 @@ class FrmBig;
 // the destination (maps\town\plan.dat). Works from an SGA catalogue's keys
 // and tables; other nodes stand for nothing.
 ExtractionSet SetOfNodes(const FrmBig& frm, const std::vector<int>& nodes);
+
+// What Extract To takes, as the user sees it: the selected nodes the filter
+// shows; with none of those, what the filter shows (its kept nodes that have
+// no children), or the whole archive (no node) while no filter is set
+// (`kept` empty). When the filter shows nothing, `nodes` is empty and
+// `nothing` says why, for the log: the whole archive is not what was meant.
+struct ExtractToChoice {
+    std::vector<int> nodes;
+    std::string nothing;
+};
+ExtractToChoice ExtractToNodes(const CatalogueTree& tree, const std::vector<int>& selected,
+                               const std::vector<char>& kept);
 
 // The folder the archive lies in: where the window puts the toolbar commands'
 // output root, and where it starts the choice of a destination. Empty when no

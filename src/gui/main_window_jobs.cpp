@@ -117,7 +117,13 @@ void MainWindow::ExtractTo()
     if (CommandRunning(frm_) || !extractToAction()->isEnabled()) {
         return;
     }
-    const std::vector<int> nodes = SelectedNodes();
+    const ExtractToChoice choice = ExtractToNodes(frm_.tree(), SelectedNodes(), proxy_->Kept());
+    if (!choice.nothing.empty()) {
+        frm_.sText(choice.nothing);
+        FlushPending();
+        return;
+    }
+    const std::vector<int>& nodes = choice.nodes;
     const QString chosen = destinationChooser(HostText(ArchiveFolder(frm_)));
     if (chosen.isEmpty()) {
         return;

@@ -122,6 +122,18 @@ TEST(SaveSelected, NotWhatTheFilterHides)
     EXPECT_TRUE(fs::exists(w.dir.path() / "data" / "maps" / "b.txt"));
     ToolbarButtonClick(w.frm, dialog, state, "SaveSelected");
     EXPECT_TRUE(fs::exists(w.dir.path() / "data" / "a.txt"));
+
+    // Extract To: the shown selection; with none, what the filter shows; never what it hides.
+    const CatalogueTree& tree = w.frm.tree();
+    EXPECT_EQ(ExtractToNodes(tree, {a, b}, kept).nodes, std::vector<int>{b});
+    EXPECT_EQ(ExtractToNodes(tree, {a}, kept).nodes, std::vector<int>{b});
+    EXPECT_EQ(ExtractToNodes(tree, {}, kept).nodes, std::vector<int>{b});
+    const ExtractToChoice whole = ExtractToNodes(tree, {}, {});
+    EXPECT_TRUE(whole.nodes.empty()); // no filter, nothing selected: the whole archive
+    EXPECT_TRUE(whole.nothing.empty());
+    const ExtractToChoice none = ExtractToNodes(tree, {a}, std::vector<char>(tree.Count() + 1, 0));
+    EXPECT_TRUE(none.nodes.empty());
+    EXPECT_FALSE(none.nothing.empty());
 }
 
 // Both windows' progress dialogs: the unit follows the total.

@@ -427,6 +427,23 @@ class BrowserTest : public QObject {
         b->button(5)->trigger();
         QVERIFY(QFile::exists(data + "/readme.txt"));
 
+        // Extract To with nothing selected takes what the filter shows, not the whole archive.
+        const QString chosen = QString::fromStdString(b.dir.File("chosen"));
+        int asked = 0;
+        b->destinationChooser = [&](const QString&) {
+            ++asked;
+            return chosen;
+        };
+        b->filterBox()->setText("town");
+        b->treeView()->clearSelection();
+        b->ExtractTo();
+        QVERIFY(QFile::exists(chosen + "/maps/town.map"));
+        QVERIFY(!QFile::exists(chosen + "/big.bin"));
+        b->filterBox()->setText("no such name");
+        b->ExtractTo();
+        QCOMPARE(asked, 1); // nothing shown: nothing to ask for
+        b->filterBox()->clear();
+
         auto* view = qobject_cast<CatalogueView*>(b->treeView());
         QVERIFY(view != nullptr);
         b->filterBox()->setText("no such name");
