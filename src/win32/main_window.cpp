@@ -424,11 +424,14 @@ void MainWindow::SizeNumberColumns()
 {
     std::array<std::wstring, DetailsList::kColumns> widest;
     for (int column = 1; column < DetailsList::kColumns; ++column) {
-        const DetailsColumn which = column == 4 && frm_.CatalogueFormat == ArchiveFormat::Rbf
-                                        ? DetailsColumn::Crc
-                                        : static_cast<DetailsColumn>(column);
         widest[static_cast<std::size_t>(column)] =
-            DisplayWide(details_.WidestText(which, frm_.DecimalSeparator, ","));
+            DisplayWide(details_.WidestText(static_cast<DetailsColumn>(column), frm_.DecimalSeparator, ","));
+    }
+    // The last column is the offset or the CRC: the details have only one of them for a catalogue
+    // (and the format the window shows is set only once the load has ended).
+    const std::wstring crc = DisplayWide(details_.WidestText(DetailsColumn::Crc, frm_.DecimalSeparator, ","));
+    if (crc.size() > widest[4].size()) {
+        widest[4] = crc;
     }
     list_.SetWidestTexts(widest, scale_.Scaled(16));
 }

@@ -166,8 +166,8 @@ void MainWindow::Layout()
     filter_.Place(columnLeft, top, columnWidth, filterHeight, s.Scaled(kFilterLabelWidth));
     const int listTop = top + filterHeight + s.Scaled(4);
     Place(list_.hwnd(), columnLeft, listTop, columnWidth, std::max(0, top + upper - listTop));
-    // The list view repaints only what a move uncovers, and under Wine without a
-    // window manager not even that: drawn whole, with its header, after every change.
+    // A list that is only moved gets its old pixels copied, not a paint: drawn
+    // whole, with its header, after every placement.
     RedrawWindow(list_.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     const int logLeft = s.Pixels(kTreeLeft);
     Place(log_, logLeft, top + upper + gap, std::max(0, columnLeft + columnWidth - logLeft),
