@@ -83,7 +83,7 @@ EntryPrefetcher::EntryPrefetcher(const std::string& archivePath, std::vector<Job
     for (unsigned i = 0; i < threads && i < jobs_.size(); ++i) {
         std::lock_guard lock(mutex_);
         try {
-            workers_.emplace_back([this] { Run(); });
+            workers_.emplace_back([this] { RunThread(); });
             ++fetchersRunning_;
         } catch (const std::exception&) {
             break; // std::system_error, or std::bad_alloc for the thread's state
@@ -204,21 +204,21 @@ std::size_t EntryPrefetcher::Claim(const Job& job)
     return Cost(static_cast<std::size_t>(std::max(stored, expanded)));
 }
 
-void EntryPrefetcher::Run()
+void EntryPrefetcher::RunThread()
 {
-    std::optional<std::size_t> holding;
+    Run holding;
     try {
         Fetch(holding);
     } catch (...) {
         // Whatever it was, the writer fetches what this thread left.
     }
     std::lock_guard lock(mutex_);
-    if (holding) {
+    for (std::size_t index = holding.first; index < holding.first + holding.count; ++index) {
         // Claimed and never filled: the writer must not wait for it.
-        Slot& slot = slots_[*holding - (claimed_ - slots_.size())];
+        Slot& slot = slots_[index - (claimed_ - slots_.size())];
         slot.abandoned = true;
         ++readyCount_;
-        inFlight_ -= Claim(jobs_[*holding]);
+        inFlight_ -= Claim(jobs_[index]);
         --inFlightEntries_;
     }
     --fetchersRunning_;
@@ -236,7 +236,7 @@ bool EntryPrefetcher::BatchReady() const
            Claim(jobs_[claimed_]) >= kBatchBytes || fetchersAsleep_ > 0;
 }
 
-void EntryPrefetcher::Fetch(std::optional<std::size_t>& holding)
+void EntryPrefetcher::Fetch(Run& holding)
 {
     ArchiveFile archive;
     std::string error;
@@ -245,8 +245,9 @@ void EntryPrefetcher::Fetch(std::optional<std::size_t>& holding)
     }
     clsZlib zlib;
     std::vector<PreparedFile> closing;
+    std::vector<FetchedEntry> fetched;
+    fetched.reserve(kRunEntries);
     for (;;) {
-        std::size_t index = 0;
         std::size_t claim = 0;
         bool claimed = false;
         {
@@ -283,40 +284,57 @@ void EntryPrefetcher::Fetch(std::optional<std::size_t>& holding)
                 --fetchersAsleep_;
             }
             if (claimed) {
-                slots_.emplace_back();
-                index = claimed_++;
-                holding = index;
-                inFlight_ += claim;
-                ++inFlightEntries_;
+                // The entry, and the small ones after it while there is room.
+                holding = {claimed_, 0};
+                std::size_t runBytes = 0;
+                do {
+                    slots_.emplace_back();
+                    ++claimed_;
+                    ++holding.count;
+                    runBytes += claim;
+                    inFlight_ += claim;
+                    ++inFlightEntries_;
+                    if (holding.count == kRunEntries || claimed_ >= jobs_.size()) {
+                        break;
+                    }
+                    claim = Claim(jobs_[claimed_]);
+                } while (runBytes + claim <= kRunBytes && inFlight_ + claim <= kAheadBytes &&
+                         inFlightEntries_ + closing_ < aheadEntries_);
             }
         }
         if (!claimed) {
             CloseHandedOver(closing);
             continue;
         }
-        FetchedEntry entry;
-        try {
-            entry = FetchJob(index, archive, zlib);
-            if (prepare_) {
-                prepare_(jobs_[index], entry);
-            }
-        } catch (const std::exception& e) {
-            // The claimed slot must be filled whatever happens: the writer
-            // waits for it while another thread is running.
-            entry = FetchedEntry{};
+        fetched.clear();
+        for (std::size_t index = holding.first; index < holding.first + holding.count; ++index) {
+            FetchedEntry& entry = fetched.emplace_back();
             try {
-                entry.refused = e.what();
-            } catch (const std::bad_alloc&) {
-                entry.refused = "out of memory"; // short enough to need no allocation
+                entry = FetchJob(index, archive, zlib);
+                if (prepare_) {
+                    prepare_(jobs_[index], entry);
+                }
+            } catch (const std::exception& e) {
+                // The claimed slot must be filled whatever happens: the writer
+                // waits for it while another thread is running.
+                entry = FetchedEntry{};
+                try {
+                    entry.refused = e.what();
+                } catch (const std::bad_alloc&) {
+                    entry.refused = "out of memory"; // short enough to need no allocation
+                }
             }
         }
-        const std::size_t cost = Cost(entry.buffer.size());
         std::lock_guard lock(mutex_);
-        inFlight_ = inFlight_ - claim + cost;
-        readyBytes_ += cost;
-        ++readyCount_;
-        slots_[index - (claimed_ - slots_.size())].entry = std::move(entry);
-        holding.reset();
+        for (std::size_t i = 0; i < holding.count; ++i) {
+            const std::size_t index = holding.first + i;
+            const std::size_t cost = Cost(fetched[i].buffer.size());
+            inFlight_ = inFlight_ - Claim(jobs_[index]) + cost;
+            readyBytes_ += cost;
+            ++readyCount_;
+            slots_[index - (claimed_ - slots_.size())].entry = std::move(fetched[i]);
+        }
+        holding = {};
         if (writerSleeps_ && BatchReady()) {
             writerWakes_.notify_one();
         }

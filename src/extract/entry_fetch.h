@@ -105,7 +105,7 @@ class EntryPrefetcher {
     // A sleeping writer is woken once this many entries or bytes are ready.
     static constexpr std::size_t kBatchEntries = 64;
     static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
-    // Entries that may wait written under no name: half the descriptors
+    // Entries that may wait written under no name: a quarter of the descriptors
     // this process may open beyond 256 kept for everything else, between 16
     // and 16,384; 0 (nothing is written ahead, `prepare` is not called)
     // where the limit is below 288.
@@ -121,9 +121,19 @@ class EntryPrefetcher {
         bool Ready() const { return entry.has_value() || abandoned; }
     };
 
-    void Run();
-    // `holding`: the job this thread has claimed and not filled yet, if any.
-    void Fetch(std::optional<std::size_t>& holding);
+    // Jobs one thread has claimed together and not filled yet.
+    struct Run {
+        std::size_t first = 0;
+        std::size_t count = 0;
+    };
+    // Small entries are claimed in runs of consecutive jobs, so that the
+    // threads meet once per run rather than twice per entry, and a thread
+    // writes ahead the files of one folder together.
+    static constexpr std::size_t kRunEntries = 16;
+    static constexpr std::size_t kRunBytes = std::size_t{256} << 10;
+
+    void RunThread();
+    void Fetch(Run& holding);
     // What an entry is counted as while it waits: its bytes and its bookkeeping.
     static std::size_t Cost(std::size_t bytes) { return bytes + sizeof(FetchedEntry); }
     static std::size_t Claim(const Job& job);

@@ -302,7 +302,7 @@ namespace {
 struct ThreadFolders {
     std::uint64_t tree = 0;                        // the OutputTree::Open they belong to
     std::vector<std::pair<std::string, int>> open; // most recent first
-    std::vector<std::string> metOnce;              // reached without a handle, most recent first
+    std::vector<std::pair<std::string, int>> met;  // reached without a handle (how often), most recent first
     bool oneCall = true;                           // until the kernel turns out not to have openat2
     ~ThreadFolders() { Forget(); }
     void Forget()
@@ -311,7 +311,7 @@ struct ThreadFolders {
             close(handle);
         }
         open.clear();
-        metOnce.clear();
+        met.clear();
     }
 };
 
@@ -380,19 +380,22 @@ int OutputTree::MakeUnnamedIn(const std::filesystem::path& folder) const
     // A folder this thread has not met lately is not opened for one or two
     // files: the file is made in it by one call that walks from the root,
     // refusing every link and any way out, as the folder's own open would.
-    // Met again, it is opened and kept (below). On a catalogue of a file or
-    // two per folder that spares an open and a close of a folder per file.
+    // Met a third time, it is opened and kept (below). On a catalogue of a
+    // file or two per folder that spares an open and a close of a folder per file.
+    constexpr int kMeetingsBeforeOpening = 2;
     ThreadFolders& mine = FoldersOfThisThread(opening_);
     if (!folder.empty() && mine.oneCall) {
-        const bool kept = std::any_of(mine.open.begin(), mine.open.end(), [&folder](const auto& entry) {
-            return entry.first == folder.native();
-        });
-        const auto met = std::find(mine.metOnce.begin(), mine.metOnce.end(), folder.native());
-        if (!kept && met == mine.metOnce.end()) {
-            if (mine.metOnce.size() >= kKeptFolders) {
-                mine.metOnce.pop_back();
+        const auto same = [&folder](const auto& entry) { return entry.first == folder.native(); };
+        const bool kept = std::any_of(mine.open.begin(), mine.open.end(), same);
+        auto met = std::find_if(mine.met.begin(), mine.met.end(), same);
+        if (!kept && (met == mine.met.end() || met->second < kMeetingsBeforeOpening)) {
+            if (met == mine.met.end()) {
+                if (mine.met.size() >= kKeptFolders) {
+                    mine.met.pop_back();
+                }
+                met = mine.met.insert(mine.met.begin(), {folder.native(), 0});
             }
-            mine.metOnce.insert(mine.metOnce.begin(), folder.native());
+            ++met->second;
             open_how how{};
             how.flags = kFileFlags;
             how.mode = 0666;
@@ -410,7 +413,7 @@ int OutputTree::MakeUnnamedIn(const std::filesystem::path& folder) const
             // Missing (perhaps not made yet), a link on the way, or no such
             // call: the folder's own open below waits or finds out.
         } else if (!kept) {
-            mine.metOnce.erase(met);
+            mine.met.erase(met);
         }
     }
 #endif
