@@ -20,6 +20,7 @@
 #include "commands/open_flow.h"
 #include "extract/extract.h"
 #include "gui/main_window.h"
+#include "platform/memory_reuse.h"
 #include "platform/output_tree.h"
 #include "support/archive_builders.h"
 #include "support/memory_widgets.h"
@@ -305,7 +306,8 @@ int Browse(const char* catalogue, const char* work)
 
 int main(int argc, char** argv)
 {
-    archive::AllowManyOpenFiles(); // as the window's own main does
+    archive::ReuseFreedMemory();   // as the window's own main does
+    archive::AllowManyOpenFiles(); // likewise
     QApplication application(argc, argv);
     if (argc == 2) {
         return ShowCatalogue(argv[1]);

@@ -3,6 +3,7 @@
 #include "commands/extract_to.h"
 #include "commands/open_flow.h"
 #include "extract/extract.h"
+#include "platform/memory_reuse.h"
 #include "platform/output_tree.h"
 #include "platform/text_encoding.h"
 #include "sga/sga_node_key.h"
@@ -61,21 +62,18 @@ std::string AbsolutePath(const std::string& path)
     return error ? path : PathToUtf8(absolute.lexically_normal());
 }
 
-// "N files written, M failed", and what failed by name (the first twenty).
-std::string Summary(const ExtractReport& report)
+// The full extract's one summary, after the log's "...Extract finished":
+// "N files written, M failed", then what was skipped. A failure has put the
+// count in the log already (and each failure its "Error: " line on standard
+// error): then only what the log lacks.
+std::string FullExtractSummary(const ExtractReport& report)
 {
-    std::string line = WrittenAndFailed(report.written, report.failed);
-    constexpr std::size_t kNamed = 20;
-    for (std::size_t i = 0; i < report.failedEntries.size() && i < kNamed; ++i) {
-        line += (i == 0 ? ": " : ", ") + ListingField(report.failedEntries[i]);
-    }
-    if (report.failedEntries.size() > kNamed) {
-        line += " and " + std::to_string(report.failedEntries.size() - kNamed) + " more";
-    }
+    std::string line = report.failed > 0 ? std::string() : WrittenAndFailed(report.written, report.failed);
     if (report.skipped > 0) {
-        line += "; " + std::to_string(report.skipped) + " skipped: a file of that name was there";
+        line += (line.empty() ? "" : "; ") + std::to_string(report.skipped) +
+                " skipped: a file of that name was there";
     }
-    return line + "\n";
+    return line.empty() ? line : line + "\n";
 }
 
 // Runs the open flow on the archive; the exit status of a failed open, or kExitOk.
@@ -175,14 +173,16 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
     if (options.skipExisting) {
         existing = [](const ExistingFile&) { return ExistingAnswer{ExistingChoice::Skip, true}; };
     }
+    // One summary, the last line on standard output; standard error has the failures only.
     if (nodes.empty() && options.destination.empty()) {
         const ExtractReport total = ExtractAll(frm, existing);
         widgets.EndProgress();
+        std::fputs(FullExtractSummary(total).c_str(), stdout);
         std::fflush(stdout);
-        std::fputs(Summary(total).c_str(), stderr);
         return total.failed > 0 ? kExitEntries : kExitOk;
     }
-    // Selections, or a destination of the user's own: the set extraction.
+    // Selections, or a destination of the user's own: the set extraction, whose
+    // last log line ("Extracted N files (...) to DEST") is the summary.
     SetDestination where;
     where.outputRoot = options.destination.empty();
     where.folder = PathFromUtf8(options.destination);
@@ -194,22 +194,6 @@ int RunExtract(const Options& options, const std::vector<Selection>& selections)
     if (report.refused) {
         return kExitArchive;
     }
-    ExtractReport total;
-    total.written = report.written;
-    total.failed = static_cast<int>(report.failed.size());
-    for (const EntryProblem& problem : report.failed) {
-        total.failedEntries.push_back(problem.path);
-    }
-    std::string summary = Summary(total);
-    if (!report.skipped.empty()) {
-        summary.insert(summary.size() - 1,
-                       "; " + std::to_string(report.skipped.size()) +
-                           (options.skipExisting
-                                ? " skipped: a file of that name was there, or an earlier file "
-                                  "row has the path"
-                                : " skipped: a path an earlier file row has"));
-    }
-    std::fputs(summary.c_str(), stderr);
     return report.failed.empty() ? kExitOk : kExitEntries;
 }
 
@@ -254,6 +238,7 @@ const char* UnknownCommand(const CLI::App& app, int argc, char** argv)
 int main(int argc, char** argv)
 {
     using namespace archive;
+    ReuseFreedMemory();
     CLI::App app{
         "archive-tool-cli: reads SGA (\"_ARCHIVE\") and RBF (\"RBF1.23\") game archives, lists their\n"
         "catalogue, dumps their headers and extracts their files.",

@@ -139,6 +139,49 @@ std::string CatalogueDetails::Text(int index, DetailsColumn column, std::string_
     return {};
 }
 
+std::string CatalogueDetails::WidestText(DetailsColumn column, std::string_view decimalSeparator,
+                                         std::string_view groupSeparator) const
+{
+    std::string widest;
+    if (column == DetailsColumn::Name) {
+        return widest;
+    }
+    // A whole number's text grows with its digits: only the node with the most is formatted.
+    const auto digits = [](std::int64_t value) {
+        int count = value < 0 ? 2 : 1;
+        for (std::uint64_t rest = value < 0 ? 0 - static_cast<std::uint64_t>(value)
+                                            : static_cast<std::uint64_t>(value);
+             rest >= 10; rest /= 10) {
+            ++count;
+        }
+        return count;
+    };
+    const bool whole =
+        column == DetailsColumn::Size || column == DetailsColumn::Packed || column == DetailsColumn::Offset;
+    int most = 0;
+    for (std::size_t index = 1; index < nodes_.size(); ++index) {
+        const auto node = static_cast<int>(index);
+        const NodeDetails& details = nodes_[index];
+        if (whole) {
+            if (!details.file && details.files == 0) {
+                continue; // shows nothing
+            }
+            const std::optional<std::int64_t> value = column == DetailsColumn::Size     ? details.size
+                                                      : column == DetailsColumn::Packed ? details.packed
+                                                                                        : details.offset;
+            if (!value || digits(*value) <= most) {
+                continue;
+            }
+            most = digits(*value);
+        }
+        std::string text = Text(node, column, decimalSeparator, groupSeparator);
+        if (text.size() > widest.size()) {
+            widest = std::move(text);
+        }
+    }
+    return widest;
+}
+
 bool CatalogueDetails::Less(int left, int right, DetailsColumn column) const
 {
     const NodeDetails& a = Of(left);

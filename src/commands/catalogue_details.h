@@ -42,6 +42,10 @@ class CatalogueDetails {
     // The text of a column for a node; the name is the face's to show.
     std::string Text(int node, DetailsColumn column, std::string_view decimalSeparator,
                      std::string_view groupSeparator) const;
+    // The longest text of a column over every node (the first of equal
+    // length): a face sizes the column to it once per load. Empty for Name.
+    std::string WidestText(DetailsColumn column, std::string_view decimalSeparator,
+                           std::string_view groupSeparator) const;
     // Orders two nodes by a column; names compare case-insensitively.
     bool Less(int left, int right, DetailsColumn column) const;
 

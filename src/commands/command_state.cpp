@@ -72,6 +72,12 @@ CommandState StateOf(CommandId command, const CommandContext& context)
         return NeedsEntries(context.loaded, "extracted");
     case CommandId::TestArchive:
         return NeedsEntries(context.loaded, "tested");
+    case CommandId::OpenOutputFolder:
+        // Before any archive is shown or anything written, there is no folder of ours to show.
+        if (context.loaded == LoadedArchive::None && !context.outputWritten) {
+            return {false, "Nothing has been extracted yet: open an archive first"};
+        }
+        return {};
     case CommandId::Preview:
         // An RBF entry's preview says why it shows nothing: the tables do not locate its data.
         return context.loaded == LoadedArchive::None ? NeedsEntries(context.loaded, "previewed")
@@ -89,6 +95,7 @@ CommandContext ContextOf(const FrmBig& frm)
     } else if (frm.CatalogueFormat == ArchiveFormat::Rbf && frm.CataloguePath == frm.ArchivePath) {
         context.loaded = LoadedArchive::Rbf;
     }
+    context.outputWritten = !frm.LastOutputFolder.empty();
     context.running = frm.Running != RunningCommand::None ? frm.Running
                       : frm.Extracting                    ? RunningCommand::Extraction
                                                           : RunningCommand::None;

@@ -34,6 +34,7 @@ enum class LoadedArchive { None, Sga, Rbf };
 struct CommandContext {
     LoadedArchive loaded = LoadedArchive::None;
     RunningCommand running = RunningCommand::None;
+    bool outputWritten = false; // a command of this window has written files (Open Output Folder)
 };
 
 // Whether a command can be chosen now; when it cannot, a reason a window

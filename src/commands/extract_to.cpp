@@ -2,8 +2,11 @@
 
 #include "platform/text_encoding.h"
 #include "sga/sga_node_key.h"
+#include "window/catalogue_filter.h"
 #include "window/frm_big.h"
 
+#include <array>
+#include <cstdio>
 #include <optional>
 
 namespace archive {
@@ -60,6 +63,28 @@ ExtractionSet SetOfNodes(const FrmBig& frm, const std::vector<int>& nodes)
     return set;
 }
 
+ExtractToChoice ExtractToNodes(const CatalogueTree& tree, const std::vector<int>& selected,
+                               const std::vector<char>& kept)
+{
+    ExtractToChoice choice;
+    choice.nodes = ShownNodes(selected, kept);
+    if (!choice.nodes.empty() || kept.empty()) {
+        return choice;
+    }
+    // Every kept node below the top is kept with the folders above it: its
+    // leaves are what the filter shows, and nothing it hides.
+    for (int node = 1; node <= static_cast<int>(tree.Count()) && static_cast<std::size_t>(node) < kept.size();
+         ++node) {
+        if (kept[static_cast<std::size_t>(node)] != 0 && tree.Node(node).children.empty()) {
+            choice.nodes.push_back(node);
+        }
+    }
+    if (choice.nodes.empty()) {
+        choice.nothing = "Nothing to extract: the filter shows no file";
+    }
+    return choice;
+}
+
 std::filesystem::path ArchiveFolder(const FrmBig& frm)
 {
     if (frm.ArchivePath.empty()) {
@@ -74,6 +99,33 @@ SetReport ExtractToJob::Run(const JobControl& control)
 {
     const ExtractionSet set = frm_.SgaCatalogueShown() ? SetOfNodes(frm_, nodes_) : ExtractionSet{};
     return ExtractSet(frm_, set, where_, control);
+}
+
+std::string BytesOfTotalText(std::int64_t done, std::int64_t total)
+{
+    if (total < 1000) {
+        return std::to_string(done) + " of " + std::to_string(total) + (total == 1 ? " byte" : " bytes");
+    }
+    struct Unit {
+        double size;
+        const char* name;
+    };
+    constexpr std::array<Unit, 3> kUnits = {{{1e3, "KB"}, {1e6, "MB"}, {1e9, "GB"}}};
+    std::size_t unit = 0;
+    // The largest unit in which the total, rounded to one decimal, is at least 1.0.
+    while (unit + 1 < kUnits.size() && static_cast<double>(total) >= kUnits[unit + 1].size * 0.9995) {
+        ++unit;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "%.1f of %.1f %s", static_cast<double>(done) / kUnits[unit].size,
+                  static_cast<double>(total) / kUnits[unit].size, kUnits[unit].name);
+    return text;
+}
+
+std::string JobProgressText(const JobProgress& now)
+{
+    return std::to_string(now.files) + " of " + std::to_string(now.totalFiles) +
+           (now.totalFiles == 1 ? " file, " : " files, ") + BytesOfTotalText(now.bytes, now.totalBytes);
 }
 
 } // namespace archive

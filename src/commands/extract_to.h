@@ -2,11 +2,14 @@
 
 #include "extract/extract.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace archive {
 
+class CatalogueTree;
 class FrmBig;
 
 // The set a selection of catalogue nodes stands for: a file node is its file,
@@ -15,6 +18,18 @@ class FrmBig;
 // the destination (maps\town\plan.dat). Works from an SGA catalogue's keys
 // and tables; other nodes stand for nothing.
 ExtractionSet SetOfNodes(const FrmBig& frm, const std::vector<int>& nodes);
+
+// What Extract To takes, as the user sees it: the selected nodes the filter
+// shows; with none of those, what the filter shows (its kept nodes that have
+// no children), or the whole archive (no node) while no filter is set
+// (`kept` empty). When the filter shows nothing, `nodes` is empty and
+// `nothing` says why, for the log: the whole archive is not what was meant.
+struct ExtractToChoice {
+    std::vector<int> nodes;
+    std::string nothing;
+};
+ExtractToChoice ExtractToNodes(const CatalogueTree& tree, const std::vector<int>& selected,
+                               const std::vector<char>& kept);
 
 // The folder the archive lies in: where the window puts the toolbar commands'
 // output root, and where it starts the choice of a destination. Empty when no
@@ -47,5 +62,13 @@ class TestArchiveJob {
   private:
     FrmBig& frm_;
 };
+
+// Bytes done of a total, in the unit the total reads best in: bytes below a
+// kilobyte, then KB, MB and GB (of 1000), one decimal ("2.1 of 6.5 KB").
+std::string BytesOfTotalText(std::int64_t done, std::int64_t total);
+
+// A job's progress as both windows' progress dialogs show it:
+// "3 of 4 files, 2.1 of 6.5 KB".
+std::string JobProgressText(const JobProgress& now);
 
 } // namespace archive

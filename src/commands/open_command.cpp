@@ -4,6 +4,7 @@
 #include "commands/open_flow.h"
 #include "commands/output_folder.h"
 #include "extract/extract.h"
+#include "window/catalogue_filter.h"
 #include "window/frm_big.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ void OpenNamedFile(FrmBig& frm, DialogState& state, const std::string& path)
 }
 
 void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key,
-                        const std::vector<int>& selected)
+                        const std::vector<int>& selected, const std::vector<char>& kept)
 {
     if (key == "OpenSV1") {
         state.title = "Open Solvane1 .BIG Archive";
@@ -72,11 +73,14 @@ void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state,
         if (CommandRunning(frm)) {
             return; // a drag-out or a job reads what the extraction would
         }
-        const ExtractReport report =
-            key == "SaveAll"
-                ? ExtractAll(frm)
-                : ExtractSelectedItems(frm, selected.empty() ? std::vector<int>{frm.tree().SelectedIndex()}
-                                                             : selected);
+        // What the user sees selected: a node the filter hides is not acted on, and
+        // with none shown Save Selected finds nothing selected (and says so).
+        std::vector<int> shown =
+            ShownNodes(selected.empty() ? std::vector<int>{frm.tree().SelectedIndex()} : selected, kept);
+        if (shown.empty()) {
+            shown.push_back(0);
+        }
+        const ExtractReport report = key == "SaveAll" ? ExtractAll(frm) : ExtractSelectedItems(frm, shown);
         if (report.written > 0) {
             NoteOutputWritten(frm, ToolbarOutputRoot(frm));
         }

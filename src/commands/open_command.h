@@ -40,9 +40,11 @@ void OpenNamedFile(FrmBig& frm, DialogState& state, const std::string& path);
 
 // The toolbar's click handler: dispatches on the button's key. Save Selected
 // takes `selected`, the tree's selection in the view's order (one item, or
-// several: each selected file), or the tree's selected node when it is empty.
+// several: each selected file), or the tree's selected node when it is empty;
+// of these only what the filter's `kept` nodes show (empty: no filter). When
+// the filter hides them all, nothing is selected, and the log says so.
 void ToolbarButtonClick(FrmBig& frm, OpenFileDialog& dialog, DialogState& state, std::string_view key,
-                        const std::vector<int>& selected = {});
+                        const std::vector<int>& selected = {}, const std::vector<char>& kept = {});
 
 // A filter as the toolkit's name filters: one "description (patterns)" per
 // pair, patterns separated by blanks. The window hides the "(patterns)" part,

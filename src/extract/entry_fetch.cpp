@@ -54,7 +54,7 @@ std::size_t EntryPrefetcher::PreparedAhead()
     // Below 288 the process keeps every descriptor for what it opens in
     // turn: nothing is written ahead.
     const std::size_t limit = OpenFileLimit();
-    return limit < 288 ? 0 : std::min<std::size_t>((limit - 256) / 2, 16384);
+    return limit < 288 ? 0 : std::min<std::size_t>(std::max<std::size_t>((limit - 256) / 4, 16), 16384);
 #endif
 }
 

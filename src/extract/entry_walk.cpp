@@ -40,6 +40,15 @@ std::string Overlisted(const SgaTables& t, int numDirectories)
 std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
 {
     std::vector<FileStep> plan;
+    // One step per file and one per row, counted first: growing a vector of
+    // tens of thousands of steps moves every one of them again and again.
+    std::size_t steps = 0;
+    for (int d = 0; d < numDirectories; ++d) {
+        const SgaDirectory& dir = t.SgaDirectories[static_cast<std::size_t>(d)];
+        steps += 1 + static_cast<std::size_t>(std::clamp<std::int64_t>(
+                         std::int64_t{dir.NextFile} - dir.FirstFile, 0, std::int64_t{1} << 20));
+    }
+    plan.reserve(std::min<std::size_t>(steps, t.SgaFiles.size() + static_cast<std::size_t>(numDirectories)));
     for (int d = 0; d < numDirectories; ++d) {
         const SgaDirectory& dir = t.SgaDirectories[static_cast<std::size_t>(d)];
         const std::string* dirName = d >= 1 ? &t.SgaDirNames[static_cast<std::size_t>(d - 1)] : nullptr;
@@ -64,7 +73,7 @@ std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
             }
             const std::string& bare = t.SgaFileNames[static_cast<std::size_t>(j)];
             step.m = bareName ? bare : *dirName + "\\" + bare;
-            const auto mapped = MapArchivePath(step.m);
+            auto mapped = MapArchivePath(step.m);
             if (!mapped) {
                 step.kind = FileStep::Kind::Unsafe;
             } else {
@@ -72,7 +81,7 @@ std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
                 if (NamesAFolder(step.m)) {
                     step.kind = FileStep::Kind::NoFileName;
                 } else {
-                    step.target = *mapped;
+                    step.target = std::move(*mapped);
                 }
                 step.file = &t.SgaFiles[static_cast<std::size_t>(j)];
                 step.doubledFailure = doubledFailure;

@@ -49,6 +49,7 @@ ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing)
     std::optional<EntryPrefetcher> prefetcher;
     {
         std::vector<EntryPrefetcher::Job> jobs;
+        jobs.reserve(plan.size());
         for (const FileStep& step : plan) {
             if (step.file != nullptr) {
                 jobs.push_back(
@@ -118,7 +119,9 @@ ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing)
             const std::int64_t position = EntryPosition(t, *step.file);
             FetchedEntry entry =
                 prefetcher ? prefetcher->Next() : FetchEntry(x.archive(), x.Zlib(), *step.file, position);
-            frm.dText(N(position) + ": .\\" + step.m);
+            if (frm.DebugFileOpen()) { // the line is not even made for no debug file
+                frm.dText(N(position) + ": .\\" + step.m);
+            }
             widgets.SetStatusText(step.m);
             std::string failureLine;
             if (Extractor::InflateFailed(entry)) {

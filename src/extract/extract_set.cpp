@@ -50,6 +50,8 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
     };
     std::vector<Planned> planned;
     std::vector<EntryPrefetcher::Job> jobs;
+    planned.reserve(files.size());
+    jobs.reserve(files.size());
     std::vector<std::function<void()>> planProblems;
     std::unordered_map<std::filesystem::path::string_type, int> rowOfTarget;
     JobProgress progress;

@@ -64,7 +64,9 @@ bool IsWindowsDeviceName(std::string_view name)
 
 std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath)
 {
-    std::filesystem::path mapped;
+    // The host's text is put together first and made a path once: a path
+    // grown a name at a time splits itself again at each step.
+    std::filesystem::path::string_type mapped;
     std::size_t start = 0;
     while (start <= archivePath.size()) {
         const std::size_t end = archivePath.find_first_of("\\/", start);
@@ -74,10 +76,13 @@ std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath
             if (IsUnsafeComponent(name)) {
                 return std::nullopt;
             }
+            if (!mapped.empty()) {
+                mapped += std::filesystem::path::preferred_separator;
+            }
 #ifdef _WIN32
-            mapped /= std::filesystem::path(Windows1252ToWide(name));
+            mapped += Windows1252ToWide(name);
 #else
-            mapped /= std::filesystem::path(Windows1252ToUtf8(name));
+            mapped += Windows1252ToUtf8(name);
 #endif
         }
         if (end == std::string_view::npos) {
@@ -85,7 +90,7 @@ std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath
         }
         start = end + 1;
     }
-    return mapped;
+    return std::filesystem::path(std::move(mapped));
 }
 
 bool NamesAFolder(std::string_view archivePath)

@@ -18,6 +18,11 @@ class CatalogueModel : public QAbstractItemModel {
     Q_OBJECT
   public:
     CatalogueModel(const CatalogueTree& tree, const CatalogueDetails& details, QObject* parent = nullptr);
+    // The longest text a details column shows, as the view shows it (to size the column).
+    QString WidestText(DetailsColumn column) const
+    {
+        return QString::fromStdString(details_.WidestText(column, decimalSeparator_, groupSeparator_));
+    }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -63,6 +68,8 @@ class CatalogueProxy : public QSortFilterProxyModel {
     // Forgets the filter without telling the view: for use inside a reset of the catalogue.
     void ForgetKept() { kept_.clear(); }
     bool Filtering() const { return !kept_.empty(); }
+    // The nodes the filter keeps, by node index; empty while no filter is set.
+    const std::vector<char>& Kept() const { return kept_; }
 
     int NodeOf(const QModelIndex& index) const { return CatalogueModel::NodeOf(mapToSource(index)); }
     QModelIndex IndexOfNode(int node) const { return mapFromSource(source_.IndexOfNode(node)); }

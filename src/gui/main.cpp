@@ -1,4 +1,5 @@
 #include "gui/main_window.h"
+#include "platform/memory_reuse.h"
 #include "platform/output_tree.h"
 #include "version/version_text.h"
 
@@ -35,6 +36,7 @@ QStringList ParseCommandLine(int& argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    archive::ReuseFreedMemory();
     const QStringList files = ParseCommandLine(argc, argv);
     archive::AllowManyOpenFiles();
     QApplication application(argc, argv);

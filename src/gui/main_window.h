@@ -55,10 +55,17 @@ class CatalogueView : public QTreeView {
     using QTreeView::QTreeView;
     std::function<void(Qt::DropActions)> dragStarter;
     std::function<void()> previewRequested;
+    // What the view says while it shows no row (the filter's "No matches"); empty: nothing.
+    void SetEmptyText(const QString& text);
+    const QString& emptyText() const { return emptyText_; }
 
   protected:
     void startDrag(Qt::DropActions supportedActions) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString emptyText_;
 };
 
 // The main window frmBIG: the Qt face of the core's Widgets.
@@ -191,6 +198,8 @@ class MainWindow : public QMainWindow, public BatchedWidgets {
     // Runs a job under a progress dialog with counts, bytes and Cancel.
     void RunJob(const QString& title, const std::function<void(const JobControl&)>& job);
     void ShowColumnsForFormat();
+    // Sizes the number columns to their widest texts (once per load).
+    void SizeDetailsColumns();
     void StartDragOut(Qt::DropActions actions);
     QStringList ExtractDragged(const std::vector<int>& nodes);
     void ShowOutputFolder();

@@ -169,14 +169,15 @@ void MainWindow::ToolbarClick(const QString& key)
             RunningCommand::Extraction); // ExtractAll lets events run: nothing may change what it reads
         pending_.CommandStarts();
     }
-    // Save Selected with several items selected saves each selected file.
+    // Save Selected with several items selected saves each selected file; the
+    // core acts only on what the filter shows.
     std::vector<int> selected;
     if (key == "SaveSelected") {
         if (std::vector<int> nodes = SelectedNodes(); nodes.size() > 1) {
             selected = std::move(nodes);
         }
     }
-    ToolbarButtonClick(frm_, *dialog_, dialogState_, key.toStdString(), selected);
+    ToolbarButtonClick(frm_, *dialog_, dialogState_, key.toStdString(), selected, proxy_->Kept());
     ShowOutputFolder();
     AfterCommand();
 }

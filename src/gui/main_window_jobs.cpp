@@ -15,15 +15,6 @@
 
 namespace archive {
 
-namespace {
-
-QString Megabytes(std::int64_t bytes)
-{
-    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
-}
-
-} // namespace
-
 bool QtOpenFileDialog::Show(DialogState& state)
 {
     QFileDialog dialog(parent_, DisplayText(state.title));
@@ -99,11 +90,7 @@ void MainWindow::RunJob(const QString& title, const std::function<void(const Job
             return; // a clock, not every entry: thousands of tiny files must not wait on painting
         }
         sinceRedraw.start();
-        dialog.setLabelText(
-            QString("%1 of %2 files, %3 of %4 MB\n%5")
-                .arg(now.files)
-                .arg(now.totalFiles)
-                .arg(Megabytes(now.bytes), Megabytes(now.totalBytes), DisplayText(now.current)));
+        dialog.setLabelText(QString::fromStdString(JobProgressText(now)) + "\n" + DisplayText(now.current));
         dialog.setValue(now.totalBytes > 0
                             ? static_cast<int>(now.bytes * 1000 / now.totalBytes)
                             : (now.totalFiles > 0 ? static_cast<int>(now.files * 1000 / now.totalFiles) : 0));
@@ -130,7 +117,13 @@ void MainWindow::ExtractTo()
     if (CommandRunning(frm_) || !extractToAction()->isEnabled()) {
         return;
     }
-    const std::vector<int> nodes = SelectedNodes();
+    const ExtractToChoice choice = ExtractToNodes(frm_.tree(), SelectedNodes(), proxy_->Kept());
+    if (!choice.nothing.empty()) {
+        frm_.sText(choice.nothing);
+        FlushPending();
+        return;
+    }
+    const std::vector<int>& nodes = choice.nodes;
     const QString chosen = destinationChooser(HostText(ArchiveFolder(frm_)));
     if (chosen.isEmpty()) {
         return;

@@ -11,6 +11,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QStyle>
 #include <QToolBar>
 
 #include <algorithm>
@@ -31,6 +33,28 @@ void CatalogueView::startDrag(Qt::DropActions supportedActions)
 {
     if (dragStarter) {
         dragStarter(supportedActions);
+    }
+}
+
+void CatalogueView::SetEmptyText(const QString& text)
+{
+    if (text != emptyText_) {
+        emptyText_ = text;
+        setAccessibleDescription(text);
+        viewport()->update();
+    }
+}
+
+void CatalogueView::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    if (!emptyText_.isEmpty() && model() != nullptr && model()->rowCount() == 0) {
+        // An empty view says why, where the rows would be.
+        QPainter painter(viewport());
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        const int margin = fontMetrics().height() / 2;
+        painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, emptyText_);
     }
 }
 
@@ -197,9 +221,17 @@ void MainWindow::FitNameColumn()
 
 void MainWindow::ApplyFilter(const QString& fragment)
 {
-    // The filter resets the view: the current and selected nodes are carried across.
-    const int current = NodeOfView(tree_->currentIndex());
-    const std::vector<int> selected = SelectedNodes();
+    // The filter resets the view: the current and selected nodes are carried
+    // across. A node an earlier filter hid is still the catalogue's selected
+    // node: it shows selected again once a filter shows it.
+    int current = NodeOfView(tree_->currentIndex());
+    std::vector<int> selected = SelectedNodes();
+    if (current == 0) {
+        current = frm_.tree().SelectedIndex();
+        if (selected.empty() && current != 0) {
+            selected.push_back(current);
+        }
+    }
     std::vector<char> kept;
     if (!fragment.isEmpty()) {
         if (!filterIndexed_) {
@@ -237,6 +269,7 @@ void MainWindow::ApplyFilter(const QString& fragment)
     }
     tree_->selectionModel()->select(selection,
                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    tree_->SetEmptyText(QString::fromStdString(FilterEmptyText(proxy_->Kept())));
     nameColumnTimer_.start();
 }
 
@@ -271,12 +304,27 @@ void MainWindow::ShowColumnsForFormat()
     }
 }
 
+void MainWindow::SizeDetailsColumns()
+{
+    // The numbers read whole: each column as wide as its widest text, which the
+    // details say once per load, and never narrower than its title.
+    QHeaderView* header = tree_->header();
+    const int margin = 2 * tree_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree_) + 12;
+    for (int column = 1; column < kDetailsColumns; ++column) {
+        const QString widest = model_->WidestText(static_cast<DetailsColumn>(column));
+        const int width = std::max(header->sectionSizeHint(column),
+                                   tree_->fontMetrics().horizontalAdvance(widest) + margin);
+        tree_->setColumnWidth(column, std::max(width, 72));
+    }
+}
+
 void MainWindow::TreeAboutToChange()
 {
     const QSignalBlocker quiet(filterBox_);
     filterBox_->clear(); // a new catalogue shows whole
     filtering_ = false;
     proxy_->ForgetKept();
+    tree_->SetEmptyText({});
     model_->BeginReset();
 }
 
@@ -286,6 +334,7 @@ void MainWindow::TreeChanged()
     filterIndexed_ = false;
     model_->EndReset();
     ShowColumnsForFormat();
+    SizeDetailsColumns();
     filtering_ = true; // the loader's expansion is in the catalogue already
     RestoreExpansion();
     filtering_ = false;

@@ -31,6 +31,13 @@ bool WriteFileReplacing(const std::filesystem::path& target, const void* data, s
 
 OutputTree::FolderPass::FolderPass(OutputTree& tree) : tree_(tree)
 {
+    // A folder kept open costs a descriptor until its files are written:
+    // half of what the limit leaves, beside the quarter for files written
+    // ahead. Of the two, folders kept save more: a walk each, where a
+    // thousand files ahead already keep both cores busy.
+    const std::size_t limit = OpenFileLimit();
+    tree_.keepAtMost_ = limit < 512 ? 0 : std::min<std::size_t>((limit - 256) / 2, 32768);
+    tree_.makingFolders_ = true;
     std::lock_guard lock(tree_.prepareMutex_);
     tree_.folderPass_ = true;
 }
@@ -40,6 +47,7 @@ void OutputTree::FolderPass::End()
     if (std::exchange(ended_, true)) {
         return;
     }
+    tree_.makingFolders_ = false;
     std::lock_guard lock(tree_.prepareMutex_);
     tree_.folderPass_ = false;
     ++tree_.foldersMade_;
@@ -63,6 +71,7 @@ void OutputTree::FolderMade()
 OutputTree::~OutputTree()
 {
     CloseFrom(0);
+    ForgetKept();
     if (open_) {
         CloseFolder(root_);
     }
@@ -75,11 +84,37 @@ bool OutputTree::IsOpen() const
 
 OutputTree::Handle OutputTree::Current() const
 {
+    if (keptCurrent_) {
+        return *keptCurrent_;
+    }
     return levels_.empty() ? root_ : levels_.back().handle;
+}
+
+void OutputTree::LeaveKept()
+{
+    if (!keptCurrent_) {
+        return;
+    }
+    if (!makingFolders_ && walked_) {
+        CloseFolder(*keptCurrent_);
+        kept_.erase(*walked_);
+    }
+    keptCurrent_.reset();
+}
+
+void OutputTree::ForgetKept()
+{
+    keptCurrent_.reset();
+    for (const auto& [name, handle] : kept_) {
+        CloseFolder(handle);
+    }
+    kept_.clear();
 }
 
 void OutputTree::CloseFrom(std::size_t depth)
 {
+    LeaveKept();
+    walked_.reset();
     while (levels_.size() > depth) {
         if (levels_.back().opened) {
             CloseFolder(levels_.back().handle);
@@ -90,6 +125,18 @@ void OutputTree::CloseFrom(std::size_t depth)
 
 OutputTree::Reach OutputTree::Walk(const std::filesystem::path& relative, bool create, std::string& error)
 {
+    // Files of one folder come one after another: the folder reached last
+    // is where the next file goes, with nothing to split or compare but its text.
+    if (walked_ && relative.native() == *walked_) {
+        return Reach::Done;
+    }
+    LeaveKept();
+    walked_.reset();
+    if (const auto kept = kept_.find(relative.native()); kept != kept_.end()) {
+        keptCurrent_ = kept->second;
+        walked_ = relative.native();
+        return Reach::Done;
+    }
     std::vector<std::filesystem::path> names;
     for (const std::filesystem::path& name : relative) {
         if (!name.empty() && name != ".") {
@@ -107,15 +154,15 @@ OutputTree::Reach OutputTree::Walk(const std::filesystem::path& relative, bool c
     }
     CloseFrom(depth);
     const bool lastMissing = create && !missing_.empty() && relative == missing_;
-    if (names.size() - depth >= 2 && !lastMissing && OpenBeneath(names, depth)) {
-        return Reach::Done;
-    }
-    for (; depth < names.size(); ++depth) {
-        const bool missing = lastMissing && depth + 1 == names.size();
-        if (const Reach reach = Descend(names[depth], create, missing, error); reach != Reach::Done) {
-            return reach;
+    if (!(names.size() - depth >= 2 && !lastMissing && OpenBeneath(names, depth))) {
+        for (; depth < names.size(); ++depth) {
+            const bool missing = lastMissing && depth + 1 == names.size();
+            if (const Reach reach = Descend(names[depth], create, missing, error); reach != Reach::Done) {
+                return reach;
+            }
         }
     }
+    walked_ = relative.native();
     return Reach::Done;
 }
 
@@ -158,7 +205,17 @@ OutputTree::Make OutputTree::MakeFolder(const std::filesystem::path& relative)
         Walk(relative.parent_path(), false, ignored) != Reach::Done) {
         return Make::Unknown;
     }
-    return MakeHere(relative.filename());
+    const Make made = MakeHere(relative.filename());
+    Handle handle{};
+    if (made == Make::Made && makingFolders_ && kept_.size() < keepAtMost_ &&
+        OpenHere(relative.filename(), handle)) {
+        try {
+            kept_.emplace(relative.native(), handle);
+        } catch (const std::bad_alloc&) {
+            CloseFolder(handle); // walked to, then
+        }
+    }
+    return made;
 }
 
 } // namespace archive

@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -132,6 +134,13 @@ class OutputTree {
         bool opened = true; // false: passed through by a one-call open of a deeper folder
     };
     Handle Current() const;
+    // Opens the folder `name` in the current folder, refusing a link, to be
+    // kept; false when it cannot be (or nothing is kept on this platform).
+    bool OpenHere(const std::filesystem::path& name, Handle& handle);
+    // Leaves the kept folder that is current: closed, once the folders are
+    // made, since the files that go in it come one after another.
+    void LeaveKept();
+    void ForgetKept();
     static void CloseFolder(Handle folder);
     // Whether `name` exists in the current folder; `absent` when it surely does not.
     bool ExistsHere(const std::filesystem::path& name, bool& absent);
@@ -159,6 +168,9 @@ class OutputTree {
     // The open folder `folder` for Prepare on this thread (each thread keeps
     // its last few open), or -1 when it is not there or not to be used.
     int FolderToPrepareIn(const std::filesystem::path& folder) const;
+    // A new unnamed file in `folder` below the root, reached with no link on
+    // the way; -1 with errno when it cannot be made there.
+    int MakeUnnamedIn(const std::filesystem::path& folder) const;
     // Opens `folder` below the root with no link on the way; false when it cannot.
     bool OpenFolderBeneathRoot(const std::filesystem::path& folder, Handle& handle) const;
 
@@ -173,7 +185,15 @@ class OutputTree {
     bool openBeneath_ = true;                 // until the kernel turns out not to have the call
     mutable std::atomic<bool> prepare_{true}; // until the root's file system refuses unnamed files
     std::vector<Level> levels_;
-    std::filesystem::path missing_; // what Exists last found missing: Enter creates it without a look
+    std::optional<std::filesystem::path::string_type> walked_; // where Current() is, while it is known
+    // The folders a FolderPass made, each kept open (as many as the
+    // open-file limit spares) for the folders and files made in it next, so
+    // neither pass walks to it again; by their path below the root.
+    std::unordered_map<std::filesystem::path::string_type, Handle> kept_;
+    std::size_t keepAtMost_ = 0;
+    std::optional<Handle> keptCurrent_; // the current folder, when it is one of kept_
+    bool makingFolders_ = false;        // a FolderPass runs: kept folders stay open when left
+    std::filesystem::path missing_;     // what Exists last found missing: Enter creates it without a look
 
     // For Prepare, on any thread:
     std::uint64_t opening_ = 0; // which Open this is, for the folders threads keep open

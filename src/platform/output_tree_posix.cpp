@@ -107,9 +107,16 @@ OutputTree::Make OutputTree::MakeHere(const std::filesystem::path& name)
     return errno == EEXIST ? Make::Existed : Make::Unknown;
 }
 
+bool OutputTree::OpenHere(const std::filesystem::path& name, int& handle)
+{
+    handle = openat(Current(), name.c_str(), kFolderFlags);
+    return handle >= 0;
+}
+
 bool OutputTree::Open(const std::filesystem::path& root, std::string& error)
 {
     CloseFrom(0);
+    ForgetKept();
     if (open_) {
         close(root_);
         open_ = false;
@@ -295,6 +302,8 @@ namespace {
 struct ThreadFolders {
     std::uint64_t tree = 0;                        // the OutputTree::Open they belong to
     std::vector<std::pair<std::string, int>> open; // most recent first
+    std::vector<std::string> metOnce;              // reached without a handle, most recent first
+    bool oneCall = true;                           // until the kernel turns out not to have openat2
     ~ThreadFolders() { Forget(); }
     void Forget()
     {
@@ -302,8 +311,22 @@ struct ThreadFolders {
             close(handle);
         }
         open.clear();
+        metOnce.clear();
     }
 };
+
+// How many folders a thread keeps open, and remembers having met once.
+constexpr std::size_t kKeptFolders = 16;
+
+ThreadFolders& FoldersOfThisThread(std::uint64_t tree)
+{
+    thread_local ThreadFolders mine;
+    if (mine.tree != tree) {
+        mine.Forget();
+        mine.tree = tree;
+    }
+    return mine;
+}
 
 } // namespace
 
@@ -314,12 +337,7 @@ int OutputTree::FolderToPrepareIn(const std::filesystem::path& folder) const
     }
     // Files of one folder come together in the walk, and a thread works on
     // neighbouring entries: a few folders kept open serve nearly every file.
-    constexpr std::size_t kKept = 16;
-    thread_local ThreadFolders mine;
-    if (mine.tree != opening_) {
-        mine.Forget();
-        mine.tree = opening_;
-    }
+    ThreadFolders& mine = FoldersOfThisThread(opening_);
     for (const auto& [name, handle] : mine.open) {
         if (name == folder.native()) {
             return handle;
@@ -337,7 +355,7 @@ int OutputTree::FolderToPrepareIn(const std::filesystem::path& folder) const
         if (opened) {
             --waitingForFolder_;
             lock.unlock();
-            if (mine.open.size() >= kKept) {
+            if (mine.open.size() >= kKeptFolders) {
                 close(mine.open.back().second);
                 mine.open.pop_back();
             }
@@ -355,6 +373,55 @@ int OutputTree::FolderToPrepareIn(const std::filesystem::path& folder) const
     }
 }
 
+int OutputTree::MakeUnnamedIn(const std::filesystem::path& folder) const
+{
+    constexpr int kFileFlags = O_TMPFILE | O_WRONLY | O_CLOEXEC;
+#if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+    // A folder this thread has not met lately is not opened for one or two
+    // files: the file is made in it by one call that walks from the root,
+    // refusing every link and any way out, as the folder's own open would.
+    // Met again, it is opened and kept (below). On a catalogue of a file or
+    // two per folder that spares an open and a close of a folder per file.
+    ThreadFolders& mine = FoldersOfThisThread(opening_);
+    if (!folder.empty() && mine.oneCall) {
+        const bool kept = std::any_of(mine.open.begin(), mine.open.end(), [&folder](const auto& entry) {
+            return entry.first == folder.native();
+        });
+        const auto met = std::find(mine.metOnce.begin(), mine.metOnce.end(), folder.native());
+        if (!kept && met == mine.metOnce.end()) {
+            if (mine.metOnce.size() >= kKeptFolders) {
+                mine.metOnce.pop_back();
+            }
+            mine.metOnce.insert(mine.metOnce.begin(), folder.native());
+            open_how how{};
+            how.flags = kFileFlags;
+            how.mode = 0666;
+            how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
+            const long fd = syscall(SYS_openat2, root_, folder.c_str(), &how, sizeof how);
+            if (fd >= 0) {
+                return static_cast<int>(fd);
+            }
+            if (errno == EOPNOTSUPP || errno == EISDIR) {
+                return -1; // no unnamed files here: Prepare gives up on them
+            }
+            if (errno == ENOSYS || errno == EPERM || errno == EINVAL || errno == E2BIG) {
+                mine.oneCall = false; // an older kernel, or a sandbox that filters the call
+            }
+            // Missing (perhaps not made yet), a link on the way, or no such
+            // call: the folder's own open below waits or finds out.
+        } else if (!kept) {
+            mine.metOnce.erase(met);
+        }
+    }
+#endif
+    const int where = FolderToPrepareIn(folder);
+    if (where < 0) {
+        errno = ENOENT; // not a refusal of unnamed files
+        return -1;
+    }
+    return openat(where, ".", kFileFlags, 0666);
+}
+
 PreparedFile OutputTree::Prepare(const std::filesystem::path& folder, const void* data,
                                  std::size_t size) const
 {
@@ -362,16 +429,12 @@ PreparedFile OutputTree::Prepare(const std::filesystem::path& folder, const void
     if (!open_ || !prepare_.load(std::memory_order_relaxed)) {
         return {};
     }
-    int where = -1;
+    PreparedFile file;
     try {
-        where = FolderToPrepareIn(folder);
+        file = PreparedFile(MakeUnnamedIn(folder));
     } catch (const std::exception&) {
         return {}; // written in turn
     }
-    if (where < 0) {
-        return {};
-    }
-    PreparedFile file(openat(where, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (!file.Valid()) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
             prepare_.store(false, std::memory_order_relaxed);

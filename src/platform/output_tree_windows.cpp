@@ -54,9 +54,15 @@ std::filesystem::path OutputTree::FullPath() const
     return path;
 }
 
+bool OutputTree::OpenHere(const std::filesystem::path&, Handle&)
+{
+    return false; // folders are reached by their full paths here: none is kept
+}
+
 bool OutputTree::Open(const std::filesystem::path& root, std::string& error)
 {
     CloseFrom(0);
+    ForgetKept();
     if (open_) {
         CloseHandle(root_);
         open_ = false;

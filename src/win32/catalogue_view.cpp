@@ -27,6 +27,7 @@ void MainWindow::TreeAboutToChange()
     filterIndex_.Clear();
     filterIndexed_ = false;
     kept_.clear();
+    list_.SetEmptyText({});
     listedFolder_ = 0;
 }
 
@@ -34,6 +35,7 @@ void MainWindow::TreeChanged()
 {
     details_.Build(frm_);
     list_.SetLastColumn(frm_.CatalogueFormat == ArchiveFormat::Rbf || frm_.LastFormat == ArchiveFormat::Rbf);
+    SizeNumberColumns();
     tree_.Forget();
     if (filter_.Text().empty()) {
         tree_.Fill(frm_.tree());
@@ -161,6 +163,7 @@ void MainWindow::ApplyFilter()
     if (const int focused = list_.FocusedNode(); focused != 0 || treeNode != 0) {
         frm_.tree().Select(focused != 0 ? focused : treeNode);
     }
+    list_.SetEmptyText(HostWide(FilterEmptyText(kept_)));
 }
 
 // Details and Icons: the report view with its columns, or names alone in columns of a list.

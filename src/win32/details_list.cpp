@@ -1,5 +1,6 @@
 #include "win32/details_list.h"
 
+#include <algorithm>
 #include <array>
 
 namespace archive::win32 {
@@ -24,7 +25,68 @@ HWND DetailsList::Create(HWND parent, int id, int left, int top, int width, int 
         data.iSubItem = column;
         SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&data));
     }
+    SetWindowSubclass(hwnd_, &DetailsList::ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     return hwnd_;
+}
+
+LRESULT CALLBACK DetailsList::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR self)
+{
+    auto* list = reinterpret_cast<DetailsList*>(self);
+    switch (message) {
+    case WM_PAINT:
+        if (list->rows_.empty() && !list->emptyText_.empty()) {
+            list->PaintEmpty();
+            return 0;
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(window, &DetailsList::ListProc, 1);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// An empty list draws only its background; with a text to say, it says it
+// below the header, where the rows would be.
+void DetailsList::PaintEmpty()
+{
+    PAINTSTRUCT paint{};
+    const HDC dc = BeginPaint(hwnd_, &paint);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const auto header = reinterpret_cast<HWND>(SendMessageW(hwnd_, LVM_GETHEADER, 0, 0));
+    RECT headerRect{};
+    if (header && IsWindowVisible(header)) {
+        GetWindowRect(header, &headerRect);
+        client.top += headerRect.bottom - headerRect.top;
+    }
+    const auto background = static_cast<COLORREF>(SendMessageW(hwnd_, LVM_GETBKCOLOR, 0, 0));
+    const HBRUSH brush = CreateSolidBrush(background == CLR_NONE ? GetSysColor(COLOR_WINDOW) : background);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    RECT text = client;
+    InflateRect(&text, -8, -8);
+    DrawTextW(dc, emptyText_.c_str(), static_cast<int>(emptyText_.size()), &text,
+              DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+    if (old) {
+        SelectObject(dc, old);
+    }
+    EndPaint(hwnd_, &paint);
+}
+
+void DetailsList::SetEmptyText(std::wstring text)
+{
+    if (text != emptyText_) {
+        emptyText_ = std::move(text);
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
 }
 
 void DetailsList::SetImages(HIMAGELIST images)
@@ -42,15 +104,42 @@ void DetailsList::SetLastColumn(bool rbf)
 
 void DetailsList::SetColumnWidths(int name, int others)
 {
-    // A width set anew lays out the whole list again: only when it changes.
-    if (name == nameWidth_ && others == otherWidth_) {
-        return;
-    }
     nameWidth_ = name;
     otherWidth_ = others;
-    SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(name, 0));
+    ApplyWidths();
+}
+
+void DetailsList::SetWidestTexts(const std::array<std::wstring, kColumns>& texts, int margin)
+{
+    const HDC dc = GetDC(hwnd_);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+    const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
     for (int column = 1; column < kColumns; ++column) {
-        SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(others, 0));
+        const std::wstring& text = texts[static_cast<std::size_t>(column)];
+        SIZE size{};
+        if (!text.empty()) {
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        }
+        contentWidths_[static_cast<std::size_t>(column)] =
+            text.empty() ? 0 : static_cast<int>(size.cx) + margin;
+    }
+    if (old) {
+        SelectObject(dc, old);
+    }
+    ReleaseDC(hwnd_, dc);
+    ApplyWidths();
+}
+
+void DetailsList::ApplyWidths()
+{
+    // A width set anew lays out the whole list again: only when it changes.
+    for (int column = 0; column < kColumns; ++column) {
+        const auto at = static_cast<std::size_t>(column);
+        const int width = column == 0 ? nameWidth_ : std::max(otherWidth_, contentWidths_[at]);
+        if (width != applied_[at]) {
+            applied_[at] = width;
+            SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
+        }
     }
 }
 

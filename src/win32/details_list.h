@@ -4,6 +4,8 @@
 // windows.h must come first
 #include <commctrl.h>
 
+#include <array>
+#include <string>
 #include <vector>
 
 namespace archive::win32 {
@@ -20,7 +22,15 @@ class DetailsList {
     void SetImages(HIMAGELIST images);
     // The last column's title: "Offset" for SGA, "CRC" for RBF.
     void SetLastColumn(bool rbf);
+    // The Name column's width, and the least width of the others.
     void SetColumnWidths(int name, int others);
+    // The widest texts of the number columns (1 to 4; 0 unused): each column
+    // is made at least as wide as its text in the list's font, plus `margin`.
+    void SetWidestTexts(const std::array<std::wstring, kColumns>& texts, int margin);
+    // What the list says while it has no row (the filter's "No matches");
+    // empty: nothing. Painted where the rows would be.
+    void SetEmptyText(std::wstring text);
+    const std::wstring& EmptyText() const { return emptyText_; }
     // Shows the sort column's arrow (none for -1).
     void SetSortMark(int column, bool ascending);
 
@@ -35,10 +45,18 @@ class DetailsList {
     void SelectAll();
 
   private:
+    static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR self);
+    void ApplyWidths();
+    void PaintEmpty();
+
     HWND hwnd_ = nullptr;
     std::vector<int> rows_;
     int nameWidth_ = 0;
     int otherWidth_ = 0;
+    std::array<int, kColumns> contentWidths_{}; // from the widest texts
+    std::array<int, kColumns> applied_{};       // the widths set last
+    std::wstring emptyText_;
 };
 
 } // namespace archive::win32

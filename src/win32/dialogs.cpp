@@ -1,5 +1,6 @@
 #include "win32/dialogs.h"
 
+#include "commands/extract_to.h"
 #include "win32/dpi.h"
 #include "win32/text.h"
 
@@ -9,8 +10,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-
-#include <cstdio>
 
 namespace archive::win32 {
 
@@ -177,11 +176,7 @@ JobDialog::~JobDialog()
 
 std::wstring JobDialog::ProgressText(const JobProgress& now)
 {
-    wchar_t counts[160];
-    std::swprintf(counts, std::size(counts), L"%lld of %lld files, %.1f of %.1f MB",
-                  static_cast<long long>(now.files), static_cast<long long>(now.totalFiles),
-                  static_cast<double>(now.bytes) / 1e6, static_cast<double>(now.totalBytes) / 1e6);
-    return std::wstring(counts) + L"\r\n" + DisplayWide(now.current);
+    return HostWide(JobProgressText(now)) + L"\r\n" + DisplayWide(now.current);
 }
 
 bool JobDialog::Update(const JobProgress& now)

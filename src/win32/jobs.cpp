@@ -49,7 +49,13 @@ void MainWindow::RunJob(const std::wstring& title, const std::function<void(cons
 
 void MainWindow::ExtractTo()
 {
-    const std::vector<int> nodes = SelectedNodes();
+    const ExtractToChoice choice = ExtractToNodes(frm_.tree(), SelectedNodes(), kept_);
+    if (!choice.nothing.empty()) {
+        frm_.sText(choice.nothing);
+        FlushPending();
+        return;
+    }
+    const std::vector<int>& nodes = choice.nodes;
     const std::filesystem::path start = ArchiveFolder(frm_);
     const std::filesystem::path chosen = destinationChooser(start);
     if (chosen.empty() || closed_) {
@@ -62,6 +68,7 @@ void MainWindow::ExtractTo()
            [&](const JobControl& control) { report = ExtractToJob(frm_, nodes, where).Run(control); });
     if (!report.refused && report.written > 0) {
         NoteOutputWritten(frm_, report.destination);
+        UpdateCommands(); // Open Output Folder shows it now
     }
 }
 

@@ -15,6 +15,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <array>
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -394,7 +395,7 @@ void MainWindow::ToolbarClick(int position)
     // Save Selected takes every selected row of the list (a file each); without one, the core's selected
     // node.
     ToolbarButtonClick(frm_, *dialog_, dialogState_, key,
-                       key == "SaveSelected" ? list_.SelectedNodes() : std::vector<int>{});
+                       key == "SaveSelected" ? list_.SelectedNodes() : std::vector<int>{}, kept_);
     faceRunning_ = RunningCommand::None;
     UpdateCommands();
     FlushPending();
@@ -417,6 +418,22 @@ void MainWindow::UpdateCommands()
     }
     menus_.Check(kCmdDebugToFile, frm_.DebugToFile);
     menus_.Check(kCmdDetails, detailsShown_);
+}
+
+void MainWindow::SizeNumberColumns()
+{
+    std::array<std::wstring, DetailsList::kColumns> widest;
+    for (int column = 1; column < DetailsList::kColumns; ++column) {
+        widest[static_cast<std::size_t>(column)] =
+            DisplayWide(details_.WidestText(static_cast<DetailsColumn>(column), frm_.DecimalSeparator, ","));
+    }
+    // The last column is the offset or the CRC: the details have only one of them for a catalogue
+    // (and the format the window shows is set only once the load has ended).
+    const std::wstring crc = DisplayWide(details_.WidestText(DetailsColumn::Crc, frm_.DecimalSeparator, ","));
+    if (crc.size() > widest[4].size()) {
+        widest[4] = crc;
+    }
+    list_.SetWidestTexts(widest, scale_.Scaled(16));
 }
 
 void MainWindow::ShowAbout()

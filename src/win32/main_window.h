@@ -99,6 +99,8 @@ class MainWindow : public BatchedWidgets {
     bool TreeFilling() const { return tree_.Filling(); }
     // The nodes the details list shows, in its order.
     const std::vector<int>& ListedNodes() const { return list_.Rows(); }
+    // What the details list says while it has no row ("No matches" under a filter).
+    const std::wstring& ListEmptyText() const { return list_.EmptyText(); }
     // The preview window (shown by Enter, Space, a double click, the menus).
     const PreviewWindow& previewWindow() const { return preview_; }
     // Whether a command (menu item, toolbar button) is enabled now.
@@ -153,6 +155,8 @@ class MainWindow : public BatchedWidgets {
     bool Kept(int node) const;
     // What Extract To takes: the list's selected rows, else the tree's selected node.
     std::vector<int> SelectedNodes() const;
+    // The number columns as wide as their widest texts (main_window.cpp; once per load).
+    void SizeNumberColumns();
 
     // details_notify.cpp
     LRESULT OnTreeNotify(const NMHDR& header);

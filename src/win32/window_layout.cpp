@@ -118,6 +118,7 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested)
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     SizeNameColumn(list_.Rows());
+    SizeNumberColumns();
     Layout();
 }
 
@@ -165,6 +166,9 @@ void MainWindow::Layout()
     filter_.Place(columnLeft, top, columnWidth, filterHeight, s.Scaled(kFilterLabelWidth));
     const int listTop = top + filterHeight + s.Scaled(4);
     Place(list_.hwnd(), columnLeft, listTop, columnWidth, std::max(0, top + upper - listTop));
+    // A list that is only moved gets its old pixels copied, not a paint: drawn
+    // whole, with its header, after every placement.
+    RedrawWindow(list_.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     const int logLeft = s.Pixels(kTreeLeft);
     Place(log_, logLeft, top + upper + gap, std::max(0, columnLeft + columnWidth - logLeft),
           std::max(0, together - upper - gap));

@@ -117,4 +117,33 @@ std::string FoldCase(std::string_view text)
     return folded;
 }
 
+bool ShownByFilter(int node, const std::vector<char>& kept)
+{
+    if (kept.empty()) {
+        return node >= 0;
+    }
+    return node >= 1 && static_cast<std::size_t>(node) < kept.size() &&
+           kept[static_cast<std::size_t>(node)] != 0;
+}
+
+std::vector<int> ShownNodes(const std::vector<int>& selected, const std::vector<char>& kept)
+{
+    std::vector<int> shown;
+    shown.reserve(selected.size());
+    for (const int node : selected) {
+        if (ShownByFilter(node, kept)) {
+            shown.push_back(node);
+        }
+    }
+    return shown;
+}
+
+std::string FilterEmptyText(const std::vector<char>& kept)
+{
+    if (kept.empty() || std::find(kept.begin() + 1, kept.end(), 1) != kept.end()) {
+        return {};
+    }
+    return "No matches";
+}
+
 } // namespace archive

@@ -36,4 +36,15 @@ bool HoldsWildcardMatch(std::string_view text, std::string_view pattern);
 // Windows-1252 text with its letters in lower case (the filter's and the sort by name's).
 std::string FoldCase(std::string_view text);
 
+// Whether a node shows under the filter's `kept` nodes (empty: no filter).
+bool ShownByFilter(int node, const std::vector<char>& kept);
+
+// What a command acts on is what the user sees: of `selected`, the nodes the
+// filter shows, in the order given. A node the filter hides is never acted on.
+std::vector<int> ShownNodes(const std::vector<int>& selected, const std::vector<char>& kept);
+
+// What an empty view says under the filter's `kept` nodes: "No matches" when
+// a filter is set and keeps nothing, else nothing.
+std::string FilterEmptyText(const std::vector<char>& kept);
+
 } // namespace archive

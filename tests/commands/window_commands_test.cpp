@@ -2,6 +2,7 @@
 #include "commands/command_table.h"
 #include "commands/drag_extract.h"
 #include "commands/exit_command.h"
+#include "commands/extract_to.h"
 #include "commands/open_command.h"
 #include "commands/output_folder.h"
 #include "commands/preview_view.h"
@@ -71,6 +72,87 @@ TEST(CommandState, FollowsTheArchiveShown)
         EXPECT_TRUE(StateOf(always, Context(LoadedArchive::None)).enabled);
         EXPECT_TRUE(StateOf(always, Context(LoadedArchive::Rbf)).enabled);
     }
+}
+
+// Open Output Folder has a folder to show once an archive is shown or a
+// command has written; before that, none of ours.
+TEST(CommandState, OpenOutputFolderNeedsAnArchiveOrAWrite)
+{
+    const CommandState none = StateOf(CommandId::OpenOutputFolder, Context(LoadedArchive::None));
+    EXPECT_FALSE(none.enabled);
+    EXPECT_FALSE(none.reason.empty());
+    EXPECT_TRUE(StateOf(CommandId::OpenOutputFolder, Context(LoadedArchive::Sga)).enabled);
+    EXPECT_TRUE(StateOf(CommandId::OpenOutputFolder, Context(LoadedArchive::Rbf)).enabled);
+    CommandContext written = Context(LoadedArchive::None);
+    written.outputWritten = true;
+    EXPECT_TRUE(StateOf(CommandId::OpenOutputFolder, written).enabled);
+
+    TestWindow w;
+    EXPECT_FALSE(StateOf(CommandId::OpenOutputFolder, ContextOf(w.frm)).enabled);
+    NoteOutputWritten(w.frm, w.dir.path());
+    EXPECT_TRUE(ContextOf(w.frm).outputWritten);
+    EXPECT_TRUE(StateOf(CommandId::OpenOutputFolder, ContextOf(w.frm)).enabled);
+}
+
+// Save Selected acts on what the user sees: a selected node the filter hides
+// is not saved, and the log says that nothing is selected.
+TEST(SaveSelected, NotWhatTheFilterHides)
+{
+    TestWindow w;
+    WriteBytes(w.dir.File("one.sga"), SmallSga());
+    ScriptedDialog dialog(w.dir.File("one.sga"));
+    DialogState state;
+    mnuFileOpen_Click(w.frm, dialog, state);
+    const int a = w.frm.tree().IndexOfKey("n-1\\f0");
+    const int b = w.frm.tree().IndexOfKey("n0\\f1");
+    ASSERT_NE(a, 0);
+    ASSERT_NE(b, 0);
+    w.frm.tree().Select(a);
+    std::vector<char> kept(w.frm.tree().Count() + 1, 0); // a filter that shows only maps.txt
+    kept[static_cast<std::size_t>(b)] = 1;
+    kept[static_cast<std::size_t>(w.frm.tree().Node(b).parent)] = 1;
+
+    ToolbarButtonClick(w.frm, dialog, state, "SaveSelected", {}, kept);
+    EXPECT_FALSE(fs::exists(w.dir.path() / "data" / "a.txt"));
+    EXPECT_EQ(w.widgets.LogLines().back(), "No file is selected: choose a file in the tree first");
+
+    // Of several selected, only the shown ones; with no filter, the selected node as before.
+    ToolbarButtonClick(w.frm, dialog, state, "SaveSelected", {a, b}, kept);
+    EXPECT_FALSE(fs::exists(w.dir.path() / "data" / "a.txt"));
+    EXPECT_TRUE(fs::exists(w.dir.path() / "data" / "maps" / "b.txt"));
+    ToolbarButtonClick(w.frm, dialog, state, "SaveSelected");
+    EXPECT_TRUE(fs::exists(w.dir.path() / "data" / "a.txt"));
+
+    // Extract To: the shown selection; with none, what the filter shows; never what it hides.
+    const CatalogueTree& tree = w.frm.tree();
+    EXPECT_EQ(ExtractToNodes(tree, {a, b}, kept).nodes, std::vector<int>{b});
+    EXPECT_EQ(ExtractToNodes(tree, {a}, kept).nodes, std::vector<int>{b});
+    EXPECT_EQ(ExtractToNodes(tree, {}, kept).nodes, std::vector<int>{b});
+    const ExtractToChoice whole = ExtractToNodes(tree, {}, {});
+    EXPECT_TRUE(whole.nodes.empty()); // no filter, nothing selected: the whole archive
+    EXPECT_TRUE(whole.nothing.empty());
+    const ExtractToChoice none = ExtractToNodes(tree, {a}, std::vector<char>(tree.Count() + 1, 0));
+    EXPECT_TRUE(none.nodes.empty());
+    EXPECT_FALSE(none.nothing.empty());
+}
+
+// Both windows' progress dialogs: the unit follows the total.
+TEST(JobProgressText, UnitFromTheTotal)
+{
+    EXPECT_EQ(BytesOfTotalText(0, 0), "0 of 0 bytes");
+    EXPECT_EQ(BytesOfTotalText(512, 900), "512 of 900 bytes");
+    EXPECT_EQ(BytesOfTotalText(2100, 6549), "2.1 of 6.5 KB");
+    EXPECT_EQ(BytesOfTotalText(999'999, 999'999), "1.0 of 1.0 MB"); // not "1000.0 KB"
+    EXPECT_EQ(BytesOfTotalText(1'500'000, 250'000'000), "1.5 of 250.0 MB");
+    EXPECT_EQ(BytesOfTotalText(3'000'000'000, 12'345'678'901), "3.0 of 12.3 GB");
+    JobProgress now;
+    now.files = 1;
+    now.totalFiles = 2;
+    now.bytes = 512;
+    now.totalBytes = 6549;
+    EXPECT_EQ(JobProgressText(now), "1 of 2 files, 0.5 of 6.5 KB");
+    now.totalFiles = 1;
+    EXPECT_EQ(JobProgressText(now), "1 of 1 file, 0.5 of 6.5 KB");
 }
 
 // While any command runs, nothing that reads or replaces the catalogue can

@@ -6,6 +6,7 @@
 #include "support/temp_dir.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -397,6 +399,85 @@ class BrowserTest : public QObject {
         b->filterBox()->setText("town");
         b->filterBox()->clear();
         QVERIFY(!b->treeView()->isExpanded(b.Index("n0")));
+    }
+
+    // What a command acts on is what the user sees: Save Selected does not save
+    // a node the filter hides, and the selection shows again once it is cleared.
+    // A filter that keeps nothing says so where the rows would be.
+    void filteredSelectionAndNoMatches()
+    {
+        Browser b;
+        QVERIFY(!b->openOutputAction()->isEnabled()); // no archive, nothing written: no folder of ours
+        b->OpenFile(b.Write("mixed.sga", Mixed()));
+        QVERIFY(b->openOutputAction()->isEnabled());
+        const QString data = QString::fromStdString(b.dir.File("data"));
+        b->treeView()->setCurrentIndex(b.Index("n-1\\f0")); // readme.txt
+        const int readme = b->frm().tree().SelectedIndex();
+        b->filterBox()->setText("town");
+        QVERIFY(!b.Index("n-1\\f0").isValid());
+        b->button(5)->trigger(); // Save Selected
+        QVERIFY(!QFile::exists(data + "/readme.txt"));
+        b->FlushPending();
+        QCOMPARE(b->logBox()->line(b->logBox()->lineCount() - 2).toString(),
+                 QString("No file is selected: choose a file in the tree first"));
+
+        b->filterBox()->clear();
+        QCOMPARE(b->NodeOfView(b->treeView()->currentIndex()), readme);
+        QCOMPARE(b->SelectedNodes(), std::vector<int>{readme});
+        b->button(5)->trigger();
+        QVERIFY(QFile::exists(data + "/readme.txt"));
+
+        // Extract To with nothing selected takes what the filter shows, not the whole archive.
+        const QString chosen = QString::fromStdString(b.dir.File("chosen"));
+        int asked = 0;
+        b->destinationChooser = [&](const QString&) {
+            ++asked;
+            return chosen;
+        };
+        b->filterBox()->setText("town");
+        b->treeView()->clearSelection();
+        b->ExtractTo();
+        QVERIFY(QFile::exists(chosen + "/maps/town.map"));
+        QVERIFY(!QFile::exists(chosen + "/big.bin"));
+        b->filterBox()->setText("no such name");
+        b->ExtractTo();
+        QCOMPARE(asked, 1); // nothing shown: nothing to ask for
+        b->filterBox()->clear();
+
+        auto* view = qobject_cast<CatalogueView*>(b->treeView());
+        QVERIFY(view != nullptr);
+        b->filterBox()->setText("no such name");
+        QCOMPARE(view->emptyText(), QString("No matches"));
+        b->filterBox()->setText("town");
+        QVERIFY(view->emptyText().isEmpty());
+        b->filterBox()->setText("no such name");
+        b->OpenFile(b.Write("mixed.sga", Mixed())); // a new catalogue shows whole
+        QVERIFY(view->emptyText().isEmpty());
+    }
+
+    // The number columns are as wide as their widest texts; the progress shows
+    // bytes in the unit the total reads best in.
+    void numberColumnsAndProgressUnits()
+    {
+        Browser b;
+        RbfSpec rbf;
+        rbf.entries = {{.name = "x\\y.txt", .crc = 123456789, .compr = 3, .uncompr = 9}};
+        b->OpenFile(b.Write("sv1.big", BuildRbf(rbf)));
+        const int crc = static_cast<int>(DetailsColumn::Crc);
+        const QString text = b.Cell("x\\y.txt", DetailsColumn::Crc);
+        QVERIFY(b->treeView()->columnWidth(crc) > b->treeView()->fontMetrics().horizontalAdvance(text));
+
+        b->OpenFile(b.Write("mixed.sga", Mixed()));
+        QStringList labels;
+        b->jobProgressHook = [&](const JobProgress&) {
+            if (b->jobDialog() != nullptr) {
+                labels << b->jobDialog()->labelText();
+            }
+        };
+        b->destinationChooser = [&b](const QString&) { return QString::fromStdString(b.dir.File("out")); };
+        b->extractToAction()->trigger();
+        QVERIFY(!labels.isEmpty());
+        QVERIFY2(labels.last().contains(" of 7.0 KB"), qPrintable(labels.last()));
     }
 
     // The window's commands keep their keys while the filter box has the focus.

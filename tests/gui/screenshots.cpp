@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QTimer>
 
 #include <filesystem>
@@ -72,6 +74,40 @@ int main(int argc, char** argv)
 
     window.mnuHelpAbout_Click();
     Save(window.aboutDialog(), out + "/5-about.png");
+    window.aboutDialog()->close();
+
+    // The filter: a selected file it hides, the selection back once cleared, and no match.
+    script.answers.push_back((work / "sample.sga").string());
+    window.ToolbarClick("OpenSGA");
+    const CatalogueTree& tree = window.frm().tree();
+    for (int node = 1; node <= static_cast<int>(tree.Count()); ++node) {
+        if (tree.Node(node).text == "readme.txt") {
+            window.treeView()->setCurrentIndex(window.proxy()->IndexOfNode(node));
+        }
+    }
+    window.filterBox()->setText("town");
+    window.ToolbarClick("SaveSelected");
+    Save(&window, out + "/6-filter-hides-the-selection.png");
+    window.filterBox()->clear();
+    Save(&window, out + "/7-filter-cleared.png");
+    window.filterBox()->setText("no such name");
+    Save(&window, out + "/8-no-matches.png");
+    window.filterBox()->clear();
+
+    // Extract To's progress, in the unit of its total.
+    window.destinationChooser = [&work](const QString&) {
+        return QString::fromStdString((work / "to").string());
+    };
+    bool saved = false;
+    window.jobProgressHook = [&](const JobProgress& now) {
+        if (!saved && now.files > 0 && window.jobDialog() != nullptr) {
+            window.jobDialog()->show();
+            Save(window.jobDialog(), out + "/9-extract-to-progress.png");
+            saved = true;
+        }
+    };
+    window.treeView()->clearSelection(); // the whole archive
+    window.ExtractTo();
     std::filesystem::remove_all(work);
     return messages == 0 ? 0 : 1;
 }

@@ -102,6 +102,40 @@ TEST(OutputTree, ALinkDeepOnTheWayIsRefused)
     EXPECT_TRUE(Names(outside.path()).empty());
 }
 
+// Folders the folder pass made are kept open for their files: a folder
+// entered again after its files (closed by then) is walked to again, and a
+// kept folder swapped for a link meanwhile takes its files where it went,
+// never through the link.
+TEST(OutputTree, FoldersKeptFromTheFolderPassServeTheirFilesOnly)
+{
+    TempDir dir;
+    TempDir outside;
+    OutputTree out;
+    std::string error;
+    ASSERT_TRUE(out.Open(dir.path(), error)) << error;
+    {
+        OutputTree::FolderPass pass(out);
+        for (const char* folder : {"a", "a/b", "c", "d"}) {
+            ASSERT_EQ(out.MakeFolder(folder), OutputTree::Make::Made) << folder;
+        }
+        EXPECT_EQ(out.MakeFolder("a/b"), OutputTree::Make::Existed);
+    }
+    fs::rename(dir.path() / "d", dir.path() / "moved");
+    fs::create_directory_symlink(outside.path(), dir.path() / "d");
+    int written = 0;
+    for (const char* folder : {"a/b", "c", "a/b", "d"}) {
+        ASSERT_EQ(out.Enter(folder, error), OutputTree::Reach::Done) << folder << ": " << error;
+        ASSERT_TRUE(out.WriteFile(std::to_string(++written) + ".txt", "x", 1, error)) << error;
+    }
+    EXPECT_EQ(Names(dir.path() / "a" / "b").size(), 2u);
+    EXPECT_EQ(Names(dir.path() / "c").size(), 1u);
+    EXPECT_EQ(Names(dir.path() / "moved").size(), 1u);
+    EXPECT_TRUE(Names(outside.path()).empty());
+    EXPECT_EQ(out.Enter("d", error), OutputTree::Reach::Done); // kept until left
+    EXPECT_EQ(out.Enter("c", error), OutputTree::Reach::Done);
+    EXPECT_EQ(out.Enter("d", error), OutputTree::Reach::Link); // walked to now
+}
+
 // A file written ahead is made in the folder it will be named in, so it
 // takes that folder's group (a setgid folder) and default ACL, as a file
 // made there by name does; never the output root's.

@@ -470,3 +470,88 @@ TEST_F(Fixture, ExtractToAsksBeforeReplacingAFile)
     EXPECT_EQ(asked, std::vector<std::string>{"readme.txt"});
     EXPECT_EQ(ReadBytes((chosen / "readme.txt").string()), "mine");
 }
+
+// What a command acts on is what the user sees: Save Selected does not save
+// the tree's selected file while the filter hides it, and a filter that keeps
+// nothing says so in the list.
+TEST_F(Fixture, CommandsActOnlyOnWhatTheFilterShows)
+{
+    EXPECT_FALSE(window.CommandEnabled(kCmdOpenOutput)); // no archive, nothing written: no folder of ours
+    OpenThroughButton(3, "sample.sga");
+    EXPECT_TRUE(window.CommandEnabled(kCmdOpenOutput));
+    const int readme = NodeByText("readme.txt");
+    SelectInTree(readme);
+    ASSERT_EQ(window.frm().tree().SelectedIndex(), readme);
+
+    SetWindowTextW(window.filterBox(), L"index");
+    EXPECT_EQ(window.ItemOfNode(readme), nullptr);
+    Command(kButtonBase + 5); // Save Selected
+    EXPECT_FALSE(fs::exists(dir.path() / "data" / "readme.txt"));
+    EXPECT_EQ(LastLine(Text(window.logBox())), L"No file is selected: choose a file in the tree first");
+    EXPECT_EQ(window.ListEmptyText(), L"");
+
+    SetWindowTextW(window.filterBox(), L"nothing holds this");
+    EXPECT_TRUE(window.ListedNodes().empty());
+    EXPECT_EQ(window.ListEmptyText(), L"No matches");
+
+    // Cleared, the selection shows again, and is what Save Selected saves.
+    Key(window.filterBox(), VK_ESCAPE);
+    EXPECT_EQ(window.ListEmptyText(), L"");
+    EXPECT_EQ(SendMessageW(window.treeView(), TVM_GETNEXTITEM, TVGN_CARET, 0),
+              reinterpret_cast<LRESULT>(window.ItemOfNode(readme)));
+    Command(kButtonBase + 5);
+    EXPECT_TRUE(fs::exists(dir.path() / "data" / "readme.txt"));
+}
+
+// The number columns are as wide as their widest texts; the progress counts
+// bytes in the unit the total reads best in.
+TEST_F(Fixture, NumberColumnsFitTheirTextsAndProgressUsesTheTotalsUnit)
+{
+    RbfSpec rbf;
+    rbf.entries = {{.name = "x\\y.txt", .crc = -1234567890, .compr = 3, .uncompr = 9}};
+    WriteBytes(dir.File("wide.big"), BuildRbf(rbf));
+    OpenThroughButton(3, "sample.sga"); // an SGA catalogue first: its offsets are narrower
+    OpenThroughButton(1, "wide.big");
+    SelectInTree(NodeByText("x"));
+    const HWND list = window.detailsList();
+    const std::vector<std::wstring> crcs = ListColumn(list, 4);
+    ASSERT_EQ(crcs.size(), 1u);
+    const HDC dc = GetDC(list);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, crcs[0].c_str(), static_cast<int>(crcs[0].size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    EXPECT_GT(SendMessageW(list, LVM_GETCOLUMNWIDTH, 4, 0), size.cx + 8) << crcs[0];
+
+    JobProgress now;
+    now.files = 1;
+    now.totalFiles = 3;
+    now.bytes = 59;
+    now.totalBytes = 7073;
+    EXPECT_EQ(JobDialog::ProgressText(now).substr(0, 29), L"1 of 3 files, 0.1 of 7.1 KB\r\n");
+}
+
+// A resize draws the details list again whole, not only what the move
+// uncovers (reported after a resize under Xvfb; Wine does this itself too).
+TEST_F(Fixture, AResizeRepaintsTheDetailsList)
+{
+    OpenThroughButton(3, "sample.sga");
+    ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
+    UpdateWindow(window.hwnd());
+    const HWND list = window.detailsList();
+    ValidateRect(list, nullptr);
+    RECT frame{};
+    GetWindowRect(window.hwnd(), &frame);
+    SetWindowPos(window.hwnd(), nullptr, 0, 0, frame.right - frame.left + 120, frame.bottom - frame.top + 60,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    RECT client{};
+    GetClientRect(list, &client);
+    RECT dirty{};
+    EXPECT_TRUE(GetUpdateRect(list, &dirty, FALSE));
+    EXPECT_LE(dirty.left, client.left); // the whole client area waits for its paint
+    EXPECT_LE(dirty.top, client.top);
+    EXPECT_GE(dirty.right, client.right);
+    EXPECT_GE(dirty.bottom, client.bottom);
+    ShowWindow(window.hwnd(), SW_HIDE);
+}

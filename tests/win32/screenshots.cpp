@@ -149,6 +149,9 @@ int wmain(int argc, wchar_t** argv)
     shots.Take("05-filtered", window.hwnd());
     SetWindowTextW(window.filterBox(), L"");
     shots.Take("06-filter-cleared", window.hwnd());
+    SetWindowTextW(window.filterBox(), L"no such name");
+    shots.Take("06a-no-matches", window.hwnd());
+    SetWindowTextW(window.filterBox(), L"");
 
     // Extract To, caught at its first progress report.
     const fs::path destination = work / "chosen";

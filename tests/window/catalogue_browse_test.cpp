@@ -236,3 +236,54 @@ TEST(DragExtract, FoldersAndFilesOnceEachUnderTheirTreeNames)
     EXPECT_TRUE(stopped.cancelled);
     EXPECT_EQ(stopped.written, 1);
 }
+
+// What a command acts on is what the filter shows; a filter that keeps
+// nothing says so.
+TEST(CatalogueFilter, CommandsActOnlyOnWhatTheFilterShows)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(MixedSga())), LoadOutcome::Loaded);
+    CatalogueFilter f;
+    f.Index(w.frm.tree());
+    const int readme = w.frm.tree().IndexOfKey("n-1\\f0");
+    const int town = w.frm.tree().IndexOfKey("n0\\f1");
+    const std::vector<char> kept = f.Keep("town");
+    EXPECT_EQ(ShownNodes({readme, town}, kept), std::vector<int>{town});
+    EXPECT_EQ(ShownNodes({readme}, kept), std::vector<int>{});
+    EXPECT_EQ(ShownNodes({readme, town}, {}), (std::vector<int>{readme, town})); // no filter
+    EXPECT_FALSE(ShownByFilter(0, kept));
+
+    EXPECT_EQ(FilterEmptyText(kept), "");
+    EXPECT_EQ(FilterEmptyText({}), "");
+    EXPECT_EQ(FilterEmptyText(f.Keep("nothing")), "No matches");
+    EXPECT_EQ(FilterEmptyText(std::vector<char>(1, 0)), "No matches"); // an empty catalogue, filtered
+}
+
+// The widest text of a column over the whole catalogue, as the views show it:
+// a face sizes the column once per load.
+TEST(CatalogueDetails, WidestTextOfAColumn)
+{
+    TestWindow w;
+    RbfSpec recipe;
+    recipe.entries = {{.name = "x\\y.txt", .crc = -123456, .compr = 10, .uncompr = 40},
+                      {.name = "x\\z.txt", .crc = 5, .compr = 1234567, .uncompr = -7},
+                      {.name = "top.dat", .crc = 1, .compr = 1, .uncompr = 1}};
+    ASSERT_EQ(w.Open(BuildRbf(recipe), "a.big"), LoadOutcome::Loaded);
+    CatalogueDetails d;
+    d.Build(w.frm);
+    EXPECT_EQ(d.WidestText(DetailsColumn::Crc, ",", "."), "-12,3456");
+    EXPECT_EQ(d.WidestText(DetailsColumn::Packed, ",", "."), "1.234.578"); // the root's total
+    EXPECT_EQ(d.WidestText(DetailsColumn::Offset, ",", "."), "");
+    EXPECT_EQ(d.WidestText(DetailsColumn::Name, ",", "."), "");
+
+    ASSERT_EQ(w.Open(BuildSga(MixedSga())), LoadOutcome::Loaded);
+    d.Build(w.frm);
+    std::string longest;
+    for (int node = 1; node <= static_cast<int>(w.frm.tree().Count()); ++node) {
+        const std::string text = d.Text(node, DetailsColumn::Offset, ",", ".");
+        longest = text.size() > longest.size() ? text : longest;
+    }
+    EXPECT_FALSE(longest.empty());
+    EXPECT_EQ(d.WidestText(DetailsColumn::Offset, ",", "."), longest);
+    EXPECT_EQ(d.WidestText(DetailsColumn::Size, ",", "."), "4.004"); // the root's total
+}
