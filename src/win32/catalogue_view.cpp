@@ -156,12 +156,16 @@ void MainWindow::ApplyFilter()
     }
     // The list follows the tree's selection, which the fill kept; the list's
     // focused row (the core's selected node) stays while it is listed. What
-    // Save Selected takes is then what is seen: that row, else the tree's node.
+    // Save Selected takes is then what is seen: that row, else the tree's node
+    // when it is the user's own (a node the filter hides stays the core's, and
+    // the commands refuse it).
     const int treeNode = tree_.SelectedNode();
     const int row = tree.SelectedIndex();
     ShowFolderOf(treeNode, Kept(row) ? row : 0);
-    if (const int focused = list_.FocusedNode(); focused != 0 || treeNode != 0) {
-        frm_.tree().Select(focused != 0 ? focused : treeNode);
+    if (const int focused = list_.FocusedNode(); focused != 0) {
+        frm_.tree().Select(focused);
+    } else if (treeNode != 0 && tree_.SelectionIsTheUsers()) {
+        frm_.tree().Select(treeNode);
     }
     list_.SetEmptyText(HostWide(FilterEmptyText(kept_)));
 }

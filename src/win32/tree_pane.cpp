@@ -182,6 +182,25 @@ void TreePane::OnGetDispInfo(NMTVDISPINFOW& info) const
     lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
 }
 
+LRESULT TreePane::OnCustomDraw(NMTVCUSTOMDRAW& draw) const
+{
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        return GetFocus() == hwnd_ ? CDRF_DODEFAULT : CDRF_NOTIFYITEMDRAW;
+    }
+    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && (draw.nmcd.uItemState & CDIS_SELECTED) &&
+        GetFocus() != hwnd_) {
+        // A third of the way from the window's colour to the selection's.
+        const COLORREF window = GetSysColor(COLOR_WINDOW);
+        const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+        const auto mix = [](int a, int b) { return static_cast<BYTE>((2 * a + b) / 3); };
+        draw.clrTextBk =
+            RGB(mix(GetRValue(window), GetRValue(highlight)), mix(GetGValue(window), GetGValue(highlight)),
+                mix(GetBValue(window), GetBValue(highlight)));
+        draw.clrText = GetSysColor(COLOR_WINDOWTEXT);
+    }
+    return CDRF_DODEFAULT;
+}
+
 bool TreePane::Kept(int node) const
 {
     return !kept_ ||

@@ -45,6 +45,8 @@ class TreePane {
     // node the user selected stays selected and in view while it is kept,
     // else its nearest kept folder; a fill without a filter brings it back.
     void Fill(const CatalogueTree& tree, const std::vector<char>* kept = nullptr, bool openAll = false);
+    // True when the selection is the node the user selected, not a folder above it that stands in for it.
+    bool SelectionIsTheUsers() const { return shownSelection_ == wanted_; }
     // True while a fill or clear changes the items (their notifications are not the user's).
     bool Updating() const { return updating_; }
     // True while some items' later children wait for the message loop; Finish inserts them now.
@@ -63,6 +65,9 @@ class TreePane {
     void OnExpanded(int node, bool open);
     // The text of an item, asked for when it is shown.
     void OnGetDispInfo(NMTVDISPINFOW& info) const;
+    // Draws the selection plainly while the tree view has no focus (the
+    // tree view's own grey for it is hardly to be seen on white).
+    LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw) const;
 
   private:
     static void CALLBACK RestTimer(HWND, UINT, UINT_PTR self, DWORD);

@@ -184,6 +184,18 @@ TEST_F(Fixture, FilteringKeepsTheTreesSelection)
     EXPECT_EQ(window.frm().tree().SelectedIndex(), NodeByText("maps")); // "town" is not shown
     SetWindowTextW(window.filterBox(), L"*.T?T*");
     EXPECT_EQ(selected(), window.ItemOfNode(NodeByText("maps")));
+    // With the keyboard elsewhere, the selection is drawn in a colour that can be seen on the window's.
+    NMTVCUSTOMDRAW draw{};
+    draw.nmcd.hdr = {tree, static_cast<UINT_PTR>(GetDlgCtrlID(tree)), static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    EXPECT_EQ(SendMessageW(window.hwnd(), WM_NOTIFY, draw.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&draw)),
+              CDRF_NOTIFYITEMDRAW);
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.uItemState = CDIS_SELECTED;
+    draw.clrTextBk = GetSysColor(COLOR_BTNFACE);
+    SendMessageW(window.hwnd(), WM_NOTIFY, draw.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&draw));
+    EXPECT_NE(draw.clrTextBk, GetSysColor(COLOR_BTNFACE));
+    EXPECT_NE(draw.clrTextBk, GetSysColor(COLOR_WINDOW));
 
     // "art" holds no match: its folder above is selected, and "art" comes back with the filter's end.
     Key(window.filterBox(), VK_ESCAPE);
