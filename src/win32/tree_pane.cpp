@@ -272,9 +272,8 @@ void TreePane::InsertChildren(int node, std::size_t limit)
     if (!tree_ || at == 0 || at >= childrenInserted_.size() || childrenInserted_[at] == All || !items_[at]) {
         return;
     }
-    // In the catalogue's order, each after the one before it; some may be there already (ShowNode). Past
-    // the last of those, each goes last: the tree view checks an item to insert after by a search
-    // through all of its items.
+    // In the catalogue's order, each after the one before it; some may be there already (ShowNode).
+    // Past the last of those, each simply goes last.
     const std::vector<int>& children = tree_->Node(node).children;
     std::size_t end = children.size();
     while (end > 0 && !items_[static_cast<std::size_t>(children[end - 1])]) {
