@@ -69,8 +69,9 @@ std::vector<int> MainWindow::RowsOf(int folder) const
 }
 
 // The list shows a folder's files and folders: the node's own when it is a
-// folder, its parent's (with the node selected) when it is a file.
-void MainWindow::ShowFolderOf(int node)
+// folder, its parent's (with the node selected) when it is a file; `row`, when
+// it is listed, is selected.
+void MainWindow::ShowFolderOf(int node, int row)
 {
     const CatalogueTree& tree = frm_.tree();
     const bool valid = node >= 1 && static_cast<std::size_t>(node) <= tree.Count();
@@ -78,10 +79,19 @@ void MainWindow::ShowFolderOf(int node)
     const int folder = !valid ? 0 : file ? tree.Node(node).parent : node;
     std::vector<int> rows = RowsOf(folder);
     order_.Sort(rows, details_, frm_.CatalogueFormat == ArchiveFormat::Rbf);
-    // Widths first, while the list is empty: a width set over thousands of rows lays them all out.
+    // With its drawing off, the list lays itself out once for the count, the widths and the selection,
+    // not at each of them. Widths first, while it is empty: a width set over thousands of rows lays them
+    // all out.
+    const HWND list = list_.hwnd();
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     list_.SetRows({});
     SizeNameColumn(rows);
-    list_.SetRows(std::move(rows), file ? node : 0);
+    list_.SetRows(std::move(rows), file ? node : row);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    if (const auto focused = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
+        focused >= 0) {
+        SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(focused), FALSE);
+    }
     listedFolder_ = folder;
 }
 
@@ -144,8 +154,19 @@ void MainWindow::ApplyFilter()
         const auto shown = static_cast<std::size_t>(std::count(kept_.begin() + 1, kept_.end(), 1));
         tree_.Fill(tree, &kept_, shown <= kOpenAllMatches);
     }
-    const int selected = tree.SelectedIndex();
-    ShowFolderOf(Kept(selected) ? selected : listedFolder_ != 0 && Kept(listedFolder_) ? listedFolder_ : 0);
+    // The list follows the tree's selection, which the fill kept; the list's
+    // focused row (the core's selected node) stays while it is listed. What
+    // Save Selected takes is then what is seen: that row, else the tree's node
+    // when it is the user's own (a node the filter hides stays the core's, and
+    // the commands refuse it).
+    const int treeNode = tree_.SelectedNode();
+    const int row = tree.SelectedIndex();
+    ShowFolderOf(treeNode, Kept(row) ? row : 0);
+    if (const int focused = list_.FocusedNode(); focused != 0) {
+        frm_.tree().Select(focused);
+    } else if (treeNode != 0 && tree_.SelectionIsTheUsers()) {
+        frm_.tree().Select(treeNode);
+    }
     list_.SetEmptyText(HostWide(FilterEmptyText(kept_)));
 }
 

@@ -14,6 +14,9 @@ LRESULT MainWindow::OnTreeNotify(const NMHDR& header)
     case TVN_GETDISPINFOW:
         tree_.OnGetDispInfo(const_cast<NMTVDISPINFOW&>(reinterpret_cast<const NMTVDISPINFOW&>(header)));
         break;
+    case NM_CUSTOMDRAW:
+        return tree_.OnCustomDraw(
+            const_cast<NMTVCUSTOMDRAW&>(reinterpret_cast<const NMTVCUSTOMDRAW&>(header)));
     case TVN_ITEMEXPANDINGW:
         if (change.action == TVE_EXPAND) {
             tree_.OnExpanding(static_cast<int>(change.itemNew.lParam));

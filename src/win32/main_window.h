@@ -95,6 +95,8 @@ class MainWindow : public BatchedWidgets {
     // The tree item that shows the catalogue node (1-based), or nullptr while
     // it has not been inserted (its parent was never expanded).
     HTREEITEM ItemOfNode(int node) const { return tree_.ItemOfNode(node); }
+    // True while the tree's later items wait for the message loop (they come after painting).
+    bool TreeFilling() const { return tree_.Filling(); }
     // The nodes the details list shows, in its order.
     const std::vector<int>& ListedNodes() const { return list_.Rows(); }
     // What the details list says while it has no row ("No matches" under a filter).
@@ -145,7 +147,7 @@ class MainWindow : public BatchedWidgets {
     RECT SplitterBar() const;
 
     // catalogue_view.cpp
-    void ShowFolderOf(int node);
+    void ShowFolderOf(int node, int row = 0);
     void ApplyFilter();
     std::vector<int> RowsOf(int folder) const;
     void SizeNameColumn(const std::vector<int>& rows);

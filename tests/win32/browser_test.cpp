@@ -5,6 +5,9 @@
 
 #include "platform/text_encoding.h"
 #include "win32/dialogs.h"
+#include "win32/text.h"
+
+#include <cstring>
 
 using namespace archive;
 using namespace archive::win32;
@@ -158,6 +161,141 @@ TEST_F(Fixture, TheFilterKeepsTheMatchesAndClearingItBringsBackWhatWasOpen)
     };
     Key(window.filterBox(), 'E', true);
     EXPECT_EQ(asked, 1);
+}
+
+// While filtering, the tree keeps the node the user selected (the list's
+// focused row moves the core's selection, not the tree's): selected while it
+// is kept, else its nearest kept folder, and again once the filter is cleared;
+// the list follows the tree.
+TEST_F(Fixture, FilteringKeepsTheTreesSelection)
+{
+    OpenThroughButton(3, "sample.sga");
+    const HWND tree = window.treeView();
+    const auto selected = [&] {
+        return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    };
+    SelectInTree(NodeByText("maps"));
+    SelectRows({L"town"}); // the core's selected node: Save Selected's
+    ASSERT_EQ(window.frm().tree().SelectedIndex(), NodeByText("town"));
+
+    SetWindowTextW(window.filterBox(), L"*.T?T");
+    EXPECT_EQ(selected(), window.ItemOfNode(NodeByText("maps")));
+    EXPECT_EQ(ListColumn(window.detailsList(), 0), (Texts{L"index.txt"}));
+    EXPECT_EQ(window.frm().tree().SelectedIndex(), NodeByText("maps")); // "town" is not shown
+    SetWindowTextW(window.filterBox(), L"*.T?T*");
+    EXPECT_EQ(selected(), window.ItemOfNode(NodeByText("maps")));
+    // With the keyboard elsewhere, the selection is drawn in a colour that can be seen on the window's.
+    NMTVCUSTOMDRAW draw{};
+    draw.nmcd.hdr = {tree, static_cast<UINT_PTR>(GetDlgCtrlID(tree)), static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    EXPECT_EQ(SendMessageW(window.hwnd(), WM_NOTIFY, draw.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&draw)),
+              CDRF_NOTIFYITEMDRAW);
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.uItemState = CDIS_SELECTED;
+    draw.clrTextBk = GetSysColor(COLOR_BTNFACE);
+    SendMessageW(window.hwnd(), WM_NOTIFY, draw.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&draw));
+    EXPECT_NE(draw.clrTextBk, GetSysColor(COLOR_BTNFACE));
+    EXPECT_NE(draw.clrTextBk, GetSysColor(COLOR_WINDOW));
+
+    // "art" holds no match: its folder above is selected, and "art" comes back with the filter's end.
+    Key(window.filterBox(), VK_ESCAPE);
+    EXPECT_EQ(selected(), window.ItemOfNode(NodeByText("maps")));
+    SelectInTree(NodeByText("art"));
+    SetWindowTextW(window.filterBox(), L"index");
+    EXPECT_EQ(selected(), Root(tree));
+    EXPECT_EQ(ListColumn(window.detailsList(), 0), (Texts{L"maps"}));
+    Key(window.filterBox(), VK_ESCAPE);
+    EXPECT_EQ(selected(), window.ItemOfNode(NodeByText("art")));
+    EXPECT_EQ(ListColumn(window.detailsList(), 0), (Texts{L"logo.tga"}));
+
+    // A file the list made the core's selection stays selected in the list while it matches.
+    SelectInTree(NodeByText("maps"));
+    SelectRows({L"index.txt"});
+    SetWindowTextW(window.filterBox(), L"*.txt");
+    EXPECT_EQ(selected(), window.ItemOfNode(NodeByText("maps")));
+    const auto focused =
+        SendMessageW(window.detailsList(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
+    EXPECT_EQ(ListColumn(window.detailsList(), 0).at(static_cast<std::size_t>(focused)), L"index.txt");
+}
+
+namespace {
+
+// Lets the window's messages run until the tree has every item it waits for.
+void LetTheTreeFill(const MainWindow& window)
+{
+    for (int turn = 0; turn < 200 && window.TreeFilling(); ++turn) {
+        MSG message;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+std::string Numbered(int i)
+{
+    std::string name = std::to_string(i);
+    return "folder" + std::string(4 - name.size(), '0') + name;
+}
+
+bool InView(HWND tree, HTREEITEM item)
+{
+    RECT rect{}; // holds the item on the way in
+    std::memcpy(&rect, &item, sizeof item);
+    return SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)) != 0;
+}
+
+} // namespace
+
+// A folder of more children than the tree shows at first: the rest come on
+// the next turn of the message loop, in the catalogue's order around one the
+// user went to meanwhile, which stays selected and in view, filtered too.
+TEST_F(Fixture, ALargeFolderGetsItsLaterItemsAfterPaintingInOrder)
+{
+    const int count = static_cast<int>(TreePane::kFirstChildren) + 250;
+    std::vector<SgaLayoutDir> layout{{"", {{.name = "readme.txt", .content = "x"}}}};
+    Texts all;
+    for (int i = 0; i < count; ++i) {
+        layout.push_back({Numbered(i), {}});
+        all.push_back(HostWide(Numbered(i)));
+    }
+    all.push_back(L"readme.txt");
+    WriteBytes(dir.File("many.sga"), BuildSga(SgaFromLayout(layout)));
+    OpenThroughButton(3, "many.sga");
+    const HWND tree = window.treeView();
+    const HWND list = window.detailsList();
+    const auto selected = [&] {
+        return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    };
+    EXPECT_TRUE(window.TreeFilling());
+    EXPECT_EQ(Children(tree, Root(tree)).size(), TreePane::kFirstChildren);
+    EXPECT_EQ(ListColumn(list, 0), all); // the list has every row at once
+
+    // Into a folder the tree has not inserted yet, from the list.
+    const int late = NodeByText(Numbered(count - 10));
+    SelectRows({HostWide(Numbered(count - 10))});
+    Key(list, VK_RETURN);
+    ASSERT_NE(window.ItemOfNode(late), nullptr);
+    EXPECT_EQ(selected(), window.ItemOfNode(late));
+    LetTheTreeFill(window);
+    EXPECT_FALSE(window.TreeFilling());
+    EXPECT_EQ(Children(tree, Root(tree)), all);
+    EXPECT_EQ(selected(), window.ItemOfNode(late));
+    EXPECT_TRUE(InView(tree, selected()));
+
+    // Filtered: still selected and in view, before and after the rest of the tree comes.
+    SetWindowTextW(window.filterBox(), L"folder*");
+    EXPECT_EQ(selected(), window.ItemOfNode(late));
+    EXPECT_TRUE(InView(tree, selected()));
+    LetTheTreeFill(window);
+    EXPECT_EQ(Children(tree, Root(tree)).size(), static_cast<std::size_t>(count));
+    EXPECT_EQ(selected(), window.ItemOfNode(late));
+    EXPECT_TRUE(InView(tree, selected()));
+    Key(window.filterBox(), VK_ESCAPE);
+    LetTheTreeFill(window);
+    EXPECT_EQ(selected(), window.ItemOfNode(late));
+    EXPECT_TRUE(InView(tree, selected()));
 }
 
 // Extract To writes what is selected into the folder chosen, under a
