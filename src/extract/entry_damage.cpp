@@ -11,7 +11,7 @@ EntryFacts EntryFacts::Of(const FetchedEntry& entry)
             .compressed = entry.compressed,
             .status = entry.status,
             .refused = entry.refused,
-            .produced = static_cast<std::int64_t>(entry.buffer.size())};
+            .produced = static_cast<std::int64_t>(entry.Size())};
 }
 
 EntryDamage JudgeEntry(const EntryFacts& facts, std::int32_t expandedSize)

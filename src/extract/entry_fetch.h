@@ -30,6 +30,9 @@ struct FetchedEntry {
     std::int32_t status = 0; // zlib's, when compressed
     std::string refused;     // why the compression class refused the input, if it did
     PreparedFile prepared;   // the buffer's bytes already written under no name, if they were
+    // The entry's bytes: in `buffer`, or only in `prepared` once that holds
+    // them (the buffer is then given up on the fetching thread).
+    std::size_t Size() const { return buffer.empty() ? prepared.Size() : buffer.size(); }
 };
 
 // Reads the stored bytes of `file` at `position` as far as the archive holds

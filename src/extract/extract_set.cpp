@@ -124,7 +124,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         switch (x.WriteEntry(planned[i].target, entry, damage, file.path, x.RootText() + file.path)) {
         case Extractor::Outcome::Written:
             ++report.written;
-            report.bytesWritten += static_cast<std::int64_t>(entry.buffer.size());
+            report.bytesWritten += static_cast<std::int64_t>(entry.Size());
             break;
         case Extractor::Outcome::Salvaged:
             report.failed.push_back({file.path, damage.reason + "; written as far as it went"});

@@ -219,8 +219,8 @@ bool Extractor::Write(const std::filesystem::path& mapped, FetchedEntry& entry, 
     case OutputTree::Reach::Failed:
         return WriteFailed(shown, error);
     }
-    if (!out_.WriteFile(mapped.filename(), entry.buffer.data(), entry.buffer.size(), error,
-                        &entry.prepared)) {
+    if (!out_.WriteFile(mapped.filename(), entry.buffer.empty() ? nullptr : entry.buffer.data(), entry.Size(),
+                        error, &entry.prepared)) {
         return WriteFailed(shown, error);
     }
     return true;
@@ -267,7 +267,7 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
         }
         EntryError(path + " " + damage.reason + "; written as far as it " +
                    (entry.compressed ? "inflated (" : "was read (") +
-                   ShownBytes(static_cast<std::int64_t>(entry.buffer.size())) + ")");
+                   ShownBytes(static_cast<std::int64_t>(entry.Size())) + ")");
         return Outcome::Salvaged;
     case EntryDamage::Kind::Sound:
         break;
@@ -278,7 +278,7 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
         if (forAll_) {
             answer = *forAll_;
         } else {
-            answer = ask_({path, rootHost_ / mapped, static_cast<std::int64_t>(entry.buffer.size())});
+            answer = ask_({path, rootHost_ / mapped, static_cast<std::int64_t>(entry.Size())});
             if (answer.forAll) {
                 forAll_ = answer;
             }
@@ -321,6 +321,12 @@ EntryPrefetcher::Prepare Extractor::Preparer() const
 {
     return [this](const EntryPrefetcher::Job& job, FetchedEntry& entry) {
         entry.prepared = out_.Prepare(job.folder, entry.buffer.data(), entry.buffer.size());
+        if (entry.prepared.Valid()) {
+            // The file holds the bytes now: freed here, the thread's next
+            // entry gets the same memory back while it is still in its cache,
+            // and what waits for the writer costs no memory.
+            entry.buffer.Clear();
+        }
     };
 }
 

@@ -25,24 +25,31 @@ class PreparedFile {
   public:
     PreparedFile() = default;
     ~PreparedFile() { Close(); }
-    PreparedFile(PreparedFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    PreparedFile(PreparedFile&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1)), size_(std::exchange(other.size_, 0))
+    {
+    }
     PreparedFile& operator=(PreparedFile&& other) noexcept
     {
         if (this != &other) {
             Close();
             fd_ = std::exchange(other.fd_, -1);
+            size_ = std::exchange(other.size_, 0);
         }
         return *this;
     }
     PreparedFile(const PreparedFile&) = delete;
     PreparedFile& operator=(const PreparedFile&) = delete;
     bool Valid() const { return fd_ >= 0; }
+    // The bytes written into it; still known once it is closed.
+    std::size_t Size() const { return size_; }
     void Close();
 
   private:
     friend class OutputTree;
     explicit PreparedFile(int fd) : fd_(fd) {}
     int fd_ = -1;
+    std::size_t size_ = 0;
 };
 
 // Writes below one folder, the output root, and never outside it. Every
@@ -91,7 +98,8 @@ class OutputTree {
     // A `prepared` file holding those bytes is named instead where it can be,
     // and stays open for its owner to close (closing costs the caller's
     // thread a system call); where it cannot, the bytes are written here as
-    // usual and it is closed.
+    // usual and it is closed. With a prepared file `data` may be null: the
+    // bytes are then read back from it when they must be written again.
     bool WriteFile(const std::filesystem::path& name, const void* data, std::size_t size, std::string& error,
                    PreparedFile* prepared = nullptr);
     // Writes `size` bytes into a file of no name yet, made in the folder

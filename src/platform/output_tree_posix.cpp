@@ -56,6 +56,27 @@ bool WriteAll(int fd, const void* data, std::size_t size)
     return true;
 }
 
+// The first `size` bytes of the open file `fd`.
+bool ReadAllAt(int fd, std::vector<char>& bytes, std::size_t size)
+{
+    bytes.resize(size);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = pread(fd, bytes.data() + done, size - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            if (got == 0) {
+                errno = EIO; // shorter than what was written into it
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
 class Descriptor {
   public:
     explicit Descriptor(int fd) : fd_(fd) {}
@@ -375,7 +396,9 @@ int OutputTree::FolderToPrepareIn(const std::filesystem::path& folder) const
 
 int OutputTree::MakeUnnamedIn(const std::filesystem::path& folder) const
 {
-    constexpr int kFileFlags = O_TMPFILE | O_WRONLY | O_CLOEXEC;
+    // Read and write: the bytes can be read back should the file have to be
+    // written again under a temporary name.
+    constexpr int kFileFlags = O_TMPFILE | O_RDWR | O_CLOEXEC;
 #if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
     // A folder this thread has not met lately is not opened for one or two
     // files: the file is made in it by one call that walks from the root,
@@ -447,6 +470,7 @@ PreparedFile OutputTree::Prepare(const std::filesystem::path& folder, const void
     if (!WriteAll(file.fd_, data, size)) {
         return {};
     }
+    file.size_ = size;
     return file;
 #else
     (void)folder;
@@ -468,11 +492,20 @@ bool OutputTree::WriteFile(const std::filesystem::path& name, const void* data, 
                            std::string& error, PreparedFile* prepared)
 {
 #ifdef O_TMPFILE
+    std::vector<char> readBack; // the prepared file's bytes, when its owner kept none
     if (prepared != nullptr && prepared->Valid()) {
         std::string ignored;
         const Link linked = LinkIn(prepared->fd_, name, ignored);
         if (linked == Link::Done) {
             return true; // its owner closes it
+        }
+        if (data == nullptr && size > 0) {
+            if (!ReadAllAt(prepared->fd_, readBack, size)) {
+                error = ErrnoText(errno);
+                prepared->Close();
+                return false;
+            }
+            data = readBack.data();
         }
         prepared->Close();
         if (linked == Link::Unavailable) {

@@ -77,6 +77,37 @@ TEST(OutputTree, PreparedFilesAreNamedInTurnAndLeaveNothingBehind)
 }
 
 #ifndef _WIN32
+// An entry written ahead keeps its bytes only in its unnamed file. Where that
+// file cannot be named (here: on another file system), the bytes are read
+// back from it and written under the name all the same.
+TEST(OutputTree, APreparedFileThatCannotBeNamedIsWrittenFromItsOwnBytes)
+{
+    TempDir disk;
+    TempDir memory = TempDir::InMemory();
+    struct stat a {};
+    struct stat b {};
+    if (stat(disk.path().c_str(), &a) != 0 || stat(memory.path().c_str(), &b) != 0 || a.st_dev == b.st_dev) {
+        GTEST_SKIP() << "needs two file systems";
+    }
+    OutputTree from;
+    OutputTree to;
+    std::string error;
+    ASSERT_TRUE(from.Open(memory.path(), error)) << error;
+    ASSERT_TRUE(to.Open(disk.path(), error)) << error;
+    PreparedFile prepared = from.Prepare({}, "kept only here", 14);
+    if (!prepared.Valid()) {
+        GTEST_SKIP() << "no unnamed files here";
+    }
+    EXPECT_EQ(prepared.Size(), 14u);
+    ASSERT_TRUE(to.WriteFile("x.txt", nullptr, 14, error, &prepared)) << error;
+    EXPECT_FALSE(prepared.Valid());
+    EXPECT_EQ(Content(disk.path() / "x.txt"), "kept only here");
+    EXPECT_EQ(Names(disk.path()), (std::set<std::string>{"x.txt"}));
+    EXPECT_TRUE(Names(memory.path()).empty());
+}
+#endif
+
+#ifndef _WIN32
 // The one-call open of several folders refuses a link on the way as the
 // name-at-a-time walk does, and creates nothing beyond it.
 TEST(OutputTree, ALinkDeepOnTheWayIsRefused)
