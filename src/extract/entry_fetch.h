@@ -67,8 +67,9 @@ class EntryPrefetcher {
         const SgaFile* file;
         std::int64_t position;
         // Where an extraction writes the entry's file, for `prepare`: a
-        // folder relative to its output tree's root.
-        std::filesystem::path folder = {};
+        // folder relative to its output tree's root (none: the root), which
+        // the caller keeps while the prepare runs; the jobs of one folder share it.
+        const std::filesystem::path* folder = nullptr;
     };
 
     // Each fetching thread has its own archive handle and its own

@@ -46,14 +46,14 @@ ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing)
     // the walk's order: every log line, debug line and file-system effect
     // comes as without it, and what a stop leaves unnamed disappears.
     const std::vector<FileStep> plan = PlanFilePass(t, numDirectories);
+    FileFolders folders(x); // before the prefetcher: its jobs point into it
     std::optional<EntryPrefetcher> prefetcher;
     {
         std::vector<EntryPrefetcher::Job> jobs;
         jobs.reserve(plan.size());
         for (const FileStep& step : plan) {
             if (step.file != nullptr) {
-                jobs.push_back(
-                    {step.file, EntryPosition(t, *step.file), x.BelowData(step.target.parent_path())});
+                jobs.push_back({step.file, EntryPosition(t, *step.file), folders.Of(step.target)});
             }
         }
         if (std::thread::hardware_concurrency() > 1 && jobs.size() > 1) {

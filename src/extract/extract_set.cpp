@@ -49,6 +49,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         std::filesystem::path target;
     };
     std::vector<Planned> planned;
+    FileFolders fileFolders(x); // before the source: its jobs point into it
     std::vector<EntryPrefetcher::Job> jobs;
     planned.reserve(files.size());
     jobs.reserve(files.size());
@@ -90,7 +91,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         }
         const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
         planned.push_back({&file, *mapped});
-        jobs.push_back({&row, EntryPosition(t, row), x.BelowData(mapped->parent_path())});
+        jobs.push_back({&row, EntryPosition(t, row), fileFolders.Of(*mapped)});
         progress.totalBytes += ExpectedBytes(row);
     }
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());

@@ -205,10 +205,34 @@ clsZlib& Extractor::Zlib()
     return *frm_.Zlib;
 }
 
+std::basic_string_view<std::filesystem::path::value_type> FolderOf(const std::filesystem::path& mapped)
+{
+    const auto& text = mapped.native();
+    const std::size_t last = text.rfind(std::filesystem::path::preferred_separator);
+    return std::basic_string_view<std::filesystem::path::value_type>(text).substr(
+        0, last == std::filesystem::path::string_type::npos ? 0 : last);
+}
+
+const std::filesystem::path* FileFolders::Of(const std::filesystem::path& mapped)
+{
+    const auto folder = FolderOf(mapped);
+    if (folders_.empty() || folder != last_) {
+        last_.assign(folder);
+        folders_.push_back(x_.BelowData(std::filesystem::path(last_)));
+    }
+    return &folders_.back();
+}
+
 bool Extractor::Write(const std::filesystem::path& mapped, FetchedEntry& entry, const std::string& shown)
 {
     std::string error;
-    switch (out_.Enter(BelowData(mapped.parent_path()), error)) {
+    // The folder's path is made once for the run of files it holds.
+    const auto folder = FolderOf(mapped);
+    if (writtenInBelowData_.empty() || folder != writtenIn_) {
+        writtenIn_.assign(folder);
+        writtenInBelowData_ = BelowData(std::filesystem::path(writtenIn_));
+    }
+    switch (out_.Enter(writtenInBelowData_, error)) {
     case OutputTree::Reach::Done:
         break;
     case OutputTree::Reach::Link:
@@ -219,8 +243,10 @@ bool Extractor::Write(const std::filesystem::path& mapped, FetchedEntry& entry, 
     case OutputTree::Reach::Failed:
         return WriteFailed(shown, error);
     }
-    if (!out_.WriteFile(mapped.filename(), entry.buffer.empty() ? nullptr : entry.buffer.data(), entry.Size(),
-                        error, &entry.prepared)) {
+    const auto& text = mapped.native();
+    const std::filesystem::path name(folder.empty() ? text : text.substr(folder.size() + 1));
+    if (!out_.WriteFile(name, entry.buffer.empty() ? nullptr : entry.buffer.data(), entry.Size(), error,
+                        &entry.prepared)) {
         return WriteFailed(shown, error);
     }
     return true;
@@ -249,7 +275,6 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
                                          const EntryDamage& damage, const std::string& path,
                                          const std::string& shown)
 {
-    lastTarget_ = mapped;
     switch (damage.kind) {
     case EntryDamage::Kind::Refused:
         EntryError(path + " " + damage.reason + "; not written");
@@ -272,6 +297,7 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
     case EntryDamage::Kind::Sound:
         break;
     }
+    std::filesystem::path besides; // the new name, when both are kept
     const bool replaceAll = forAll_ && forAll_->choice == ExistingChoice::Replace;
     if ((ask_ || forAll_) && !replaceAll && Exists(mapped)) {
         ExistingAnswer answer;
@@ -289,11 +315,10 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
             return Outcome::Skipped;
         }
         if (answer.choice == ExistingChoice::KeepBoth) {
-            lastTarget_ =
-                FreeNameBeside(mapped, [this](const std::filesystem::path& p) { return Exists(p); });
+            besides = FreeNameBeside(mapped, [this](const std::filesystem::path& p) { return Exists(p); });
         }
     }
-    if (!Write(lastTarget_, entry, shown)) {
+    if (!Write(besides.empty() ? mapped : besides, entry, shown)) {
         return Outcome::NotWritten;
     }
     ++report_.written;
@@ -320,7 +345,8 @@ void Extractor::TellFailures()
 EntryPrefetcher::Prepare Extractor::Preparer() const
 {
     return [this](const EntryPrefetcher::Job& job, FetchedEntry& entry) {
-        entry.prepared = out_.Prepare(job.folder, entry.buffer.data(), entry.buffer.size());
+        entry.prepared = out_.Prepare(job.folder != nullptr ? *job.folder : std::filesystem::path(),
+                                      entry.buffer.data(), entry.buffer.size());
         if (entry.prepared.Valid()) {
             // The file holds the bytes now: freed here, the thread's next
             // entry gets the same memory back while it is still in its cache,

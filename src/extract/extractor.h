@@ -11,9 +11,11 @@
 #include "platform/output_tree.h"
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace archive {
 
@@ -100,8 +102,6 @@ class Extractor {
                        const std::string& path, const std::string& shown);
     // Asks before a sound entry replaces a file; without a question, files are replaced.
     void AskWhenExisting(AskExisting ask) { ask_ = std::move(ask); }
-    // Where the last entry written went, below the output root (a new name when both were kept).
-    const std::filesystem::path& LastTarget() const { return lastTarget_; }
 
     // Writes an entry's bytes; a failure is the entry's (EndEntry counts it). A folder
     // that no directory row made (a name with "\\" or "/" inside) is made here.
@@ -136,8 +136,28 @@ class Extractor {
     std::string lastProblem_;
     AskExisting ask_;
     std::optional<ExistingAnswer> forAll_;
-    std::filesystem::path lastTarget_;
+    std::filesystem::path::string_type writtenIn_; // the folder of the last file written, as mapped
+    std::filesystem::path writtenInBelowData_;     // and as BelowData gives it
 };
+
+// The folders of an extraction's files as BelowData gives them, made once
+// per run of files in one folder (files of one folder come together)
+// rather than once per file, for the jobs that write files ahead.
+class FileFolders {
+  public:
+    explicit FileFolders(const Extractor& x) : x_(x) {}
+    // The folder of `mapped` below ".\data"; the pointer stays valid while this lives.
+    const std::filesystem::path* Of(const std::filesystem::path& mapped);
+
+  private:
+    const Extractor& x_;
+    std::deque<std::filesystem::path> folders_;
+    std::filesystem::path::string_type last_;
+};
+
+// The folder part of `mapped`, a path MapArchivePath made: what parent_path
+// gives, without making a path.
+std::basic_string_view<std::filesystem::path::value_type> FolderOf(const std::filesystem::path& mapped);
 
 // How a failure names an entry: its path, or its row when the path is empty.
 std::string NameOfEntry(int row, const std::string& path);

@@ -102,8 +102,10 @@ class RbfLoader {
             e.UncomprSize = LittleEndianAt<std::int32_t>(raw + 16);
             e.Offset = LittleEndianAt<std::int32_t>(raw + 20);
             std::memcpy(e.Unused.data(), raw + 24, 8);
-            frm_.dText(FormatCrc(e.Crc, frm_.DecimalSeparator) + "\t" + N(e.NameSize) + "\t" +
-                       N(e.ComprSize) + "\t" + N(e.UncomprSize) + "\t" + N(e.Offset));
+            if (frm_.DebugFileOpen()) { // the line is not even made for no debug file
+                frm_.dText(FormatCrc(e.Crc, frm_.DecimalSeparator) + "\t" + N(e.NameSize) + "\t" +
+                           N(e.ComprSize) + "\t" + N(e.UncomprSize) + "\t" + N(e.Offset));
+            }
         }
         frm_.dText("");
     }
@@ -147,7 +149,9 @@ class RbfLoader {
         for (std::int32_t i = 0; i < records; ++i) {
             std::string& name = t_.RbfPaths[static_cast<std::size_t>(i)];
             name = ReadName(i, t_.RbfEntries[static_cast<std::size_t>(i)]);
-            frm_.dText(N(i) + ": " + name);
+            if (frm_.DebugFileOpen()) {
+                frm_.dText(N(i) + ": " + name);
+            }
             widgets_.SetProgressValue(static_cast<float>(i));
             widgets_.SetStatusText("Reading: " + name);
         }
@@ -205,9 +209,11 @@ class RbfLoader {
             searchStart = pos + 1;
             budget_.AddWork(directory.size() + 1);
             if (frm_.DebugToFile) {
-                frm_.dText("sJustDirectory(" + N(i) + ":" + N(j) + "): " + std::string(justDirectory) +
-                           " | sDirectory: " + std::string(directory) +
-                           " | sCurrentDirectory: " + std::string(current));
+                if (frm_.DebugFileOpen()) {
+                    frm_.dText("sJustDirectory(" + N(i) + ":" + N(j) + "): " + std::string(justDirectory) +
+                               " | sDirectory: " + std::string(directory) +
+                               " | sCurrentDirectory: " + std::string(current));
+                }
             }
             tree.Add(parentKey, directory, current);
             parentKey = directory;

@@ -194,8 +194,10 @@ class SgaLoader {
             dir.NextDir = LittleEndianAt<std::int16_t>(raw + 6);
             dir.FirstFile = LittleEndianAt<std::int16_t>(raw + 8);
             dir.NextFile = LittleEndianAt<std::int16_t>(raw + 10);
-            frm_.dText(N(r) + "\t" + N(dir.NameOffset) + "\t" + N(dir.FirstDir) + "\t" + N(dir.NextDir) +
-                       "\t" + N(dir.FirstFile) + "\t" + N(dir.NextFile));
+            if (frm_.DebugFileOpen()) { // the line is not even made for no debug file
+                frm_.dText(N(r) + "\t" + N(dir.NameOffset) + "\t" + N(dir.FirstDir) + "\t" + N(dir.NextDir) +
+                           "\t" + N(dir.FirstFile) + "\t" + N(dir.NextFile));
+            }
         }
     }
 
@@ -216,8 +218,10 @@ class SgaLoader {
             file.EntryOffset = LittleEndianAt<std::int32_t>(raw + 5);
             file.StoredSize = LittleEndianAt<std::int32_t>(raw + 9);
             file.ExpandedSize = LittleEndianAt<std::int32_t>(raw + 13);
-            frm_.dText(N(f) + "\t" + N(file.NameOffset) + "\t" + N(file.EntryOffset) + "\t" +
-                       N(file.StoredSize) + "\t" + N(file.ExpandedSize));
+            if (frm_.DebugFileOpen()) {
+                frm_.dText(N(f) + "\t" + N(file.NameOffset) + "\t" + N(file.EntryOffset) + "\t" +
+                           N(file.StoredSize) + "\t" + N(file.ExpandedSize));
+            }
         }
     }
 
@@ -261,7 +265,9 @@ class SgaLoader {
             }
             t_.SetDirName(i, path);
             const std::int16_t depth = Depth(path, row);
-            frm_.dText(N(i + 1) + ": " + path);
+            if (frm_.DebugFileOpen()) {
+                frm_.dText(N(i + 1) + ": " + path);
+            }
             if (path == ".") {
                 continue;
             }
@@ -282,7 +288,9 @@ class SgaLoader {
         for (int j = 0; j < t_.SgaDataHeader.NumFiles; ++j) {
             std::string& name = t_.SgaFileNames[static_cast<std::size_t>(j)];
             Need(ReadZString(*file_, name), "the name of file row " + N(j));
-            frm_.dText(N(j + 1) + ": " + name);
+            if (frm_.DebugFileOpen()) {
+                frm_.dText(N(j + 1) + ": " + name);
+            }
         }
     }
 
