@@ -62,14 +62,42 @@ std::int64_t CheckedLength(std::size_t size)
     return static_cast<std::int64_t>(size);
 }
 
+} // namespace
+
+// One z_stream for every inflate of a clsZlib: inflateReset readies it for the
+// next stream as inflateInit would, without allocating its state again.
+struct clsZlib::InflateState {
+    z_stream stream{};
+    bool ready = false; // inflateInit succeeded: inflateReset from now on
+};
+
+void clsZlib::EndInflate::operator()(InflateState* state) const
+{
+    if (state->ready) {
+        inflateEnd(&state->stream);
+    }
+    delete state;
+}
+
+namespace {
+
 #ifdef ARCHIVE_TOOL_FAST_CHECK
-// zlib's uncompress, with one difference in how, not what: zlib inflates
-// without checking the Adler-32, which is then computed here with
-// libdeflate's vectorised adler32 (zlib's own takes a byte at a time, about
-// a tenth of an extraction's time). Status, output and length are those of
-// uncompress: the loop below is its loop, and a check value that does not
-// match is the data error zlib would report, after the same output.
-int Uncompress(Bytef* dest, uLongf* destLen, const Bytef* source, uLong sourceLen)
+// zlib's uncompress, with differences in how, not what:
+// - zlib inflates without checking the Adler-32, which is then computed here
+//   with libdeflate's vectorised adler32 (zlib's own takes a byte at a time,
+//   about a tenth of an extraction's time);
+// - the stream state is `kept`'s, reset rather than made anew for each stream;
+// - inflate is told that all the input and all the room for output are
+//   there (Z_FINISH), so that it keeps no copy of the last 32 KiB it wrote
+//   for a next call that never comes. Where uncompress's loop would call
+//   inflate again after a call that made progress without ending the stream,
+//   that second call can make none (every byte of input and output was given
+//   at once), and returns the Z_BUF_ERROR that Z_FINISH gives at once.
+// Status, output and length are those of uncompress: the loop below is its
+// loop, and a check value that does not match is the data error zlib would
+// report, after the same output.
+int Uncompress(z_stream& stream, bool& ready, Bytef* dest, uLongf* destLen, const Bytef* source,
+               uLong sourceLen)
 {
     const uInt max = static_cast<uInt>(-1);
     uLong len = sourceLen;
@@ -82,10 +110,18 @@ int Uncompress(Bytef* dest, uLongf* destLen, const Bytef* source, uLong sourceLe
         left = 1;
         dest = buf;
     }
-    z_stream stream{};
     stream.next_in = const_cast<Bytef*>(source); // zlib reads through it, never writes
     stream.avail_in = 0;
-    int err = inflateInit(&stream);
+    int err = Z_OK;
+    if (ready) {
+        err = inflateReset(&stream);
+    } else {
+        stream.zalloc = Z_NULL;
+        stream.zfree = Z_NULL;
+        stream.opaque = Z_NULL;
+        err = inflateInit(&stream);
+        ready = err == Z_OK;
+    }
     if (err != Z_OK) {
         return err;
     }
@@ -101,7 +137,7 @@ int Uncompress(Bytef* dest, uLongf* destLen, const Bytef* source, uLong sourceLe
             stream.avail_in = len > static_cast<uLong>(max) ? max : static_cast<uInt>(len);
             len -= stream.avail_in;
         }
-        err = inflate(&stream, Z_NO_FLUSH);
+        err = inflate(&stream, left == 0 && len == 0 ? Z_FINISH : Z_NO_FLUSH);
     } while (err == Z_OK);
     if (err == Z_STREAM_END) {
         // The stream ended on its check value: the four bytes just read, most
@@ -118,14 +154,13 @@ int Uncompress(Bytef* dest, uLongf* destLen, const Bytef* source, uLong sourceLe
     } else if (stream.total_out != 0 && err == Z_BUF_ERROR) {
         left = 1;
     }
-    inflateEnd(&stream);
     return err == Z_STREAM_END                                  ? Z_OK
            : err == Z_NEED_DICT                                 ? Z_DATA_ERROR
            : err == Z_BUF_ERROR && left + stream.avail_out != 0 ? Z_DATA_ERROR
                                                                 : err;
 }
 #else
-int Uncompress(Bytef* dest, uLongf* destLen, const Bytef* source, uLong sourceLen)
+int Uncompress(z_stream&, bool&, Bytef* dest, uLongf* destLen, const Bytef* source, uLong sourceLen)
 {
     return uncompress(dest, destLen, source, sourceLen);
 }
@@ -133,13 +168,13 @@ int Uncompress(Bytef* dest, uLongf* destLen, const Bytef* source, uLong sourceLe
 
 // Calls zlib with a destination of `bufferSize` bytes; `length` receives the
 // length that zlib reports back. A buffer of 0 bytes still gets a valid pointer.
-int Inflate(ByteArray& work, std::int32_t bufferSize, const std::uint8_t* source, std::size_t sourceLength,
-            uLongf& length)
+int Inflate(z_stream& stream, bool& ready, ByteArray& work, std::int32_t bufferSize,
+            const std::uint8_t* source, std::size_t sourceLength, uLongf& length)
 {
     // zlib writes from the start and reports how far: the callers keep that much.
     work = ByteArray::ForOverwrite(bufferSize == 0 ? 1 : static_cast<std::size_t>(bufferSize));
     length = static_cast<uLongf>(bufferSize);
-    return Uncompress(work.data(), &length, source, static_cast<uLong>(sourceLength));
+    return Uncompress(stream, ready, work.data(), &length, source, static_cast<uLong>(sourceLength));
 }
 
 int Deflate(ByteArray& work, std::int32_t bufferSize, const std::uint8_t* source, std::size_t sourceLength,
@@ -210,6 +245,14 @@ std::int32_t clsZlib::CompressByteArray(ByteArray& TheData, std::int32_t Compres
     return status;
 }
 
+clsZlib::InflateState& clsZlib::Stream()
+{
+    if (!inflate_) {
+        inflate_.reset(new InflateState());
+    }
+    return *inflate_;
+}
+
 std::int32_t clsZlib::DecompressByteArray(ByteArray& TheData, std::int32_t OrigSize)
 {
     SetOriginalSize(OrigSize);
@@ -222,7 +265,8 @@ std::int32_t clsZlib::DecompressByteArray(ByteArray& TheData, std::int32_t OrigS
     const std::int32_t bufferSize = BufferSize(OrigSize);
     ByteArray work;
     uLongf length = 0;
-    const int status = Inflate(work, bufferSize, TheData.data(), TheData.size(), length);
+    const int status =
+        Inflate(Stream().stream, Stream().ready, work, bufferSize, TheData.data(), TheData.size(), length);
     work.ShrinkTo(length);
     TheData = std::move(work);
     return status;
@@ -249,8 +293,9 @@ std::int32_t clsZlib::DecompressString(std::string& TheString, std::int32_t Orig
     const std::int32_t bufferSize = BufferSize(OrigSize);
     ByteArray work;
     uLongf length = 0;
-    const int status = Inflate(work, bufferSize, reinterpret_cast<const std::uint8_t*>(TheString.data()),
-                               TheString.size(), length);
+    const int status =
+        Inflate(Stream().stream, Stream().ready, work, bufferSize,
+                reinterpret_cast<const std::uint8_t*>(TheString.data()), TheString.size(), length);
     TheString.assign(reinterpret_cast<const char*>(work.data()), length);
     // Unlike the array method, the compressed size records the decompressed length here.
     SetCompressedSize(static_cast<std::int64_t>(length));

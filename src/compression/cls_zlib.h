@@ -3,6 +3,7 @@
 #include "compression/byte_array.h"
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -44,11 +45,20 @@ class clsZlib {
     static std::string StatusText(std::int32_t status);
 
   private:
+    // zlib's inflate state, kept from one entry to the next where that is
+    // done (see cls_zlib.cpp): made once, reset for each stream.
+    struct InflateState;
+    struct EndInflate {
+        void operator()(InflateState* state) const;
+    };
+    InflateState& Stream();
+
     void SetCompressedSize(std::int64_t value) { compressedSize_ = static_cast<std::int32_t>(value); }
     void SetOriginalSize(std::int64_t value) { originalSize_ = static_cast<std::int32_t>(value); }
 
     std::int32_t compressedSize_ = 0;
     std::int32_t originalSize_ = 0;
+    std::unique_ptr<InflateState, EndInflate> inflate_;
 };
 
 } // namespace archive

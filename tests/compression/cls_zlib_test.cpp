@@ -150,14 +150,20 @@ TEST(ClsZlib, FormatBreaksThatCarryAMatchingChecksumAreDataErrors)
 // The check value at the end of a stream is verified as zlib verifies it,
 // with the same status, bytes and length as a plain uncompress into the same
 // buffer: a damaged check, a stream cut inside it, an empty stream, bytes
-// after the end, and a buffer too small or of no bytes at all.
+// after the end, and a buffer too small or of no bytes at all. One clsZlib
+// inflates them all in turn: each stream starts from what the last one left.
 TEST(ClsZlib, CheckValueAndEndsMatchAPlainUncompress)
 {
     const std::string sound = ZlibCompress(Sample(5000));
+    std::string brokenInside = ZlibCompress(Sample(300000));
+    brokenInside[brokenInside.size() / 2] = static_cast<char>(brokenInside[brokenInside.size() / 2] ^ 0x5A);
     std::vector<std::pair<std::string, std::string>> streams = {
         {"sound", sound},
         {"empty input compressed", ZlibCompress("")},
         {"bytes after the end", sound + "more"},
+        {"damaged inside", brokenInside},
+        {"sound after a damaged one", sound},
+        {"not zlib at all", "not zlib at all"},
     };
     for (std::size_t i = 1; i <= 4; ++i) {
         std::string damaged = sound;
@@ -182,7 +188,7 @@ TEST(ClsZlib, CheckValueAndEndsMatchAPlainUncompress)
             EXPECT_EQ(data.AsText(), expected) << what << ", OrigSize " << origSize;
         }
     }
-    ByteArray damaged = ByteArray::FromString(streams[3].second);
+    ByteArray damaged = ByteArray::FromString(streams[6].second);
     EXPECT_EQ(zlib.DecompressByteArray(damaged, 5000), -3);
     EXPECT_EQ(damaged.AsText(), Sample(5000)); // all of it, as zlib leaves it
 }
