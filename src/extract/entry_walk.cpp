@@ -63,6 +63,12 @@ std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
         } else {
             hasCase = false;
         }
+        // The row's folder is mapped once for all its files: mapping a path is
+        // mapping its folder and its name, joined.
+        std::optional<std::filesystem::path::string_type> rowFolder;
+        if (hasCase && dir.FirstFile < dir.NextFile) {
+            rowFolder = bareName ? std::filesystem::path::string_type() : MapArchiveText(*dirName);
+        }
         for (int j = dir.FirstFile; hasCase && j < dir.NextFile; ++j) {
             FileStep step{.kind = FileStep::Kind::Entry, .d = d, .j = j};
             if (j < 0 || static_cast<std::size_t>(j) >= t.SgaFiles.size() ||
@@ -73,7 +79,7 @@ std::vector<FileStep> PlanFilePass(const SgaTables& t, int numDirectories)
             }
             const std::string& bare = t.SgaFileNames[static_cast<std::size_t>(j)];
             step.m = bareName ? bare : *dirName + "\\" + bare;
-            auto mapped = MapArchivePath(step.m);
+            auto mapped = MapArchiveTextIn(rowFolder, bare);
             if (!mapped) {
                 step.kind = FileStep::Kind::Unsafe;
             } else {

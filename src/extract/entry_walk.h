@@ -34,8 +34,8 @@ struct FileStep {
     Kind kind;
     int d = 0;
     int j = 0;
-    std::string m = {}; // the file's name as its row places it
-    std::filesystem::path target = {};
+    std::string m = {};                             // the file's name as its row places it
+    std::filesystem::path::string_type target = {}; // where it goes, as MapArchivePath maps it
     const SgaFile* file = nullptr; // for an Entry, and a NoFileName, which is read all the same
     bool doubledFailure = false;
 };

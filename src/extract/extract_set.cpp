@@ -91,7 +91,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         }
         const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
         planned.push_back({&file, *mapped});
-        jobs.push_back({&row, EntryPosition(t, row), fileFolders.Of(*mapped)});
+        jobs.push_back({&row, EntryPosition(t, row), fileFolders.Of(mapped->native())});
         progress.totalBytes += ExpectedBytes(row);
     }
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
@@ -122,7 +122,8 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         const SgaFile& row = source.FileOf(i);
         frm.sText(N(EntryPosition(t, row)) + ": " + file.path);
         const EntryDamage damage = JudgeEntry(entry, row.ExpandedSize);
-        switch (x.WriteEntry(planned[i].target, entry, damage, file.path, x.RootText() + file.path)) {
+        switch (
+            x.WriteEntry(planned[i].target.native(), entry, damage, file.path, x.RootText() + file.path)) {
         case Extractor::Outcome::Written:
             ++report.written;
             report.bytesWritten += static_cast<std::int64_t>(entry.Size());

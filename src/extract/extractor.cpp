@@ -205,15 +205,15 @@ clsZlib& Extractor::Zlib()
     return *frm_.Zlib;
 }
 
-std::basic_string_view<std::filesystem::path::value_type> FolderOf(const std::filesystem::path& mapped)
+std::basic_string_view<std::filesystem::path::value_type>
+FolderOf(const std::filesystem::path::string_type& text)
 {
-    const auto& text = mapped.native();
     const std::size_t last = text.rfind(std::filesystem::path::preferred_separator);
     return std::basic_string_view<std::filesystem::path::value_type>(text).substr(
         0, last == std::filesystem::path::string_type::npos ? 0 : last);
 }
 
-const std::filesystem::path* FileFolders::Of(const std::filesystem::path& mapped)
+const std::filesystem::path* FileFolders::Of(const std::filesystem::path::string_type& mapped)
 {
     const auto folder = FolderOf(mapped);
     if (folders_.empty() || folder != last_) {
@@ -223,7 +223,8 @@ const std::filesystem::path* FileFolders::Of(const std::filesystem::path& mapped
     return &folders_.back();
 }
 
-bool Extractor::Write(const std::filesystem::path& mapped, FetchedEntry& entry, const std::string& shown)
+bool Extractor::Write(const std::filesystem::path::string_type& mapped, FetchedEntry& entry,
+                      const std::string& shown)
 {
     std::string error;
     // The folder's path is made once for the run of files it holds.
@@ -243,8 +244,7 @@ bool Extractor::Write(const std::filesystem::path& mapped, FetchedEntry& entry, 
     case OutputTree::Reach::Failed:
         return WriteFailed(shown, error);
     }
-    const auto& text = mapped.native();
-    const std::filesystem::path name(folder.empty() ? text : text.substr(folder.size() + 1));
+    const std::filesystem::path name(folder.empty() ? mapped : mapped.substr(folder.size() + 1));
     if (!out_.WriteFile(name, entry.buffer.empty() ? nullptr : entry.buffer.data(), entry.Size(), error,
                         &entry.prepared)) {
         return WriteFailed(shown, error);
@@ -271,9 +271,9 @@ std::filesystem::path FreeNameBeside(const std::filesystem::path& mapped,
 
 } // namespace
 
-Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, FetchedEntry& entry,
-                                         const EntryDamage& damage, const std::string& path,
-                                         const std::string& shown)
+Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path::string_type& mapped,
+                                         FetchedEntry& entry, const EntryDamage& damage,
+                                         const std::string& path, const std::string& shown)
 {
     switch (damage.kind) {
     case EntryDamage::Kind::Refused:
@@ -282,7 +282,7 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
     case EntryDamage::Kind::Damaged:
         // What inflated may be all the user gets of a file, but never in
         // place of one that is there: that may be the good copy.
-        if (Exists(mapped)) {
+        if (Exists(std::filesystem::path(mapped))) {
             EntryError(path + " " + damage.reason + "; the file already there was kept");
             return Outcome::Kept;
         }
@@ -297,9 +297,9 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
     case EntryDamage::Kind::Sound:
         break;
     }
-    std::filesystem::path besides; // the new name, when both are kept
+    std::filesystem::path::string_type besides; // the new name, when both are kept
     const bool replaceAll = forAll_ && forAll_->choice == ExistingChoice::Replace;
-    if ((ask_ || forAll_) && !replaceAll && Exists(mapped)) {
+    if ((ask_ || forAll_) && !replaceAll && Exists(std::filesystem::path(mapped))) {
         ExistingAnswer answer;
         if (forAll_) {
             answer = *forAll_;
@@ -315,7 +315,9 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path& mapped, Fe
             return Outcome::Skipped;
         }
         if (answer.choice == ExistingChoice::KeepBoth) {
-            besides = FreeNameBeside(mapped, [this](const std::filesystem::path& p) { return Exists(p); });
+            besides = FreeNameBeside(std::filesystem::path(mapped), [this](const std::filesystem::path& p) {
+                          return Exists(p);
+                      }).native();
         }
     }
     if (!Write(besides.empty() ? mapped : besides, entry, shown)) {

@@ -98,14 +98,16 @@ class Extractor {
     // where no file of its name exists, and otherwise leaves that file; a
     // refused one writes nothing. `path` names the entry in the "Error: "
     // line, `shown` the file in a failed write's.
-    Outcome WriteEntry(const std::filesystem::path& mapped, FetchedEntry& entry, const EntryDamage& damage,
-                       const std::string& path, const std::string& shown);
+    // `mapped` is the host's text of the file's path below the output root.
+    Outcome WriteEntry(const std::filesystem::path::string_type& mapped, FetchedEntry& entry,
+                       const EntryDamage& damage, const std::string& path, const std::string& shown);
     // Asks before a sound entry replaces a file; without a question, files are replaced.
     void AskWhenExisting(AskExisting ask) { ask_ = std::move(ask); }
 
     // Writes an entry's bytes; a failure is the entry's (EndEntry counts it). A folder
     // that no directory row made (a name with "\\" or "/" inside) is made here.
-    bool Write(const std::filesystem::path& mapped, FetchedEntry& entry, const std::string& shown);
+    bool Write(const std::filesystem::path::string_type& mapped, FetchedEntry& entry,
+               const std::string& shown);
     bool WriteFailed(const std::string& shown, const std::string& error);
 
     // Writes each fetched entry's file, under no name yet, on the thread that
@@ -147,7 +149,7 @@ class FileFolders {
   public:
     explicit FileFolders(const Extractor& x) : x_(x) {}
     // The folder of `mapped` below ".\data"; the pointer stays valid while this lives.
-    const std::filesystem::path* Of(const std::filesystem::path& mapped);
+    const std::filesystem::path* Of(const std::filesystem::path::string_type& mapped);
 
   private:
     const Extractor& x_;
@@ -155,9 +157,10 @@ class FileFolders {
     std::filesystem::path::string_type last_;
 };
 
-// The folder part of `mapped`, a path MapArchivePath made: what parent_path
-// gives, without making a path.
-std::basic_string_view<std::filesystem::path::value_type> FolderOf(const std::filesystem::path& mapped);
+// The folder part of `mapped`, the text of a path MapArchivePath made: what
+// parent_path gives, without making a path.
+std::basic_string_view<std::filesystem::path::value_type>
+FolderOf(const std::filesystem::path::string_type& mapped);
 
 // How a failure names an entry: its path, or its row when the path is empty.
 std::string NameOfEntry(int row, const std::string& path);

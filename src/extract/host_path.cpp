@@ -66,6 +66,15 @@ std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath
 {
     // The host's text is put together first and made a path once: a path
     // grown a name at a time splits itself again at each step.
+    auto mapped = MapArchiveText(archivePath);
+    if (!mapped) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(std::move(*mapped));
+}
+
+std::optional<std::filesystem::path::string_type> MapArchiveText(std::string_view archivePath)
+{
     std::filesystem::path::string_type mapped;
     std::size_t start = 0;
     while (start <= archivePath.size()) {
@@ -90,7 +99,27 @@ std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath
         }
         start = end + 1;
     }
-    return std::filesystem::path(std::move(mapped));
+    return mapped;
+}
+
+std::optional<std::filesystem::path::string_type>
+MapArchiveTextIn(const std::optional<std::filesystem::path::string_type>& folder, std::string_view name)
+{
+    if (!folder) {
+        return std::nullopt;
+    }
+    auto mapped = MapArchiveText(name);
+    if (mapped && !folder->empty()) {
+        std::filesystem::path::string_type joined;
+        joined.reserve(folder->size() + 1 + mapped->size());
+        joined = *folder;
+        if (!mapped->empty()) { // a name such as "." maps to nothing: the folder alone
+            joined += std::filesystem::path::preferred_separator;
+            joined += *mapped;
+        }
+        *mapped = std::move(joined);
+    }
+    return mapped;
 }
 
 bool NamesAFolder(std::string_view archivePath)

@@ -12,6 +12,15 @@ namespace archive {
 // ".." component or a NUL character (on Windows also a drive letter, a ":"
 // inside a name, a reserved device name, or a name ending in a dot or a blank).
 std::optional<std::filesystem::path> MapArchivePath(std::string_view archivePath);
+// The same, as the host's text, for a caller that joins it to more:
+// MapArchiveText of "a\\b" is MapArchiveText of "a", the separator, and
+// MapArchiveText of "b" (either part left out where it is empty).
+std::optional<std::filesystem::path::string_type> MapArchiveText(std::string_view archivePath);
+// MapArchiveText of a folder's path, "\\" and `name`, from the folder's
+// mapped text (nothing: the folder is unsafe): a row's folder is mapped once
+// for all its files.
+std::optional<std::filesystem::path::string_type>
+MapArchiveTextIn(const std::optional<std::filesystem::path::string_type>& folder, std::string_view name);
 
 // True when a name (Windows-1252, any extension) is one of the devices
 // Windows reserves in every folder: CON, PRN, AUX, NUL, CONIN$, CONOUT$,

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using archive::IsWindowsDeviceName;
 using archive::MapArchivePath;
 
@@ -60,4 +63,21 @@ TEST(IsWindowsDeviceName, PortsWithZeroAndSuperscriptDigitsAreDevicesToo)
     EXPECT_FALSE(MapArchivePath("x\\COM0"));
     EXPECT_FALSE(MapArchivePath("LPT\xB2.log"));
 #endif
+}
+
+// A row's folder is mapped once and each file's name joined to it: that must
+// give what mapping the whole path gives, refusals included.
+TEST(MapArchivePath, AFolderMappedOnceJoinsItsNamesAsTheWholePathMaps)
+{
+    const std::vector<std::string> folders = {"",      ".",  "maps",     "maps\\town",          "a/b",
+                                              "\\x\\", "..", "a\\..\\b", std::string("n\0l", 3)};
+    const std::vector<std::string> names = {"plan.dat", "",   ".",         "..",
+                                            "x\\y",     "/z", "\xE9t\xE9", std::string("n\0l", 3)};
+    for (const std::string& folder : folders) {
+        for (const std::string& name : names) {
+            const auto whole = archive::MapArchiveText(folder + "\\" + name);
+            const auto joined = archive::MapArchiveTextIn(archive::MapArchiveText(folder), name);
+            EXPECT_EQ(whole, joined) << "folder \"" << folder << "\", name \"" << name << "\"";
+        }
+    }
 }
