@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 
 namespace archive {
@@ -40,23 +42,34 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
     // and written under no name yet on the other cores while this thread
     // makes the folders. What planning finds wrong is reported after the
     // folders, in the order it always was.
-    std::vector<SetFile> files = set.files;
+    std::vector<const SetFile*> files;
+    files.reserve(set.files.size());
+    for (const SetFile& file : set.files) {
+        files.push_back(&file);
+    }
     // Row order is the archive's data order in practice: reads stay sequential.
     std::stable_sort(files.begin(), files.end(),
-                     [](const SetFile& a, const SetFile& b) { return a.row < b.row; });
+                     [](const SetFile* a, const SetFile* b) { return a->row < b->row; });
+    using HostText = std::filesystem::path::string_type;
     struct Planned {
         const SetFile* file;
-        std::filesystem::path target;
+        HostText target;
     };
     std::vector<Planned> planned;
     FileFolders fileFolders(x); // before the source: its jobs point into it
     std::vector<EntryPrefetcher::Job> jobs;
-    planned.reserve(files.size());
+    planned.reserve(files.size()); // never grows: rowOfTarget refers to the targets
     jobs.reserve(files.size());
     std::vector<std::function<void()>> planProblems;
-    std::unordered_map<std::filesystem::path::string_type, int> rowOfTarget;
+    std::unordered_map<std::basic_string_view<HostText::value_type>, int> rowOfTarget;
+    rowOfTarget.reserve(files.size());
+    // Files of one folder come together: its path is mapped once for them.
+    std::string_view lastFolder;
+    std::optional<HostText> lastFolderMapped;
+    bool folderMapped = false;
     JobProgress progress;
-    for (const SetFile& file : files) {
+    for (const SetFile* pointer : files) {
+        const SetFile& file = *pointer;
         if (file.row < 0 || static_cast<std::size_t>(file.row) >= t.SgaFiles.size()) {
             planProblems.push_back([&x, &report, &file] {
                 x.Error(file.path + ": file row " + N(file.row) + " is outside the file table");
@@ -72,7 +85,17 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             });
             continue;
         }
-        const auto mapped = MapArchivePath(file.path);
+        const std::string_view path = file.path;
+        const std::size_t last = path.find_last_of("\\/");
+        const std::string_view folder =
+            last == std::string_view::npos ? std::string_view() : path.substr(0, last);
+        if (!folderMapped || folder != lastFolder) {
+            lastFolder = folder;
+            lastFolderMapped = MapArchiveText(folder);
+            folderMapped = true;
+        }
+        auto mapped =
+            MapArchiveTextIn(lastFolderMapped, last == std::string_view::npos ? path : path.substr(last + 1));
         if (!mapped || mapped->empty()) {
             planProblems.push_back([&x, &report, &file] {
                 x.Unsafe(file.path);
@@ -80,8 +103,10 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             });
             continue;
         }
-        const auto [at, fresh] = rowOfTarget.emplace(mapped->native(), file.row);
+        planned.push_back({&file, std::move(*mapped)});
+        const auto [at, fresh] = rowOfTarget.emplace(planned.back().target, file.row);
         if (!fresh) {
+            planned.pop_back();
             if (at->second != file.row) { // the same path twice in the table: the first row wins
                 planProblems.push_back([&report, &file, first = at->second] {
                     report.skipped.push_back({file.path, "file row " + N(first) + " has the same path"});
@@ -90,8 +115,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             continue;
         }
         const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
-        planned.push_back({&file, *mapped});
-        jobs.push_back({&row, EntryPosition(t, row), fileFolders.Of(mapped->native())});
+        jobs.push_back({&row, EntryPosition(t, row), fileFolders.Of(planned.back().target)});
         progress.totalBytes += ExpectedBytes(row);
     }
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
@@ -122,8 +146,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         const SgaFile& row = source.FileOf(i);
         frm.sText(N(EntryPosition(t, row)) + ": " + file.path);
         const EntryDamage damage = JudgeEntry(entry, row.ExpandedSize);
-        switch (
-            x.WriteEntry(planned[i].target.native(), entry, damage, file.path, x.RootText() + file.path)) {
+        switch (x.WriteEntry(planned[i].target, entry, damage, file.path, x.RootText() + file.path)) {
         case Extractor::Outcome::Written:
             ++report.written;
             report.bytesWritten += static_cast<std::int64_t>(entry.Size());

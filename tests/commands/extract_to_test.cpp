@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 using namespace archive;
 using namespace archive::testing;
@@ -337,4 +339,27 @@ TEST(DragExtract, DamagedEntriesKeepFilesAndSoundOnesAsk)
     EXPECT_NE(report.failures[0].find("the file already there was kept"), std::string::npos);
     EXPECT_EQ(ReadBytes((dest / "bad.bin").string()), "good copy");
     EXPECT_EQ(ReadBytes((dest / "ok.txt").string()), "mine");
+}
+
+// Two rows of one path: the first row is written, the second skipped with
+// the reason, and a file of another folder after them is still planned.
+TEST(ExtractTo, ARowWhosePathAnEarlierRowTookIsSkipped)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(SgaFromLayout({{"", {}},
+                                             {"maps",
+                                              {{.name = "a.txt", .content = "first"},
+                                               {.name = "b.txt", .content = "other"},
+                                               {.name = "a.txt", .content = "second"}}},
+                                             {"ui", {{.name = "a.txt", .content = "elsewhere"}}}}))),
+              LoadOutcome::Loaded);
+    const fs::path dest = w.dir.path() / "chosen";
+    const SetReport report = ExtractToJob(w.frm, {}, {.folder = dest}).Run();
+    EXPECT_EQ(report.written, 3);
+    ASSERT_EQ(report.skipped.size(), 1u);
+    EXPECT_EQ(report.skipped[0].path, "maps\\a.txt");
+    EXPECT_EQ(report.skipped[0].reason, "file row 0 has the same path");
+    EXPECT_EQ(FilesBelow(dest), (Lines{"maps/a.txt", "maps/b.txt", "ui/a.txt"}));
+    std::ifstream in(dest / "maps" / "a.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "first");
 }
