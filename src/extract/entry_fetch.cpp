@@ -395,13 +395,18 @@ void EntryPrefetcher::CloseHandedOver(std::vector<PreparedFile>& files)
 
 void EntryPrefetcher::Release(FetchedEntry&& entry)
 {
-    if (!entry.prepared.Valid()) {
+    Release(std::move(entry.prepared));
+}
+
+void EntryPrefetcher::Release(PreparedFile&& file)
+{
+    if (!file.Valid()) {
         return;
     }
     try {
-        doneWith_.push_back(std::move(entry.prepared));
+        doneWith_.push_back(std::move(file));
     } catch (const std::bad_alloc&) {
-        entry.prepared.Close(); // here, then
+        file.Close(); // here, then
     }
 }
 

@@ -100,6 +100,8 @@ class EntryPrefetcher {
     // on a fetching thread rather than on the writer's, where each file's
     // time counts. Files not closed when the prefetcher ends are closed then.
     void Release(FetchedEntry&& entry);
+    // The same for a descriptor the writer is done with (a folder it left).
+    void Release(PreparedFile&& file);
 
     // One fetching thread per core, at most four.
     static unsigned DefaultThreads();

@@ -128,6 +128,16 @@ void EntrySource::Release(FetchedEntry&& entry)
     }
 }
 
+void EntrySource::Release(std::vector<PreparedFile>& folders)
+{
+    if (prefetcher_) {
+        for (PreparedFile& folder : folders) {
+            prefetcher_->Release(std::move(folder));
+        }
+    }
+    folders.clear(); // closed here, where no thread fetches
+}
+
 bool JobStops(const FrmBig& frm, const JobControl& control)
 {
     return control.Cancelled() || frm.PendingClose != FrmBig::CloseRequest::None;

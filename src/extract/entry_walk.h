@@ -59,6 +59,8 @@ class EntrySource {
 
     FetchedEntry Next();
     void Release(FetchedEntry&& entry);
+    // Hands the folders the writer left to the fetching threads to close.
+    void Release(std::vector<PreparedFile>& folders);
 
   private:
     clsZlib& zlib_;

@@ -138,6 +138,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         }
     }
     folderPass.End();
+    x.CollectRetiredFolders(); // closed on the fetching threads, as in ExtractAll
     for (const std::function<void()>& problem : planProblems) {
         problem();
     }
@@ -165,6 +166,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             break;
         }
         x.EndEntry(file.path);
+        source.Release(x.RetiredFolders());
         return file.path;
     });
     report.cancelled = report.notReached > 0;

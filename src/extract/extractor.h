@@ -115,6 +115,11 @@ class Extractor {
     EntryPrefetcher::Prepare Preparer() const;
     // Until it ends, files written ahead wait for their folders to be made.
     OutputTree::FolderPass StartFolderPass() { return OutputTree::FolderPass(out_); }
+    // The folders the writer leaves from now on wait in RetiredFolders for
+    // the caller to have them closed elsewhere (EntryPrefetcher::Release):
+    // after the folder pass, and only with a thread to close them.
+    void CollectRetiredFolders() { out_.CollectRetiredFolders(); }
+    std::vector<PreparedFile>& RetiredFolders() { return out_.RetiredFolders(); }
 
     // Whenever anything failed: a line after the command's last with the
     // files written and failed, and the status text says it too.

@@ -96,7 +96,7 @@ void OutputTree::LeaveKept()
         return;
     }
     if (!makingFolders_ && walked_) {
-        CloseFolder(*keptCurrent_);
+        Retire(*keptCurrent_);
         kept_.erase(*walked_);
     }
     keptCurrent_.reset();
@@ -111,13 +111,28 @@ void OutputTree::ForgetKept()
     kept_.clear();
 }
 
+void OutputTree::Retire(Handle folder)
+{
+#ifndef _WIN32
+    if (collectRetired_) {
+        try {
+            retired_.push_back(PreparedFile(folder));
+            return;
+        } catch (const std::bad_alloc&) {
+            // closed here, then
+        }
+    }
+#endif
+    CloseFolder(folder);
+}
+
 void OutputTree::CloseFrom(std::size_t depth)
 {
     LeaveKept();
     walked_.reset();
     while (levels_.size() > depth) {
         if (levels_.back().opened) {
-            CloseFolder(levels_.back().handle);
+            Retire(levels_.back().handle);
         }
         levels_.pop_back();
     }

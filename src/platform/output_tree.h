@@ -112,6 +112,14 @@ class OutputTree {
     // folders open for the next files.
     PreparedFile Prepare(const std::filesystem::path& folder, const void* data, std::size_t size) const;
 
+    // From now on the folders a walk leaves are not closed on this thread:
+    // they wait in RetiredFolders for the caller to hand to a thread that
+    // closes them (a PreparedFile closes its descriptor when it goes), which
+    // it must do often, as each holds a descriptor until then. Only where
+    // folders are reached through descriptors; elsewhere they close at once.
+    void CollectRetiredFolders() { collectRetired_ = true; }
+    std::vector<PreparedFile>& RetiredFolders() { return retired_; }
+
     // Until a FolderPass ends, Prepare waits for a folder that is not there
     // yet rather than giving up on it: the folders are being made, and its
     // file would otherwise be written in turn. Its end (End, or however it
@@ -150,6 +158,8 @@ class OutputTree {
     void LeaveKept();
     void ForgetKept();
     static void CloseFolder(Handle folder);
+    // Closes a folder left, or keeps it in retired_ for the caller to close.
+    void Retire(Handle folder);
     // Whether `name` exists in the current folder; `absent` when it surely does not.
     bool ExistsHere(const std::filesystem::path& name, bool& absent);
     Make MakeHere(const std::filesystem::path& name);
@@ -202,6 +212,8 @@ class OutputTree {
     std::optional<Handle> keptCurrent_; // the current folder, when it is one of kept_
     bool makingFolders_ = false;        // a FolderPass runs: kept folders stay open when left
     std::filesystem::path missing_;     // what Exists last found missing: Enter creates it without a look
+    bool collectRetired_ = false;
+    std::vector<PreparedFile> retired_;
 
     // For Prepare, on any thread:
     std::uint64_t opening_ = 0; // which Open this is, for the folders threads keep open

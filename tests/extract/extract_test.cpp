@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <iterator>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 using namespace archive;
 using namespace archive::testing;
 
@@ -506,3 +512,40 @@ TEST(ExtractSelectedItems, SeveralItemsRunOncePerFileAndAFolderAloneIsRefused)
     EXPECT_EQ(w.widgets.LogLines().back(), "1 file written, 1 failed");
     EXPECT_EQ(w.widgets.statusText, "1 file written, 1 failed");
 }
+
+#ifndef _WIN32
+// Far more folders than the open-file limit allows open at once: the folders
+// the writer leaves are closed as it goes (on the fetching threads), every
+// file is written, and no descriptor stays open after.
+TEST(ExtractAll, FoldersLeftAreClosedAsTheWriterGoesUnderALowOpenFileLimit)
+{
+    std::vector<SgaLayoutDir> dirs = {{"", {}}};
+    for (int i = 0; i < 1500; ++i) {
+        dirs.push_back(
+            {"f" + std::to_string(i), {{.name = "x.txt", .content = "file " + std::to_string(i)}}});
+    }
+    const SgaSpec spec = SgaFromLayout(dirs);
+    EXPECT_EXIT(
+        {
+            rlimit low{};
+            low.rlim_cur = 400;
+            low.rlim_max = 400;
+            if (setrlimit(RLIMIT_NOFILE, &low) != 0) {
+                std::_Exit(2);
+            }
+            const auto openNow = [] {
+                return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+            };
+            TestWindow w;
+            if (w.Open(BuildSga(spec)) != LoadOutcome::Loaded) {
+                std::_Exit(3);
+            }
+            const auto before = openNow();
+            const ExtractReport report = ExtractAll(w.frm);
+            const bool sound = report.written == 1500 && report.failed == 0 && openNow() == before &&
+                               ReadBytes((w.dir.path() / "data" / "f1499" / "x.txt").string()) == "file 1499";
+            std::_Exit(sound ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
