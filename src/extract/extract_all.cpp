@@ -78,7 +78,7 @@ ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing)
             continue; // "." names the output root itself, which is there
         }
         bool failed = false;
-        if (x.MakeFolderIfMissing(*mapped, x.RootText() + s, failed)) {
+        if (x.MakeFolderIfMissing(*mapped, s, failed)) {
             frm.sText("Creating directory: " + s);
             widgets.SetStatusText(s);
         } else if (!failed) {
@@ -139,8 +139,7 @@ ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing)
                 // The write of a file with no name fails where the debug file expects it.
                 x.EntryError(name + " has no file name: a folder cannot be written as a file");
             } else {
-                x.WriteEntry(step.target, entry, JudgeEntry(entry, step.file->ExpandedSize), step.m,
-                             x.RootText() + step.m);
+                x.WriteEntry(step.target, entry, JudgeEntry(entry, step.file->ExpandedSize), step.m);
             }
             // A row of the output root itself without subdirectories repeats the
             // failure line after the write. The debug file keeps that form line

@@ -85,7 +85,7 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex, const AskExisting& exi
         const std::filesystem::path host = *mappedFolder;
         if (!x.Exists(host)) {
             frm.sText("Creating directory: " + x.RootText() + q);
-            if (!x.CreateFolder(host, x.RootText() + q)) {
+            if (!x.CreateFolder(host, q)) {
                 return x.Report();
             }
         }
@@ -113,8 +113,7 @@ ExtractReport ExtractSelected(FrmBig& frm, int nodeIndex, const AskExisting& exi
             x.Error(NameOfEntry(r, file.Path) + " has no file name: a folder cannot be written as a file",
                     NameOfEntry(r, file.Path));
         } else {
-            x.WriteEntry(*target, entry, JudgeEntry(entry, file.ExpandedSize), file.Path,
-                         x.RootText() + file.Path);
+            x.WriteEntry(*target, entry, JudgeEntry(entry, file.ExpandedSize), file.Path);
         }
         x.EndEntry(file.Path);
         break;

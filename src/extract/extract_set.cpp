@@ -131,7 +131,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             report.failed.push_back({folder, x.LastProblem()});
         } else if (!mapped->empty()) {
             bool failed = false;
-            x.MakeFolderIfMissing(*mapped, x.RootText() + folder, failed);
+            x.MakeFolderIfMissing(*mapped, folder, failed);
             if (failed) {
                 report.failed.push_back({folder, x.LastProblem()});
             }
@@ -142,33 +142,34 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
     for (const std::function<void()>& problem : planProblems) {
         problem();
     }
-    report.notReached = WalkEntries(frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) {
-        const SetFile& file = *planned[i].file;
-        const SgaFile& row = source.FileOf(i);
-        frm.sText(N(EntryPosition(t, row)) + ": " + file.path);
-        const EntryDamage damage = JudgeEntry(entry, row.ExpandedSize);
-        switch (x.WriteEntry(planned[i].target, entry, damage, file.path, x.RootText() + file.path)) {
-        case Extractor::Outcome::Written:
-            ++report.written;
-            report.bytesWritten += static_cast<std::int64_t>(entry.Size());
-            break;
-        case Extractor::Outcome::Salvaged:
-            report.failed.push_back({file.path, damage.reason + "; written as far as it went"});
-            break;
-        case Extractor::Outcome::Kept:
-            report.failed.push_back({file.path, damage.reason + "; the file already there was kept"});
-            break;
-        case Extractor::Outcome::Skipped:
-            report.skipped.push_back({file.path, "a file of that name is there, and was kept"});
-            break;
-        case Extractor::Outcome::NotWritten:
-            report.failed.push_back({file.path, damage.Sound() ? x.LastProblem() : damage.reason});
-            break;
-        }
-        x.EndEntry(file.path);
-        source.Release(x.RetiredFolders());
-        return file.path;
-    });
+    report.notReached = WalkEntries(
+        frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) -> const std::string& {
+            const SetFile& file = *planned[i].file;
+            const SgaFile& row = source.FileOf(i);
+            frm.sText(N(EntryPosition(t, row)) + ": " + file.path);
+            const EntryDamage damage = JudgeEntry(entry, row.ExpandedSize);
+            switch (x.WriteEntry(planned[i].target, entry, damage, file.path)) {
+            case Extractor::Outcome::Written:
+                ++report.written;
+                report.bytesWritten += static_cast<std::int64_t>(entry.Size());
+                break;
+            case Extractor::Outcome::Salvaged:
+                report.failed.push_back({file.path, damage.reason + "; written as far as it went"});
+                break;
+            case Extractor::Outcome::Kept:
+                report.failed.push_back({file.path, damage.reason + "; the file already there was kept"});
+                break;
+            case Extractor::Outcome::Skipped:
+                report.skipped.push_back({file.path, "a file of that name is there, and was kept"});
+                break;
+            case Extractor::Outcome::NotWritten:
+                report.failed.push_back({file.path, damage.Sound() ? x.LastProblem() : damage.reason});
+                break;
+            }
+            x.EndEntry(file.path);
+            source.Release(x.RetiredFolders());
+            return file.path;
+        });
     report.cancelled = report.notReached > 0;
 
     const std::string shown = PathToUtf8(report.destination);

@@ -140,7 +140,7 @@ bool Extractor::Exists(const std::filesystem::path& mapped)
     return out_.Exists(BelowData(mapped));
 }
 
-bool Extractor::MakeFolderIfMissing(const std::filesystem::path& mapped, const std::string& shown,
+bool Extractor::MakeFolderIfMissing(const std::filesystem::path& mapped, const std::string& archivePath,
                                     bool& failed)
 {
     failed = false;
@@ -155,14 +155,19 @@ bool Extractor::MakeFolderIfMissing(const std::filesystem::path& mapped, const s
     if (Exists(mapped)) {
         return false;
     }
-    failed = !CreateFolder(mapped, shown);
+    failed = !CreateFolder(mapped, archivePath);
     return !failed;
 }
 
-bool Extractor::CreateFolder(const std::filesystem::path& mapped, const std::string& shown)
+bool Extractor::CreateFolder(const std::filesystem::path& mapped, const std::string& archivePath)
 {
     std::string error;
-    switch (out_.Enter(BelowData(mapped), error)) {
+    const OutputTree::Reach reach = out_.Enter(BelowData(mapped), error);
+    if (reach == OutputTree::Reach::Done) {
+        return true;
+    }
+    const std::string shown = rootText_ + archivePath;
+    switch (reach) {
     case OutputTree::Reach::Done:
         return true;
     case OutputTree::Reach::Link:
@@ -224,7 +229,7 @@ const std::filesystem::path* FileFolders::Of(const std::filesystem::path::string
 }
 
 bool Extractor::Write(const std::filesystem::path::string_type& mapped, FetchedEntry& entry,
-                      const std::string& shown)
+                      const std::string& path)
 {
     std::string error;
     // The folder's path is made once for the run of files it holds.
@@ -239,15 +244,15 @@ bool Extractor::Write(const std::filesystem::path::string_type& mapped, FetchedE
     case OutputTree::Reach::Link:
         entryFailed_ = true;
         lastProblem_ = "a folder on its way is a link";
-        frm_.sText("Skipped path through a link below the output root: " + shown);
+        frm_.sText("Skipped path through a link below the output root: " + rootText_ + path);
         return false;
     case OutputTree::Reach::Failed:
-        return WriteFailed(shown, error);
+        return WriteFailed(rootText_ + path, error);
     }
     const std::filesystem::path name(folder.empty() ? mapped : mapped.substr(folder.size() + 1));
     if (!out_.WriteFile(name, entry.buffer.empty() ? nullptr : entry.buffer.data(), entry.Size(), error,
                         &entry.prepared)) {
-        return WriteFailed(shown, error);
+        return WriteFailed(rootText_ + path, error);
     }
     return true;
 }
@@ -273,7 +278,7 @@ std::filesystem::path FreeNameBeside(const std::filesystem::path& mapped,
 
 Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path::string_type& mapped,
                                          FetchedEntry& entry, const EntryDamage& damage,
-                                         const std::string& path, const std::string& shown)
+                                         const std::string& path)
 {
     switch (damage.kind) {
     case EntryDamage::Kind::Refused:
@@ -286,7 +291,7 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path::string_typ
             EntryError(path + " " + damage.reason + "; the file already there was kept");
             return Outcome::Kept;
         }
-        if (!Write(mapped, entry, shown)) {
+        if (!Write(mapped, entry, path)) {
             EntryError(path + " " + damage.reason + "; not written");
             return Outcome::NotWritten;
         }
@@ -320,7 +325,7 @@ Extractor::Outcome Extractor::WriteEntry(const std::filesystem::path::string_typ
                       }).native();
         }
     }
-    if (!Write(besides.empty() ? mapped : besides, entry, shown)) {
+    if (!Write(besides.empty() ? mapped : besides, entry, path)) {
         return Outcome::NotWritten;
     }
     ++report_.written;

@@ -70,10 +70,12 @@ class Extractor {
 
     // Makes the folder unless something of that name is there: true when it
     // made it. A failure is reported as CreateFolder reports it.
-    bool MakeFolderIfMissing(const std::filesystem::path& mapped, const std::string& shown, bool& failed);
+    bool MakeFolderIfMissing(const std::filesystem::path& mapped, const std::string& archivePath,
+                             bool& failed);
 
-    // Makes the folder (and those on its way) unless a link stands there.
-    bool CreateFolder(const std::filesystem::path& mapped, const std::string& shown);
+    // Makes the folder (and those on its way) unless a link stands there. A
+    // failure names the folder by RootText and its archive path.
+    bool CreateFolder(const std::filesystem::path& mapped, const std::string& archivePath);
 
     // A failure of the entry in hand: its "Error: " line; the entry counts
     // once (at EndEntry) however many lines it has.
@@ -97,17 +99,17 @@ class Extractor {
     // AskWhenExisting); a damaged one is written as far as it inflated only
     // where no file of its name exists, and otherwise leaves that file; a
     // refused one writes nothing. `path` names the entry in the "Error: "
-    // line, `shown` the file in a failed write's.
-    // `mapped` is the host's text of the file's path below the output root.
+    // line, and after RootText the file in a failed write's. `mapped` is the
+    // host's text of the file's path below the output root.
     Outcome WriteEntry(const std::filesystem::path::string_type& mapped, FetchedEntry& entry,
-                       const EntryDamage& damage, const std::string& path, const std::string& shown);
+                       const EntryDamage& damage, const std::string& path);
     // Asks before a sound entry replaces a file; without a question, files are replaced.
     void AskWhenExisting(AskExisting ask) { ask_ = std::move(ask); }
 
     // Writes an entry's bytes; a failure is the entry's (EndEntry counts it). A folder
     // that no directory row made (a name with "\\" or "/" inside) is made here.
     bool Write(const std::filesystem::path::string_type& mapped, FetchedEntry& entry,
-               const std::string& shown);
+               const std::string& path);
     bool WriteFailed(const std::string& shown, const std::string& error);
 
     // Writes each fetched entry's file, under no name yet, on the thread that
