@@ -20,11 +20,11 @@ void AddNode(const SgaTables& t, const CatalogueNode& node, ExtractionSet& set)
     if (!key || key->directory >= static_cast<int>(t.SgaDirNames.size())) {
         return;
     }
-    const std::string folder =
-        key->directory < 0 ? std::string() : t.SgaDirNames[static_cast<std::size_t>(key->directory)];
+    const std::string_view folder =
+        key->directory < 0 ? std::string_view() : t.SgaDirNames[static_cast<std::size_t>(key->directory)];
     if (key->kind != SgaNodeKey::Kind::File) {
         if (!folder.empty()) {
-            set.folders.push_back(folder);
+            set.folders.emplace_back(folder);
         }
         return;
     }
@@ -32,7 +32,12 @@ void AddNode(const SgaTables& t, const CatalogueNode& node, ExtractionSet& set)
         return;
     }
     const std::string& name = t.SgaFileNames[static_cast<std::size_t>(key->fileRow)];
-    set.files.push_back({key->fileRow, folder.empty() ? name : folder + "\\" + name});
+    SetFile& file = set.files.emplace_back(SetFile{key->fileRow, {}});
+    if (!folder.empty()) {
+        file.path.reserve(folder.size() + 1 + name.size());
+        file.path.append(folder).append(1, '\\');
+    }
+    file.path.append(name);
 }
 
 } // namespace
