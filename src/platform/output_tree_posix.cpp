@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <new>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -59,7 +60,12 @@ bool WriteAll(int fd, const void* data, std::size_t size)
 // The first `size` bytes of the open file `fd`.
 bool ReadAllAt(int fd, std::vector<char>& bytes, std::size_t size)
 {
-    bytes.resize(size);
+    try {
+        bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return false;
+    }
     std::size_t done = 0;
     while (done < size) {
         const ssize_t got = pread(fd, bytes.data() + done, size - done, static_cast<off_t>(done));
