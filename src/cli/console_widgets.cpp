@@ -5,6 +5,13 @@
 #include <algorithm>
 #include <string>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace archive {
 
 std::string ConsoleText(std::string_view text)
@@ -20,6 +27,20 @@ std::string ConsoleText(std::string_view text)
         }
     }
     return Windows1252ToUtf8Escaped(text).append(end);
+}
+
+bool IsTerminal(std::FILE* stream)
+{
+#ifdef _WIN32
+    // NUL is a character device too, which is all _isatty asks.
+    const int fd = _fileno(stream);
+    DWORD mode = 0;
+    return fd >= 0 && _isatty(fd) != 0 &&
+           GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode) != 0;
+#else
+    const int fd = fileno(stream);
+    return fd >= 0 && isatty(fd) != 0;
+#endif
 }
 
 void ConsoleWidgets::Write(std::FILE* stream, std::string_view text)
@@ -54,8 +75,10 @@ void ConsoleWidgets::SetProgressValue(float value)
     if (!showProgress_) {
         return;
     }
+    // A log line erases the bar; it comes back on the same clock, not after
+    // every line: thousands of lines a second would each cost two writes.
     const auto now = std::chrono::steady_clock::now();
-    if (progressDrawn_ && now - lastDrawn_ < std::chrono::milliseconds(100)) {
+    if (now - lastDrawn_ < std::chrono::milliseconds(100)) {
         return;
     }
     lastDrawn_ = now;

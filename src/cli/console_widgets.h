@@ -46,6 +46,10 @@ class ConsoleWidgets : public Widgets {
     std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
+// Whether `stream` is a terminal a progress bar may be drawn on (on Windows
+// a console, not the NUL device).
+bool IsTerminal(std::FILE* stream);
+
 // One console line of archive text: Windows-1252 to UTF-8, its CR LF end to
 // LF, every other control character escaped as \xHH.
 std::string ConsoleText(std::string_view text);

@@ -18,16 +18,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#define ARCHIVE_ISATTY _isatty
-#define ARCHIVE_FILENO _fileno
-#else
-#include <unistd.h>
-#define ARCHIVE_ISATTY isatty
-#define ARCHIVE_FILENO fileno
-#endif
-
 namespace archive {
 namespace {
 
@@ -119,7 +109,7 @@ int RunList(const Options& options)
 // error when it is a terminal, driven by the jobs' progress in files.
 JobControl StartWithProgress(ConsoleWidgets& widgets, FrmBig& frm)
 {
-    widgets.SetShowProgress(ARCHIVE_ISATTY(ARCHIVE_FILENO(stderr)) != 0);
+    widgets.SetShowProgress(IsTerminal(stderr));
     frm.Form_Load();
     JobControl control;
     control.progress = [&widgets](const JobProgress& now) {

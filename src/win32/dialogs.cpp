@@ -183,7 +183,7 @@ bool JobDialog::Update(const JobProgress& now)
 {
     const auto clock = std::chrono::steady_clock::now();
     const bool last = now.files == now.totalFiles;
-    if (!last && clock - drawn_ < std::chrono::milliseconds(40)) {
+    if (!last && clock - drawn_ < kInterval) {
         return false; // a clock, not every entry: thousands of tiny files must not wait on painting
     }
     drawn_ = clock;

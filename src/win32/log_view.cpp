@@ -105,7 +105,7 @@ void LogView::Append(std::u16string_view text)
     text_.Append(text);
     Measure(firstNew);
     if (hwnd_) {
-        UpdateScrollBars();
+        UpdateScrollBars(BarDrawing::Later);
         if (text_.TopLine() != top || text_.TopLine() + static_cast<std::size_t>(VisibleLines()) > firstNew) {
             InvalidateRect(hwnd_, nullptr, FALSE);
         }
@@ -187,7 +187,7 @@ void LogView::ScrollTo(std::ptrdiff_t topLine, int left)
     }
 }
 
-void LogView::UpdateScrollBars()
+void LogView::UpdateScrollBars(BarDrawing drawing)
 {
     // Both bars stay, greyed while everything fits, as a text box's with both scroll bars do.
     SCROLLINFO info{};
@@ -196,11 +196,60 @@ void LogView::UpdateScrollBars()
     info.nMax = static_cast<int>(std::min<std::size_t>(text_.LineCount(), INT_MAX)) - 1;
     info.nPage = static_cast<UINT>(VisibleLines());
     info.nPos = static_cast<int>(text_.TopLine());
-    SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+    SetBar(SB_VERT, info);
     info.nMax = widest_ + 2 * kMargin - 1;
     info.nPage = static_cast<UINT>(std::max(0, ClientWidth(hwnd_)));
     info.nPos = left_;
-    SetScrollInfo(hwnd_, SB_HORZ, &info, TRUE);
+    SetBar(SB_HORZ, info);
+    if (!verticalUndrawn_ && !horizontalUndrawn_) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (drawing == BarDrawing::Later && now - barsDrawn_ < kBarInterval) {
+        if (!barTimer_) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(kBarInterval - (now - barsDrawn_));
+            barTimer_ = SetTimer(hwnd_, kBarTimer, static_cast<UINT>(std::max<long long>(1, wait.count())),
+                                 nullptr) != 0;
+        }
+        if (barTimer_) {
+            return;
+        }
+    }
+    DrawBars();
+}
+
+void LogView::SetBar(int bar, const SCROLLINFO& info)
+{
+    // The bar's numbers are always current (GetScrollInfo answers the truth);
+    // only drawing it waits for DrawBars.
+    SCROLLINFO& set = bar == SB_VERT ? verticalSet_ : horizontalSet_;
+    if (set.cbSize != 0 && set.nMax == info.nMax && set.nPage == info.nPage && set.nPos == info.nPos) {
+        return;
+    }
+    set = info;
+    SCROLLINFO copy = info;
+    SetScrollInfo(hwnd_, bar, &copy, FALSE);
+    (bar == SB_VERT ? verticalUndrawn_ : horizontalUndrawn_) = true;
+}
+
+void LogView::DrawBars()
+{
+    if (barTimer_) {
+        KillTimer(hwnd_, kBarTimer);
+        barTimer_ = false;
+    }
+    barsDrawn_ = std::chrono::steady_clock::now();
+    // Setting a bar again with its own numbers draws it, and nothing else.
+    if (verticalUndrawn_) {
+        SCROLLINFO copy = verticalSet_;
+        SetScrollInfo(hwnd_, SB_VERT, &copy, TRUE);
+        verticalUndrawn_ = false;
+    }
+    if (horizontalUndrawn_) {
+        SCROLLINFO copy = horizontalSet_;
+        SetScrollInfo(hwnd_, SB_HORZ, &copy, TRUE);
+        horizontalUndrawn_ = false;
+    }
 }
 
 void LogView::OnScroll(int bar, int request)
@@ -236,7 +285,7 @@ void LogView::OnScroll(int bar, int request)
         position = 0;
         break;
     case SB_BOTTOM:
-        position = info.nMax;
+        position = vertical ? static_cast<long long>(text_.LineCount()) - 1 : widest_;
         break;
     default:
         return;
@@ -377,6 +426,12 @@ LRESULT LogView::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case EM_GETLINECOUNT:
         return static_cast<LRESULT>(text_.LineCount());
+    case WM_TIMER:
+        if (wParam == kBarTimer) {
+            DrawBars();
+            return 0;
+        }
+        break;
     case WM_SIZE:
         text_.SetVisibleLines(static_cast<std::size_t>(VisibleLines()));
         ScrollTo(static_cast<std::ptrdiff_t>(text_.TopLine()), left_);

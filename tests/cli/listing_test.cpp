@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <string>
 
 using namespace archive;
 using namespace archive::testing;
@@ -150,4 +152,55 @@ TEST(Console, NoControlCharacterFromAnArchiveReachesTheTerminal)
     for (const char c : printed) {
         EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n') << static_cast<int>(c);
     }
+}
+
+// With the log echoed and a progress bar on the terminal, each line erases
+// the bar; it comes back on its clock, not after every line (two writes a
+// file, thousands a second). The NUL device takes no bar.
+TEST(Console, TheProgressBarReturnsOnItsClockBetweenLogLines)
+{
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ASSERT_NE(err, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        ConsoleWidgets console(out, err);
+        console.SetEcho(true);
+        console.SetShowProgress(true);
+        console.SetProgressMaximum(2000);
+        for (int i = 0; i < 2000; ++i) {
+            console.AppendLog("line " + std::to_string(i) + "\r\n", LogKind::Normal);
+            console.SetProgressValue(static_cast<float>(i));
+        }
+    }
+    const auto tenths =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count() /
+        100;
+    const auto read = [](std::FILE* file) {
+        std::string text(1 << 20, '\0');
+        std::rewind(file);
+        text.resize(std::fread(text.data(), 1, text.size(), file));
+        std::fclose(file);
+        return text;
+    };
+    const std::string lines = read(out);
+    const std::string bars = read(err);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2000);
+    std::size_t drawn = 0;
+    for (std::size_t at = bars.find("\r["); at != std::string::npos; at = bars.find("\r[", at + 1)) {
+        ++drawn;
+    }
+    EXPECT_GE(drawn, 1u);
+    EXPECT_LE(drawn, static_cast<std::size_t>(2 + tenths));
+
+#ifdef _WIN32
+    std::FILE* nul = std::fopen("NUL", "w");
+#else
+    std::FILE* nul = std::fopen("/dev/null", "w");
+#endif
+    ASSERT_NE(nul, nullptr);
+    EXPECT_FALSE(IsTerminal(nul));
+    std::fclose(nul);
 }

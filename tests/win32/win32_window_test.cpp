@@ -244,6 +244,10 @@ TEST_F(Fixture, TheLogBoxKeepsEveryLineFollowsTheEndAndCopiesTheChosenLines)
     window.frm().sText("name\nLoad failed: FORGED");
     window.FlushPending();
     EXPECT_EQ(SendMessageW(log, EM_GETLINECOUNT, 0, 0), 5002);
+    // Lines that come soon after others: the bar is drawn later, its numbers are set at once.
+    ASSERT_TRUE(GetScrollInfo(log, SB_VERT, &bar));
+    EXPECT_EQ(bar.nMax, 5001);
+    EXPECT_EQ(bar.nPos + static_cast<int>(bar.nPage), 5002);
     const std::wstring forged = L"\r\nname\u240ALoad failed: FORGED\r\n";
     EXPECT_EQ(Text(log).substr(Text(log).size() - forged.size()), forged);
 
