@@ -524,7 +524,7 @@ TEST(ExtractAll, FoldersLeftAreClosedAsTheWriterGoesUnderALowOpenFileLimit)
         dirs.push_back(
             {"f" + std::to_string(i), {{.name = "x.txt", .content = "file " + std::to_string(i)}}});
     }
-    const SgaSpec spec = SgaFromLayout(dirs);
+    const SgaSpec manyFolders = SgaFromLayout(dirs);
     EXPECT_EXIT(
         {
             rlimit low{};
@@ -537,7 +537,7 @@ TEST(ExtractAll, FoldersLeftAreClosedAsTheWriterGoesUnderALowOpenFileLimit)
                 return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
             };
             TestWindow w;
-            if (w.Open(BuildSga(spec)) != LoadOutcome::Loaded) {
+            if (w.Open(BuildSga(manyFolders)) != LoadOutcome::Loaded) {
                 std::_Exit(3);
             }
             const auto before = openNow();
