@@ -133,4 +133,21 @@ std::string JobProgressText(const JobProgress& now)
            (now.totalFiles == 1 ? " file, " : " files, ") + BytesOfTotalText(now.bytes, now.totalBytes);
 }
 
+bool JobPictureClock::Due(const JobProgress& now, Clock::time_point at)
+{
+    if (now.files != now.totalFiles && drawn_ && at - *drawn_ < kInterval) {
+        return false;
+    }
+    drawn_ = at;
+    return true;
+}
+
+int JobProgressPermille(const JobProgress& now)
+{
+    const std::int64_t done = now.totalBytes > 0   ? now.bytes * 1000 / now.totalBytes
+                              : now.totalFiles > 0 ? now.files * 1000 / now.totalFiles
+                                                   : 0;
+    return static_cast<int>(done);
+}
+
 } // namespace archive

@@ -7,7 +7,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -79,21 +78,17 @@ void MainWindow::RunJob(const QString& title, const std::function<void(const Job
     dialog.setAutoReset(false);
     dialog.setMinimumWidth(420);
     jobDialog_ = &dialog;
-    QElapsedTimer sinceRedraw;
+    JobPictureClock pictures;
     JobControl control;
     control.progress = [&](const JobProgress& now) {
         if (jobProgressHook) {
             jobProgressHook(now);
         }
-        const bool last = now.files == now.totalFiles;
-        if (sinceRedraw.isValid() && sinceRedraw.elapsed() < 40 && !last) {
-            return; // a clock, not every entry: thousands of tiny files must not wait on painting
+        if (!pictures.Due(now)) {
+            return;
         }
-        sinceRedraw.start();
         dialog.setLabelText(QString::fromStdString(JobProgressText(now)) + "\n" + DisplayText(now.current));
-        dialog.setValue(now.totalBytes > 0
-                            ? static_cast<int>(now.bytes * 1000 / now.totalBytes)
-                            : (now.totalFiles > 0 ? static_cast<int>(now.files * 1000 / now.totalFiles) : 0));
+        dialog.setValue(JobProgressPermille(now));
         FlushPending();
         QCoreApplication::processEvents();
     };

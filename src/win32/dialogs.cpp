@@ -181,17 +181,11 @@ std::wstring JobDialog::ProgressText(const JobProgress& now)
 
 bool JobDialog::Update(const JobProgress& now)
 {
-    const auto clock = std::chrono::steady_clock::now();
-    const bool last = now.files == now.totalFiles;
-    if (!last && clock - drawn_ < kInterval) {
-        return false; // a clock, not every entry: thousands of tiny files must not wait on painting
+    if (!pictures_.Due(now)) {
+        return false;
     }
-    drawn_ = clock;
     SetWindowTextW(label_, ProgressText(now).c_str());
-    const long long done = now.totalBytes > 0   ? now.bytes * 1000 / now.totalBytes
-                           : now.totalFiles > 0 ? now.files * 1000 / now.totalFiles
-                                                : 0;
-    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(JobProgressPermille(now)), 0);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/extract_to.h"
 #include "extract/job.h"
 
 #include <windows.h>
@@ -35,12 +36,8 @@ class JobDialog {
     HWND hwnd() const { return hwnd_; }
     HWND label() const { return label_; }
     HWND bar() const { return bar_; }
-    // Shows the progress, at most every kInterval and always for the last
-    // entry. True when it was drawn (the caller then shows the log and lets
-    // messages run). Ten pictures a second, as progress dialogs go: under
-    // Wine each picture (the label, the bar, the log's new lines, the
-    // messages) cost 2 to 6 ms, a tenth of an extraction at 25 a second.
-    static constexpr std::chrono::milliseconds kInterval{100};
+    // Shows the progress when JobPictureClock says so. True when it was
+    // drawn (the caller then shows the log and lets messages run).
     bool Update(const JobProgress& now);
     bool Cancelled() const { return cancelled_; }
     void Cancel() { cancelled_ = true; }
@@ -58,7 +55,7 @@ class JobDialog {
     HWND cancel_ = nullptr;
     HFONT font_ = nullptr;
     bool cancelled_ = false;
-    std::chrono::steady_clock::time_point drawn_{};
+    JobPictureClock pictures_;
 };
 
 } // namespace archive::win32

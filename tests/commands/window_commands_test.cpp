@@ -155,6 +155,33 @@ TEST(JobProgressText, UnitFromTheTotal)
     EXPECT_EQ(JobProgressText(now), "1 of 1 file, 0.5 of 6.5 KB");
 }
 
+// Both dialogs draw on one clock: the first entry at once, then at most
+// every interval, and the last entry always; the bar counts bytes, or files
+// when there are none.
+TEST(JobPictureClock, DrawsOnItsClockAndAlwaysTheLastEntry)
+{
+    JobPictureClock pictures;
+    const JobPictureClock::Clock::time_point start{};
+    JobProgress now;
+    now.totalFiles = 3;
+    now.files = 1;
+    EXPECT_TRUE(pictures.Due(now, start));
+    now.files = 2;
+    EXPECT_FALSE(pictures.Due(now, start + JobPictureClock::kInterval / 2));
+    EXPECT_TRUE(pictures.Due(now, start + JobPictureClock::kInterval));
+    now.files = 3;
+    EXPECT_TRUE(pictures.Due(now, start + JobPictureClock::kInterval)); // the last, however soon
+
+    now.bytes = 250;
+    now.totalBytes = 1000;
+    EXPECT_EQ(JobProgressPermille(now), 250);
+    now.totalBytes = 0; // nothing to count by bytes: by files
+    now.files = 1;
+    EXPECT_EQ(JobProgressPermille(now), 333);
+    now.totalFiles = 0;
+    EXPECT_EQ(JobProgressPermille(now), 0);
+}
+
 // While any command runs, nothing that reads or replaces the catalogue can
 // start; Exit (which stops it) and About stay; views stay except under a load.
 // Preview stays while a preview reads: choosing another entry replaces that read.
