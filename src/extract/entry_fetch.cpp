@@ -3,6 +3,7 @@
 #include "platform/text_encoding.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <new>
@@ -11,7 +12,8 @@
 
 namespace archive {
 
-FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file, std::int64_t position)
+FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file, std::int64_t position,
+                        const ReadWindow* window)
 {
     FetchedEntry entry;
     entry.stored = std::max<std::int32_t>(file.StoredSize, 0);
@@ -21,7 +23,12 @@ FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file
     }
     try {
         entry.buffer = ByteArray::ForOverwrite(static_cast<std::size_t>(entry.got)); // cut to what is read
-        if (entry.got > 0) {
+        if (entry.got > 0 && window != nullptr &&
+            window->Holds(static_cast<std::uint64_t>(position), entry.buffer.size())) {
+            std::memcpy(entry.buffer.data(),
+                        window->bytes + (static_cast<std::uint64_t>(position) - window->start),
+                        entry.buffer.size());
+        } else if (entry.got > 0) {
             const std::size_t read = archive.ReadAt(static_cast<std::uint64_t>(position), entry.buffer.data(),
                                                     entry.buffer.size());
             if (read != entry.buffer.size()) {
@@ -153,11 +160,12 @@ FetchedEntry CopyOf(const FetchedEntry& kept)
 
 } // namespace
 
-FetchedEntry EntryPrefetcher::FetchJob(std::size_t index, ArchiveFile& archive, clsZlib& zlib)
+FetchedEntry EntryPrefetcher::FetchJob(std::size_t index, ArchiveFile& archive, clsZlib& zlib,
+                                       const ReadWindow* window)
 {
     const Job& job = jobs_[index];
     if (shareOf_.empty() || shareOf_[index] < 0) {
-        return FetchEntry(archive, zlib, *job.file, job.position);
+        return FetchEntry(archive, zlib, *job.file, job.position, window);
     }
     std::unique_lock lock(sharesMutex_);
     SharedBytes& share = shares_[static_cast<std::size_t>(shareOf_[index])];
@@ -174,7 +182,7 @@ FetchedEntry EntryPrefetcher::FetchJob(std::size_t index, ArchiveFile& archive, 
     lock.unlock();
     FetchedEntry entry;
     try {
-        entry = FetchEntry(archive, zlib, *job.file, job.position);
+        entry = FetchEntry(archive, zlib, *job.file, job.position, window);
     } catch (...) {
         lock.lock();
         share.fetching = false; // another job naming these bytes fetches them itself
@@ -195,6 +203,36 @@ FetchedEntry EntryPrefetcher::FetchJob(std::size_t index, ArchiveFile& archive, 
     share.kept = std::move(kept);
     shareFetched_.notify_all();
     return entry;
+}
+
+ReadWindow EntryPrefetcher::ReadRun(const Run& run, ArchiveFile& archive, unsigned char* buffer) const
+{
+    ReadWindow window;
+    if (run.count < 2 || buffer == nullptr) {
+        return window;
+    }
+    const std::uint64_t size = archive.Size();
+    std::uint64_t first = size;
+    std::uint64_t end = 0;
+    for (std::size_t index = run.first; index < run.first + run.count; ++index) {
+        const Job& job = jobs_[index];
+        if (job.position < 0 || static_cast<std::uint64_t>(job.position) >= size ||
+            job.file->StoredSize <= 0) {
+            continue; // nothing to read, or nothing there to read
+        }
+        const auto position = static_cast<std::uint64_t>(job.position);
+        first = std::min(first, position);
+        end =
+            std::max(end, position + std::min<std::uint64_t>(static_cast<std::uint32_t>(job.file->StoredSize),
+                                                             size - position));
+    }
+    if (end <= first || end - first > kWindowBytes) {
+        return window; // each is read alone
+    }
+    window.start = first;
+    window.bytes = buffer;
+    window.length = archive.ReadAt(first, buffer, static_cast<std::size_t>(end - first));
+    return window;
 }
 
 std::size_t EntryPrefetcher::Claim(const Job& job)
@@ -244,6 +282,8 @@ void EntryPrefetcher::Fetch(Run& holding)
         return; // the others, or the writer's own handle, read them
     }
     clsZlib zlib;
+    // Where runs of small entries are read in one go; without it each is read alone.
+    const std::unique_ptr<unsigned char[]> windowBuffer(new (std::nothrow) unsigned char[kWindowBytes]);
     std::vector<PreparedFile> closing;
     std::vector<FetchedEntry> fetched;
     fetched.reserve(kRunEntries);
@@ -307,10 +347,11 @@ void EntryPrefetcher::Fetch(Run& holding)
             continue;
         }
         fetched.clear();
+        const ReadWindow window = ReadRun(holding, archive, windowBuffer.get());
         for (std::size_t index = holding.first; index < holding.first + holding.count; ++index) {
             FetchedEntry& entry = fetched.emplace_back();
             try {
-                entry = FetchJob(index, archive, zlib);
+                entry = FetchJob(index, archive, zlib, &window);
                 if (prepare_) {
                     prepare_(jobs_[index], entry);
                 }

@@ -35,10 +35,25 @@ struct FetchedEntry {
     std::size_t Size() const { return buffer.empty() ? prepared.Size() : buffer.size(); }
 };
 
+// Bytes of the archive read in one go for several entries that lie close
+// together: small entries then cost one read between them, not one each.
+struct ReadWindow {
+    std::uint64_t start = 0;
+    std::size_t length = 0; // bytes read from `start`
+    const unsigned char* bytes = nullptr;
+    // Whether [position, position + count) lies within what was read.
+    bool Holds(std::uint64_t position, std::size_t count) const
+    {
+        return position >= start && position - start <= length && count <= length - (position - start);
+    }
+};
+
 // Reads the stored bytes of `file` at `position` as far as the archive holds
 // them (never past its end: the buffer then holds just the bytes that exist)
-// and inflates them when the entry is compressed.
-FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file, std::int64_t position);
+// and inflates them when the entry is compressed. Bytes that `window` holds
+// are taken from it rather than read again.
+FetchedEntry FetchEntry(ArchiveFile& archive, clsZlib& zlib, const SgaFile& file, std::int64_t position,
+                        const ReadWindow* window = nullptr);
 
 // Fetches a list of entries on other threads, ahead of the thread that
 // writes them, and hands them over in order: inflating the next entries
@@ -108,6 +123,9 @@ class EntryPrefetcher {
 
     static constexpr std::size_t kAheadBytes = std::size_t{64} << 20;
     static constexpr std::size_t kReleaseBytes = kAheadBytes / 4;
+    // Small entries a thread fetches together, when they lie within this
+    // many bytes of the archive, are read in one go.
+    static constexpr std::size_t kWindowBytes = std::size_t{512} << 10;
     // A sleeping writer is woken once this many entries or bytes are ready.
     static constexpr std::size_t kBatchEntries = 64;
     static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
@@ -146,7 +164,11 @@ class EntryPrefetcher {
     FetchedEntry FetchHere();
     // Fetches job `index` with the given handle and state, or copies what
     // an earlier job naming the same bytes gave.
-    FetchedEntry FetchJob(std::size_t index, ArchiveFile& archive, clsZlib& zlib);
+    FetchedEntry FetchJob(std::size_t index, ArchiveFile& archive, clsZlib& zlib,
+                          const ReadWindow* window = nullptr);
+    // Reads the bytes of the jobs of `run` in one go into `buffer` (of
+    // kWindowBytes) when there are several and they lie close enough.
+    ReadWindow ReadRun(const Run& run, ArchiveFile& archive, unsigned char* buffer) const;
     // Jobs that name the same stored bytes as another share one fetch.
     void FindSharedBytes();
     // Gives the bytes of the entries handed out back to the bound, and the

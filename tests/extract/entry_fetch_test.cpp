@@ -120,6 +120,54 @@ TEST(EntryPrefetcher, EntriesClaimingMoreThanTheBoundStillPass)
     EXPECT_EQ(Text(prefetcher.Next().buffer), "four");
 }
 
+// Small entries a thread fetches together are read in one go. Whatever their
+// order, the gaps between them, or how far apart they lie, each comes out as
+// it does read alone: here the jobs run backwards through the archive, skip
+// some entries, name two far apart, and end with one cut short by the end
+// of the archive and one that starts past it.
+TEST(EntryPrefetcher, EntriesReadTogetherComeOutAsEachReadAlone)
+{
+    TempDir dir;
+    std::vector<std::pair<std::string, bool>> entries;
+    for (int i = 0; i < 400; ++i) {
+        entries.push_back({Pattern(20 + i % 90, static_cast<char>('A' + i % 30)), i % 4 != 0});
+    }
+    entries.push_back({Pattern(EntryPrefetcher::kWindowBytes, 'w'), false}); // pushes the next one far away
+    entries.push_back({"far", false});
+    RawArchive archive(dir, entries);
+    SgaFile cut = archive.files.back();
+    cut.StoredSize += 10; // three bytes there, ten claimed past the end
+    cut.ExpandedSize = cut.StoredSize;
+    SgaFile beyond = cut;
+    beyond.EntryOffset += 100;
+
+    std::vector<EntryPrefetcher::Job> jobs;
+    for (std::size_t i = archive.files.size() - 2; i-- > 0;) {
+        if (i % 7 != 3) {
+            jobs.push_back({&archive.files[i], archive.files[i].EntryOffset});
+        }
+        if (i % 50 == 0) {
+            jobs.push_back({&archive.files[archive.files.size() - 1], archive.files.back().EntryOffset});
+        }
+    }
+    jobs.push_back({&cut, cut.EntryOffset});
+    jobs.push_back({&beyond, beyond.EntryOffset});
+
+    ArchiveFile alone;
+    std::string error;
+    ASSERT_TRUE(alone.Open(archive.path, error)) << error;
+    clsZlib zlib;
+    EntryPrefetcher prefetcher(archive.path, jobs, 2);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const FetchedEntry expected = FetchEntry(alone, zlib, *jobs[i].file, jobs[i].position);
+        const FetchedEntry entry = prefetcher.Next();
+        ASSERT_EQ(Text(entry.buffer), Text(expected.buffer)) << i;
+        ASSERT_EQ(entry.got, expected.got) << i;
+        ASSERT_EQ(entry.status, expected.status) << i;
+    }
+    EXPECT_EQ(Text(FetchEntry(alone, zlib, cut, cut.EntryOffset).buffer), "far");
+}
+
 // When the second thread cannot read the archive, the entries still come,
 // in order, from the calling thread, and going away mid-list ends cleanly.
 TEST(EntryPrefetcher, SurvivesAnArchiveItCannotOpen)
