@@ -13,31 +13,28 @@ namespace archive {
 
 namespace {
 
-// Adds what one node stands for: a folder's path, or a file's row and path.
+// Adds what one node stands for: a folder's directory row, or a file's row
+// and the directory row that holds it.
 void AddNode(const SgaTables& t, const CatalogueNode& node, ExtractionSet& set)
 {
     const std::optional<SgaNodeKey> key = ParseSgaNodeKey(node.key);
     if (!key || key->directory >= static_cast<int>(t.SgaDirNames.size())) {
         return;
     }
-    const std::string_view folder =
-        key->directory < 0 ? std::string_view() : t.SgaDirNames[static_cast<std::size_t>(key->directory)];
+    const int directory =
+        key->directory < 0 || t.SgaDirNames[static_cast<std::size_t>(key->directory)].empty()
+            ? -1
+            : key->directory;
     if (key->kind != SgaNodeKey::Kind::File) {
-        if (!folder.empty()) {
-            set.folders.emplace_back(folder);
+        if (directory >= 0) {
+            set.folders.push_back(directory);
         }
         return;
     }
     if (static_cast<std::size_t>(key->fileRow) >= t.SgaFileNames.size()) {
         return;
     }
-    const std::string& name = t.SgaFileNames[static_cast<std::size_t>(key->fileRow)];
-    SetFile& file = set.files.emplace_back(SetFile{key->fileRow, {}});
-    if (!folder.empty()) {
-        file.path.reserve(folder.size() + 1 + name.size());
-        file.path.append(folder).append(1, '\\');
-    }
-    file.path.append(name);
+    set.files.push_back({key->fileRow, directory});
 }
 
 } // namespace

@@ -11,6 +11,7 @@ namespace archive {
 
 class FrmBig;
 class CatalogueTree;
+struct SgaTables;
 
 // What an extraction did, for the console's summary and exit status.
 struct ExtractReport {
@@ -49,20 +50,24 @@ std::string WrittenAndFailed(std::int64_t written, std::int64_t failed);
 // of files written and failed.
 ExtractReport ExtractAll(FrmBig& frm, const AskExisting& existing = {});
 
-// One file of a set extraction: its file row and its archive path ("\"
-// between folders), which is also where it goes below the destination.
+// One file of a set extraction: its file row and the directory row of the
+// folder that holds it (none: -1). Its archive path, the folder's name, "\"
+// and the file's name, is also where it goes below the destination.
 struct SetFile {
     int row = 0;
-    std::string path;
+    int directory = -1;
 };
 
-// What a set extraction writes: folders (made even when they hold nothing
-// selected) and files. A row listed twice, or two rows with one path, is
-// written once: the first in row order.
+// What a set extraction writes: folders, by directory row (made even when
+// they hold nothing selected), and files. A row listed twice, or two rows
+// with one path, is written once: the first in row order.
 struct ExtractionSet {
-    std::vector<std::string> folders;
+    std::vector<int> folders;
     std::vector<SetFile> files;
 };
+
+// A set file's archive path, from the loaded tables.
+std::string SetFilePath(const SgaTables& t, const SetFile& file);
 
 // Where a set extraction writes: below the output root as the toolbar
 // commands do (".\data", and the first TOC's alias, below OutputBase), or

@@ -13,8 +13,39 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace archive {
+
+namespace {
+
+std::string_view FolderNameOf(const SgaTables& t, const SetFile& file)
+{
+    return file.directory < 0 || static_cast<std::size_t>(file.directory) >= t.SgaDirNames.size()
+               ? std::string_view()
+               : std::string_view(t.SgaDirNames[static_cast<std::size_t>(file.directory)]);
+}
+
+std::string_view FileNameOf(const SgaTables& t, const SetFile& file)
+{
+    return file.row < 0 || static_cast<std::size_t>(file.row) >= t.SgaFileNames.size()
+               ? std::string_view()
+               : std::string_view(t.SgaFileNames[static_cast<std::size_t>(file.row)]);
+}
+
+} // namespace
+
+std::string SetFilePath(const SgaTables& t, const SetFile& file)
+{
+    const std::string_view folder = FolderNameOf(t, file);
+    const std::string_view name = FileNameOf(t, file);
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    if (!folder.empty()) {
+        path.append(folder).append(1, '\\');
+    }
+    return path.append(name);
+}
 
 SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination& where,
                      const JobControl& control)
@@ -64,42 +95,43 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
     std::unordered_map<std::basic_string_view<HostText::value_type>, int> rowOfTarget;
     rowOfTarget.reserve(files.size());
     // Files of one folder come together: its path is mapped once for them.
-    std::string_view lastFolder;
+    int lastFolder = -1;
     std::optional<HostText> lastFolderMapped;
     bool folderMapped = false;
     JobProgress progress;
     for (const SetFile* pointer : files) {
         const SetFile& file = *pointer;
         if (file.row < 0 || static_cast<std::size_t>(file.row) >= t.SgaFiles.size()) {
-            planProblems.push_back([&x, &report, &file] {
-                x.Error(file.path + ": file row " + N(file.row) + " is outside the file table");
-                report.failed.push_back({file.path, x.LastProblem()});
+            planProblems.push_back([&x, &report, &t, &file] {
+                const std::string path = SetFilePath(t, file);
+                x.Error(path + ": file row " + N(file.row) + " is outside the file table");
+                report.failed.push_back({path, x.LastProblem()});
             });
             continue;
         }
-        if (file.path.empty() || file.path.back() == '\\') {
-            planProblems.push_back([&x, &report, &file] {
-                x.Error(NameOfEntry(file.row, file.path) +
-                        " has no file name: a folder cannot be written as a file");
-                report.failed.push_back({NameOfEntry(file.row, file.path), x.LastProblem()});
+        const std::string_view name = FileNameOf(t, file);
+        if (name.empty() || name.back() == '\\') {
+            planProblems.push_back([&x, &report, &t, &file] {
+                const std::string entry = NameOfEntry(file.row, SetFilePath(t, file));
+                x.Error(entry + " has no file name: a folder cannot be written as a file");
+                report.failed.push_back({entry, x.LastProblem()});
             });
             continue;
         }
-        const std::string_view path = file.path;
-        const std::size_t last = path.find_last_of("\\/");
-        const std::string_view folder =
-            last == std::string_view::npos ? std::string_view() : path.substr(0, last);
-        if (!folderMapped || folder != lastFolder) {
-            lastFolder = folder;
-            lastFolderMapped = MapArchiveText(folder);
+        if (!folderMapped || file.directory != lastFolder) {
+            lastFolder = file.directory;
+            lastFolderMapped = MapArchiveText(FolderNameOf(t, file));
             folderMapped = true;
         }
-        auto mapped =
-            MapArchiveTextIn(lastFolderMapped, last == std::string_view::npos ? path : path.substr(last + 1));
+        // A name may hold "\\" itself: the folders it names are mapped as any other.
+        const std::size_t last = name.find_last_of("\\/");
+        auto mapped = last == std::string_view::npos ? MapArchiveTextIn(lastFolderMapped, name)
+                                                     : MapArchiveText(SetFilePath(t, file));
         if (!mapped || mapped->empty()) {
-            planProblems.push_back([&x, &report, &file] {
-                x.Unsafe(file.path);
-                report.failed.push_back({file.path, x.LastProblem()});
+            planProblems.push_back([&x, &report, &t, &file] {
+                const std::string path = SetFilePath(t, file);
+                x.Unsafe(path);
+                report.failed.push_back({path, x.LastProblem()});
             });
             continue;
         }
@@ -108,8 +140,9 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         if (!fresh) {
             planned.pop_back();
             if (at->second != file.row) { // the same path twice in the table: the first row wins
-                planProblems.push_back([&report, &file, first = at->second] {
-                    report.skipped.push_back({file.path, "file row " + N(first) + " has the same path"});
+                planProblems.push_back([&report, &t, &file, first = at->second] {
+                    report.skipped.push_back(
+                        {SetFilePath(t, file), "file row " + N(first) + " has the same path"});
                 });
             }
             continue;
@@ -120,11 +153,22 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
     }
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
 
+    // The folders in the order of their rows, as the files that wait for
+    // them come; a name listed by two rows is made once.
     OutputTree::FolderPass folderPass = x.StartFolderPass(); // as in ExtractAll
-    std::vector<std::string> folders = set.folders;
+    std::vector<int> folders = set.folders;
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    for (const std::string& folder : folders) {
+    std::unordered_set<std::string_view> folderNames;
+    folderNames.reserve(folders.size());
+    for (const int row : folders) {
+        if (row < 0 || static_cast<std::size_t>(row) >= t.SgaDirNames.size()) {
+            continue;
+        }
+        const std::string& folder = t.SgaDirNames[static_cast<std::size_t>(row)];
+        if (folder.empty() || !folderNames.insert(folder).second) {
+            continue;
+        }
         const auto mapped = MapArchivePath(folder);
         if (!mapped) {
             x.Unsafe(folder);
@@ -142,33 +186,35 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
     for (const std::function<void()>& problem : planProblems) {
         problem();
     }
+    std::string path; // of the entry being written
     report.notReached = WalkEntries(
         frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) -> const std::string& {
             const SetFile& file = *planned[i].file;
             const SgaFile& row = source.FileOf(i);
-            frm.sText(N(EntryPosition(t, row)) + ": " + file.path);
+            path = SetFilePath(t, file);
+            frm.sText(N(EntryPosition(t, row)) + ": " + path);
             const EntryDamage damage = JudgeEntry(entry, row.ExpandedSize);
-            switch (x.WriteEntry(planned[i].target, entry, damage, file.path)) {
+            switch (x.WriteEntry(planned[i].target, entry, damage, path)) {
             case Extractor::Outcome::Written:
                 ++report.written;
                 report.bytesWritten += static_cast<std::int64_t>(entry.Size());
                 break;
             case Extractor::Outcome::Salvaged:
-                report.failed.push_back({file.path, damage.reason + "; written as far as it went"});
+                report.failed.push_back({path, damage.reason + "; written as far as it went"});
                 break;
             case Extractor::Outcome::Kept:
-                report.failed.push_back({file.path, damage.reason + "; the file already there was kept"});
+                report.failed.push_back({path, damage.reason + "; the file already there was kept"});
                 break;
             case Extractor::Outcome::Skipped:
-                report.skipped.push_back({file.path, "a file of that name is there, and was kept"});
+                report.skipped.push_back({path, "a file of that name is there, and was kept"});
                 break;
             case Extractor::Outcome::NotWritten:
-                report.failed.push_back({file.path, damage.Sound() ? x.LastProblem() : damage.reason});
+                report.failed.push_back({path, damage.Sound() ? x.LastProblem() : damage.reason});
                 break;
             }
-            x.EndEntry(file.path);
+            x.EndEntry(path);
             source.Release(x.RetiredFolders());
-            return file.path;
+            return path;
         });
     report.cancelled = report.notReached > 0;
 
