@@ -12,7 +12,6 @@
 #include <functional>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace archive {
@@ -87,13 +86,8 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         HostText target;
     };
     std::vector<Planned> planned;
-    FileFolders fileFolders(x); // before the source: its jobs point into it
-    std::vector<EntryPrefetcher::Job> jobs;
-    planned.reserve(files.size()); // never grows: rowOfTarget refers to the targets
-    jobs.reserve(files.size());
+    planned.reserve(files.size());
     std::vector<std::function<void()>> planProblems;
-    std::unordered_map<std::basic_string_view<HostText::value_type>, int> rowOfTarget;
-    rowOfTarget.reserve(files.size());
     // Files of one folder come together: its path is mapped once for them.
     int lastFolder = -1;
     std::optional<HostText> lastFolderMapped;
@@ -136,49 +130,91 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
             continue;
         }
         planned.push_back({&file, std::move(*mapped)});
-        const auto [at, fresh] = rowOfTarget.emplace(planned.back().target, file.row);
-        if (!fresh) {
-            planned.pop_back();
-            if (at->second != file.row) { // the same path twice in the table: the first row wins
-                planProblems.push_back([&report, &t, &file, first = at->second] {
+    }
+    // One target, one file: the first row in row order. Targets are compared
+    // by their hashes, sorted, and their texts only where hashes meet, so a
+    // set of distinct paths (nearly every one) costs no map.
+    std::vector<int> firstRowOf(planned.size(), -1); // of a target an earlier row took
+    {
+        std::vector<std::pair<std::size_t, std::size_t>> byHash; // hash, place in `planned`
+        byHash.reserve(planned.size());
+        const std::hash<std::basic_string_view<HostText::value_type>> hash;
+        for (std::size_t i = 0; i < planned.size(); ++i) {
+            byHash.emplace_back(hash(planned[i].target), i);
+        }
+        std::sort(byHash.begin(), byHash.end());
+        for (std::size_t run = 0; run < byHash.size();) {
+            std::size_t end = run + 1;
+            while (end < byHash.size() && byHash[end].first == byHash[run].first) {
+                ++end;
+            }
+            for (std::size_t a = run; a < end; ++a) { // places ascend: the first is the earliest row
+                const std::size_t first = byHash[a].second;
+                if (firstRowOf[first] >= 0) {
+                    continue; // taken by an earlier one, which marked the rest
+                }
+                for (std::size_t b = a + 1; b < end; ++b) {
+                    const std::size_t later = byHash[b].second;
+                    if (firstRowOf[later] < 0 && planned[later].target == planned[first].target) {
+                        firstRowOf[later] = planned[first].file->row;
+                    }
+                }
+            }
+            run = end;
+        }
+    }
+    FileFolders fileFolders(x); // before the source: its jobs point into it
+    std::vector<EntryPrefetcher::Job> jobs;
+    jobs.reserve(planned.size());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        const SetFile& file = *planned[i].file;
+        if (firstRowOf[i] >= 0) {
+            if (firstRowOf[i] != file.row) { // the same path twice in the table: the first row wins
+                planProblems.push_back([&report, &t, &file, first = firstRowOf[i]] {
                     report.skipped.push_back(
                         {SetFilePath(t, file), "file row " + N(first) + " has the same path"});
                 });
             }
             continue;
         }
+        if (kept != i) {
+            planned[kept] = std::move(planned[i]);
+        }
         const SgaFile& row = t.SgaFiles[static_cast<std::size_t>(file.row)];
-        jobs.push_back({&row, EntryPosition(t, row), fileFolders.Of(planned.back().target)});
+        jobs.push_back({&row, EntryPosition(t, row), fileFolders.Of(planned[kept].target)});
         progress.totalBytes += ExpectedBytes(row);
+        ++kept;
     }
+    planned.resize(kept, {nullptr, {}});
     EntrySource source(frm.ArchivePath, x.Zlib(), x.archive(), std::move(jobs), x.Preparer());
 
     // The folders in the order of their rows, as the files that wait for
-    // them come; a name listed by two rows is made once.
+    // them come. A name two rows list is made by the first and found by the
+    // second; one that fails is reported once.
     OutputTree::FolderPass folderPass = x.StartFolderPass(); // as in ExtractAll
     std::vector<int> folders = set.folders;
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    std::unordered_set<std::string_view> folderNames;
-    folderNames.reserve(folders.size());
+    std::unordered_set<std::string_view> failedFolders;
     for (const int row : folders) {
         if (row < 0 || static_cast<std::size_t>(row) >= t.SgaDirNames.size()) {
             continue;
         }
         const std::string& folder = t.SgaDirNames[static_cast<std::size_t>(row)];
-        if (folder.empty() || !folderNames.insert(folder).second) {
+        if (folder.empty() || failedFolders.count(folder) != 0) {
             continue;
         }
         const auto mapped = MapArchivePath(folder);
-        if (!mapped) {
+        bool failed = !mapped;
+        if (failed) {
             x.Unsafe(folder);
-            report.failed.push_back({folder, x.LastProblem()});
         } else if (!mapped->empty()) {
-            bool failed = false;
             x.MakeFolderIfMissing(*mapped, folder, failed);
-            if (failed) {
-                report.failed.push_back({folder, x.LastProblem()});
-            }
+        }
+        if (failed) {
+            report.failed.push_back({folder, x.LastProblem()});
+            failedFolders.insert(folder);
         }
     }
     folderPass.End();
@@ -191,7 +227,8 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) -> const std::string& {
             const SetFile& file = *planned[i].file;
             const SgaFile& row = source.FileOf(i);
-            path = SetFilePath(t, file);
+            const std::string_view folder = FolderNameOf(t, file);
+            path.assign(folder).append(folder.empty() ? 0 : 1, '\\').append(FileNameOf(t, file));
             frm.sText(N(EntryPosition(t, row)) + ": " + path);
             const EntryDamage damage = JudgeEntry(entry, row.ExpandedSize);
             switch (x.WriteEntry(planned[i].target, entry, damage, path)) {
