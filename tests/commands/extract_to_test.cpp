@@ -363,3 +363,19 @@ TEST(ExtractTo, ARowWhosePathAnEarlierRowTookIsSkipped)
     std::ifstream in(dest / "maps" / "a.txt");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "first");
 }
+
+// A folder two rows name that is refused (here it would climb out of the
+// destination) is reported once, and nothing is made outside.
+TEST(ExtractTo, AFolderTwoRowsNameIsRefusedOnce)
+{
+    TestWindow w;
+    ASSERT_EQ(w.Open(BuildSga(SgaFromLayout({{"", {}}, {"..", {}}, {"..\\out", {}}, {"..\\out", {}}, {"ui", {}}}))),
+              LoadOutcome::Loaded);
+    const fs::path dest = w.dir.path() / "chosen";
+    const SetReport report = ExtractToJob(w.frm, {}, {.folder = dest}).Run();
+    ASSERT_EQ(report.failed.size(), 2u);
+    EXPECT_EQ(report.failed[0].path, "..");
+    EXPECT_EQ(report.failed[1].path, "..\\out");
+    EXPECT_TRUE(fs::is_directory(dest / "ui"));
+    EXPECT_FALSE(fs::exists(w.dir.path() / "out"));
+}
