@@ -11,7 +11,6 @@ namespace archive {
 
 class FrmBig;
 class CatalogueTree;
-struct SgaTables;
 
 // What an extraction did, for the console's summary and exit status.
 struct ExtractReport {
@@ -65,9 +64,6 @@ struct ExtractionSet {
     std::vector<int> folders;
     std::vector<SetFile> files;
 };
-
-// A set file's archive path, from the loaded tables.
-std::string SetFilePath(const SgaTables& t, const SetFile& file);
 
 // Where a set extraction writes: below the output root as the toolbar
 // commands do (".\data", and the first TOC's alias, below OutputBase), or

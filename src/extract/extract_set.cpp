@@ -32,19 +32,22 @@ std::string_view FileNameOf(const SgaTables& t, const SetFile& file)
                : std::string_view(t.SgaFileNames[static_cast<std::size_t>(file.row)]);
 }
 
-} // namespace
-
-std::string SetFilePath(const SgaTables& t, const SetFile& file)
+// Puts the file's archive path in `path`, reusing its room.
+void AssignSetFilePath(const SgaTables& t, const SetFile& file, std::string& path)
 {
     const std::string_view folder = FolderNameOf(t, file);
-    const std::string_view name = FileNameOf(t, file);
-    std::string path;
-    path.reserve(folder.size() + 1 + name.size());
-    if (!folder.empty()) {
-        path.append(folder).append(1, '\\');
-    }
-    return path.append(name);
+    path.assign(folder).append(folder.empty() ? 0 : 1, '\\').append(FileNameOf(t, file));
 }
+
+// A set file's archive path, for a failure's report.
+std::string SetFilePath(const SgaTables& t, const SetFile& file)
+{
+    std::string path;
+    AssignSetFilePath(t, file, path);
+    return path;
+}
+
+} // namespace
 
 SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination& where,
                      const JobControl& control)
@@ -227,8 +230,7 @@ SetReport ExtractSet(FrmBig& frm, const ExtractionSet& set, const SetDestination
         frm, control, source, progress, [&](std::size_t i, FetchedEntry& entry) -> const std::string& {
             const SetFile& file = *planned[i].file;
             const SgaFile& row = source.FileOf(i);
-            const std::string_view folder = FolderNameOf(t, file);
-            path.assign(folder).append(folder.empty() ? 0 : 1, '\\').append(FileNameOf(t, file));
+            AssignSetFilePath(t, file, path);
             frm.sText(N(EntryPosition(t, row)) + ": " + path);
             const EntryDamage damage = JudgeEntry(entry, row.ExpandedSize);
             switch (x.WriteEntry(planned[i].target, entry, damage, path)) {
