@@ -28,6 +28,10 @@ EntryDamage JudgeEntry(const EntryFacts& facts, std::int32_t expandedSize)
     if (!shortRead.empty()) {
         return {Kind::Damaged, shortRead};
     }
+    if (!facts.compressed && expandedSize < 0) {
+        // Read as nothing, yet no file is that size: a damaged record.
+        return {Kind::Damaged, "has a size of " + N(expandedSize) + " bytes in the table"};
+    }
     if (facts.compressed && facts.status != 0) {
         return {Kind::Damaged, "failed to inflate: zlib status " + N(facts.status) + ", " +
                                    clsZlib::StatusText(facts.status)};

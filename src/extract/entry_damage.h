@@ -36,8 +36,8 @@ struct EntryDamage {
 };
 
 // Damaged: bytes missing at the end of the archive, a zlib status other than
-// 0, or a compressed entry that inflates to other than its ExpandedSize
-// bytes. Refused: the compression class would not take the input.
+// 0, a compressed entry that inflates to other than its ExpandedSize bytes,
+// or a stored one whose size is negative. Refused: the compression class would not take the input.
 EntryDamage JudgeEntry(const EntryFacts& facts, std::int32_t expandedSize);
 inline EntryDamage JudgeEntry(const FetchedEntry& entry, std::int32_t expandedSize)
 {

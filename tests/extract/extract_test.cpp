@@ -416,8 +416,9 @@ TEST(ExtractCommands, ADamagedEntryNeverReplacesAGoodFile)
            {.name = "less.bin", .content = Content(96, 'l'), .compress = true, .expandedSize = 5000},
            {.name = "huge.bin", .content = "x", .compress = true, .expandedSize = 2147483647},
            {.name = "empty.bin", .content = "", .storedSize = 0, .expandedSize = 13, .storedBytes = ""},
+           {.name = "minus.bin", .content = "", .storedSize = -1, .expandedSize = -1, .storedBytes = ""},
            {.name = "fine.txt", .content = "fine"}}}});
-    const Lines names = {"bad.bin", "short.bin", "less.bin", "huge.bin", "empty.bin"};
+    const Lines names = {"bad.bin", "short.bin", "less.bin", "huge.bin", "empty.bin", "minus.bin"};
     TestWindow w;
     ASSERT_EQ(w.Open(BuildSga(recipe)), LoadOutcome::Loaded);
     fs::create_directories(w.dir.path() / "data");
@@ -426,8 +427,8 @@ TEST(ExtractCommands, ADamagedEntryNeverReplacesAGoodFile)
     }
     const ExtractReport all = ExtractAll(w.frm);
     EXPECT_EQ(all.written, 1);
-    EXPECT_EQ(all.failed, 5);
-    for (int row = 0; row < 5; ++row) {
+    EXPECT_EQ(all.failed, 6);
+    for (int row = 0; row < 6; ++row) {
         const std::string& name = names[static_cast<std::size_t>(row)];
         EXPECT_EQ(ReadBytes(w.dir.File("data/" + name)), good) << name;
         const ExtractReport one =
@@ -445,11 +446,16 @@ TEST(ExtractCommands, ADamagedEntryNeverReplacesAGoodFile)
         std::find(log.begin(), log.end(),
                   "Error: empty.bin cannot be decompressed: an empty array cannot be decompressed; not "
                   "written") != log.end());
+    EXPECT_TRUE(
+        std::find(log.begin(), log.end(),
+                  "Error: minus.bin has a size of -1 bytes in the table; the file already there was kept") !=
+        log.end());
 
     // Where nothing is in the way, what inflated is written; a refused entry still writes nothing.
     fs::remove_all(w.dir.path() / "data");
-    EXPECT_EQ(ExtractAll(w.frm).failed, 5);
+    EXPECT_EQ(ExtractAll(w.frm).failed, 6);
     EXPECT_EQ(ReadBytes(w.dir.File("data/less.bin")), Content(96, 'l'));
+    EXPECT_EQ(ReadBytes(w.dir.File("data/minus.bin")), "");
     EXPECT_EQ(ReadBytes(w.dir.File("data/short.bin")), Content(200, 'q').substr(0, 113));
     EXPECT_FALSE(fs::exists(w.dir.path() / "data/huge.bin"));
     EXPECT_FALSE(fs::exists(w.dir.path() / "data/empty.bin"));
